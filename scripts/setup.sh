@@ -1,0 +1,48 @@
+#!/bin/sh
+# Installs every Debian package the build, the tests and the demo need.
+# Safe to run again: does nothing when all of them are present. Works as root or
+# through sudo.
+set -eu
+
+PACKAGES="
+cmake
+ninja-build
+g++
+pkg-config
+qt6-base-dev
+qt6-base-dev-tools
+libgl-dev
+libgtest-dev
+libgmock-dev
+libbenchmark-dev
+libmodbus-dev
+fonts-dejavu-core
+xdg-utils
+"
+
+missing=""
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+
+if [ -z "$missing" ]; then
+    echo "setup: all packages present"
+    exit 0
+fi
+
+if [ "$(id -u)" -eq 0 ]; then
+    SUDO=""
+elif command -v sudo >/dev/null 2>&1; then
+    SUDO="sudo"
+else
+    echo "setup: missing packages:$missing" >&2
+    echo "setup: run this script as root or install sudo" >&2
+    exit 1
+fi
+
+echo "setup: installing$missing"
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -q
+# shellcheck disable=SC2086
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing

@@ -1,0 +1,67 @@
+#include "models.h"
+
+namespace tavo::sim {
+
+std::optional<std::string> ConfigCommands::Ascii(SimModule& m, char lead, std::string_view body) {
+    auto& c = m.config();
+    if (lead == '$' && body == "2")
+        return m.Ok(Hex2(c.typeCode) + Hex2(c.baudCode) + Hex2(c.formatCode));
+    if (lead == '%') {
+        if (body.size() != 8) return m.Refuse();
+        const auto nn = ParseHex(body.substr(0, 2)), tt = ParseHex(body.substr(2, 2)),
+                   cc = ParseHex(body.substr(4, 2)), ff = ParseHex(body.substr(6, 2));
+        if (!nn || !tt || !cc || !ff || BaudForCode(*cc) == 0) return m.Refuse();
+        // Baud rate and checksum only change with the INIT jumper in place.
+        if (!c.init && (*cc != c.baudCode || ((*ff ^ c.formatCode) & 0x40))) return m.Refuse();
+        c.address = *nn;
+        c.typeCode = *tt;
+        c.baudCode = *cc;
+        c.formatCode = *ff;
+        return m.Ok();
+    }
+    if (lead == '$' && body == "F") return m.Ok(c.firmware);
+    if (lead == '$' && body == "M") return m.Ok(c.designation);
+    if (lead == '#' && body == "OS") return m.Ok();
+    if (lead == '$' && body == "OU") {
+        auto it = c.options.find("comsetting");
+        return m.Ok("0" + (it == c.options.end() ? std::string("0C") : it->second));
+    }
+    if (lead == '#' && body.size() == 5 && body.substr(0, 3) == "OU0") {
+        if (!ParseHex(body.substr(3, 2))) return m.Refuse();
+        c.options["comsetting"] = std::string(body.substr(3, 2));
+        return m.Ok();
+    }
+    if (lead == '#' && body.substr(0, 2) == "FQ") return m.Ok();
+    return std::nullopt;
+}
+
+void AddModelRegisters(SimModule& m) {
+    const std::string& d = m.config().designation;
+    std::optional<ModelCode> code;
+    std::uint16_t base = 210;
+    if (d == "K100E" || d == "K100EM") {
+        code = ModelCode{0x2190, 0, 0};
+        base = 10000;
+    } else if (d == "K100M") {
+        code = ModelCode{0x2191, 0, 0};
+        base = 10000;
+    } else {
+        code = ModelCodeFor(d);
+        if (!d.empty() && d[0] == 'K') base = 10000;
+    }
+    if (!code) return;
+    m.holding[base] = code->bcd;
+    m.holding[static_cast<std::uint16_t>(base + 1)] =
+        static_cast<std::uint16_t>(code->suffix1 << 8 | code->suffix2);
+}
+
+bool IsModelOption(const std::string& key) { return key == "comsetting"; }
+
+std::unique_ptr<SimModule> MakeModule(ModuleConfig config) {
+    auto m = std::make_unique<SimModule>(std::move(config));
+    m->Add<ConfigCommands>();
+    AddModelRegisters(*m);
+    return m;
+}
+
+} // namespace tavo::sim

@@ -1,0 +1,29 @@
+// Builds simulated modules by model designation.
+#pragma once
+
+#include "module.h"
+
+#include <memory>
+
+namespace tavo::sim {
+
+// The configuration commands every module answers ($AA2, %AANNTTCCFF, $AAF, $AAM
+// and the serial-format commands).
+class ConfigCommands : public CommandSet {
+public:
+    std::optional<std::string> Ascii(SimModule& m, char lead, std::string_view body) override;
+};
+
+// A module of the given model with the command sets that model answers and, for
+// Modbus variants, its identification registers. Unknown designations give a module
+// that answers the configuration commands only.
+std::unique_ptr<SimModule> MakeModule(ModuleConfig config);
+
+// Where the Modbus search finds the model code: racks at register 10001, modules at
+// register 211 (one-based), two registers each.
+void AddModelRegisters(SimModule& m);
+
+// Bus file keys that model command sets read from ModuleConfig::options.
+bool IsModelOption(const std::string& key);
+
+} // namespace tavo::sim

@@ -1,0 +1,142 @@
+// A simulated module: configuration, the command sets it understands, and the
+// Modbus register store of its Modbus variant.
+#pragma once
+
+#include "wire.h"
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <optional>
+#include <random>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavo::sim {
+
+using SimClock = std::chrono::steady_clock;
+using TimePoint = SimClock::time_point;
+
+enum class Protocol { Ascii, Modbus };
+
+// A fault fires on the next `count` replies, then with `probability` on each one.
+struct Fault {
+    double probability = 0.0;
+    int count = 0;
+    bool Fire(std::mt19937& rng);
+};
+
+struct FaultPlan {
+    Fault noReply;     // stay silent
+    Fault corrupt;     // flip bits in one byte of the reply
+    Fault badChecksum; // wrong checksum digits (ASCII with checksum) or CRC (Modbus)
+    Fault late;        // answer after lateMs, later than any sensible time-out
+    Fault noise;       // a few random bytes (never CR) before the reply
+    int lateMs = 600;
+};
+
+struct ModuleConfig {
+    unsigned address = 1;      // configured address, 0..255
+    std::string designation;   // what $AAM answers: "R210D"
+    std::string firmware = "A1.00";
+    unsigned typeCode = 0x00;  // TT
+    unsigned baudCode = 0x06;  // CC: 03 = 1200 ... 0A = 115200
+    unsigned formatCode = 0x00;// FF; bit 6 = checksum
+    bool init = false;         // INIT state: answers at 00, 9600 baud, no checksum
+    Protocol protocol = Protocol::Ascii;
+    int replyDelayMs = 0;      // the module's own processing time
+    // Model-specific bus file options (slots, channel values, ...).
+    std::map<std::string, std::string> options;
+};
+
+class SimModule;
+
+// One group of commands a module understands. Handlers get the command character
+// and the body after the address, and return the reply without checksum and CR
+// ("!01...", ">...", "?01"), or nullopt when the command is not theirs.
+class CommandSet {
+public:
+    virtual ~CommandSet() = default;
+    virtual std::optional<std::string> Ascii(SimModule&, char /*lead*/, std::string_view /*body*/) {
+        return std::nullopt;
+    }
+    // Modbus request PDU (function code first, no address, no CRC); returns the
+    // response PDU, an exception PDU, or nullopt when the request is not theirs.
+    virtual std::optional<Bytes> Modbus(SimModule&, const Bytes& /*pdu*/) { return std::nullopt; }
+    // Brings time-dependent state (counters, watchdogs, moving values) up to `now`.
+    virtual void Advance(SimModule&, TimePoint /*now*/) {}
+};
+
+std::uint32_t BaudForCode(unsigned code); // 0 for an unknown code
+
+class SimModule {
+public:
+    explicit SimModule(ModuleConfig config);
+    virtual ~SimModule() = default;
+    SimModule(const SimModule&) = delete;
+    SimModule& operator=(const SimModule&) = delete;
+
+    template <class T, class... Args> T& Add(Args&&... args) {
+        auto set = std::make_unique<T>(std::forward<Args>(args)...);
+        T& ref = *set;
+        sets_.push_back(std::move(set));
+        return ref;
+    }
+    template <class T> T* Find() {
+        for (auto& s : sets_)
+            if (auto* t = dynamic_cast<T*>(s.get())) return t;
+        return nullptr;
+    }
+
+    // A whole ASCII line as received, without its CR. Returns the reply line (with
+    // its checksum when the module uses one, without CR) or nullopt for silence.
+    std::optional<std::string> OnAsciiLine(std::string_view line, TimePoint now);
+    // A Modbus frame without CRC; returns the response frame without CRC, or
+    // nullopt for silence (not addressed, broadcast).
+    std::optional<Bytes> OnModbusFrame(const Bytes& frame, TimePoint now);
+
+    // Address the module listens to on the wire (00 in INIT state).
+    unsigned WireAddress() const { return config_.init ? 0u : config_.address; }
+    // Baud rate the module talks at (9600 in INIT state).
+    std::uint32_t BaudRate() const;
+    bool ChecksumOn() const { return !config_.init && (config_.formatCode & 0x40); }
+    Protocol protocol() const { return config_.init ? Protocol::Ascii : config_.protocol; }
+
+    ModuleConfig& config() { return config_; }
+    const ModuleConfig& config() const { return config_; }
+    FaultPlan& faults() { return faults_; }
+    TimePoint Now() const { return now_; }
+
+    // "!" + address + data, and the refusal "?" + address.
+    std::string Ok(std::string_view data = {}) const;
+    std::string Refuse() const;
+    std::string AddressText() const { return Hex2(config_.address); }
+
+    // Modbus register and coil store (zero-based addresses). Registers not present
+    // give exception 02; registers not in `writable` refuse writes with 02.
+    std::map<std::uint16_t, std::uint16_t> holding;
+    std::set<std::uint16_t> writable;
+    std::map<std::uint16_t, bool> coils;
+
+    // The last commands the module answered or refused (ASCII lines without
+    // checksum, Modbus frames as hex), oldest first, at most 2000.
+    std::deque<std::string> received;
+
+private:
+    std::optional<Bytes> GenericModbus(const Bytes& pdu);
+    void Remember(std::string entry);
+
+    ModuleConfig config_;
+    FaultPlan faults_;
+    TimePoint now_{};
+    std::vector<std::unique_ptr<CommandSet>> sets_;
+};
+
+// Modbus exception PDU for `function`.
+Bytes ModbusException(std::uint8_t function, std::uint8_t code);
+
+} // namespace tavo::sim

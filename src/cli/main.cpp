@@ -1,0 +1,272 @@
+// tavo: the utility's command-line tool.
+#include "options.h"
+
+#include "sim/bus_file.h"
+#include "sim/pty_server.h"
+#include "transport/com_port.h"
+#include "transport/modbus.h"
+#include "transport/port_list.h"
+
+#include <csignal>
+#include <functional>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+
+namespace tavo::cli {
+namespace {
+
+constexpr int kOk = 0;
+constexpr int kNoAnswer = 1;
+constexpr int kUsage = 2;
+
+const char* kUsageText =
+    "usage:\n"
+    "  tavo ports\n"
+    "  tavo send --port P [--baud B] [--parity N|E|O] [--stop 1|2] [--timeout MS]\n"
+    "            [--checksum] CMD...\n"
+    "  tavo modbus --port P --slave N [port options] OPERATION ARGS...\n"
+    "      read-holding FIRST COUNT   read-coils FIRST COUNT   read-fn32 FIRST COUNT\n"
+    "      write-coil N 0|1   write-register N VALUE\n"
+    "      write-registers FIRST V...   write-coils FIRST B...\n"
+    "  tavo sim [--link PATH] BUSFILE\n"
+    "Register and coil numbers are one-based. Exit status: 0 done, 1 a module did not\n"
+    "answer or refused, 2 wrong arguments or the port could not be used.\n";
+
+// Shows a reply as text, control characters as \r, \xNN.
+std::string Printable(const std::string& text) {
+    std::string out;
+    for (const unsigned char c : text) {
+        if (c == '\r') out += "\\r";
+        else if (c >= 0x20 && c < 0x7F) out.push_back(static_cast<char>(c));
+        else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        }
+    }
+    return out;
+}
+
+struct PortFailure {
+    std::string message;
+};
+
+std::unique_ptr<TavoComPort> OpenPort(const PortOptions& o) {
+    auto port = std::make_unique<TavoComPort>(o.port);
+    if (!port->OpenPort())
+        throw PortFailure{"cannot open " + o.port + ": " + port->LastError().text};
+    if (!port->SetPortState(o.baud, 8, o.parity, o.stopBits))
+        throw PortFailure{"cannot set " + o.port + " to " + std::to_string(o.baud) + " baud: " +
+                          port->LastError().text};
+    port->SetTimeOut(o.timeoutMs);
+    return port;
+}
+
+int Ports() {
+    const auto ports = ListSerialPorts();
+    if (ports.empty()) {
+        std::cout << "No serial ports found. Plug in an RS-485 adapter, or run 'tavo sim' for a "
+                     "simulated bus.\n";
+        return kOk;
+    }
+    for (const auto& p : ports) {
+        std::cout << p.name << "\t" << p.devicePath;
+        if (!p.byIdPath.empty()) std::cout << "\t" << p.byIdPath;
+        std::string about;
+        const auto add = [&about](const std::string& s) {
+            if (!s.empty()) about += (about.empty() ? "" : ", ") + s;
+        };
+        add(p.manufacturer);
+        add(p.product);
+        if (!p.usbVendorId.empty()) add("USB " + p.usbVendorId + ":" + p.usbProductId);
+        if (!p.serialNumber.empty()) add("serial " + p.serialNumber);
+        add(p.driver);
+        if (!about.empty()) std::cout << "\t" << about;
+        if (!p.accessible) std::cout << "\t(no permission: add yourself to the 'dialout' group)";
+        if (!p.holder.empty()) std::cout << "\t(in use by " << p.holder << ")";
+        std::cout << "\n";
+    }
+    return kOk;
+}
+
+int Send(const std::vector<std::string>& argv) {
+    const Args args = Args::Parse(argv, {"port", "baud", "parity", "stop", "timeout"}, {"checksum"});
+    if (args.words.empty()) throw UsageError{"give at least one command, such as '$01M'"};
+    const PortOptions o = ReadPortOptions(args);
+    auto port = OpenPort(o);
+    port->SetCheckSum(args.Has("checksum"));
+    int status = kOk;
+    for (const auto& command : args.words) {
+        std::string line = command + "\r";
+        std::string reply;
+        const auto start = Clock::now();
+        const bool ok = port->SendCommand(line, TavoComPort::kReplyLimit, &reply);
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        if (!reply.empty() && reply.back() == '\r') reply.pop_back();
+        std::cout << command << "\t" << (reply.empty() ? "Timeout!" : Printable(reply)) << "\t"
+                  << ms << " ms";
+        if (!ok && !reply.empty()) std::cout << "\t(" << port->LastError().text << ")";
+        std::cout << "\n";
+        if (!ok) status = kNoAnswer;
+        if (!ok && port->LastError().kind == PortError::Kind::Io)
+            throw PortFailure{port->LastError().text};
+    }
+    port->ClosePort();
+    return status;
+}
+
+std::vector<std::uint8_t> ByteList(const std::vector<std::string>& words, std::size_t from,
+                                   long lo, long hi, bool word16) {
+    std::vector<std::uint8_t> out;
+    for (std::size_t i = from; i < words.size(); ++i) {
+        const long v = ParseInt(words[i], lo, hi, "value '" + words[i] + "'");
+        if (word16) out.push_back(static_cast<std::uint8_t>(v >> 8));
+        out.push_back(static_cast<std::uint8_t>(v & 0xFF));
+    }
+    return out;
+}
+
+int Modbus(const std::vector<std::string>& argv) {
+    const Args args = Args::Parse(argv, {"port", "baud", "parity", "stop", "timeout", "slave"}, {});
+    if (!args.Has("slave")) throw UsageError{"--slave is required"};
+    const int slave = static_cast<int>(args.GetInt("slave", 1, 0, 247));
+    if (args.words.empty()) throw UsageError{"name an operation, such as read-holding"};
+    const auto& w = args.words;
+    const std::string op = w[0];
+    const auto need = [&](std::size_t n) {
+        if (w.size() < n + 1) throw UsageError{op + " needs " + std::to_string(n) + " argument(s)"};
+    };
+    const auto number = [&](std::size_t i, long lo, long hi, const char* what) {
+        return static_cast<int>(ParseInt(w[i], lo, hi, what));
+    };
+    // Check all arguments before the port is touched.
+    bool read = false, ok = false;
+    std::function<bool(TavoModbusCOM&)> request;
+    if (op == "read-holding" || op == "read-coils" || op == "read-fn32") {
+        need(2);
+        if (w.size() != 3) throw UsageError{op + " takes FIRST COUNT"};
+        const int first = number(1, 1, 65536, "FIRST");
+        const int count = number(2, 1, op == "read-coils" ? 2000 : 125, "COUNT");
+        read = true;
+        request = [=](TavoModbusCOM& m) {
+            return op == "read-holding" ? m.ReadHoldingRegisters(slave, first, count)
+                   : op == "read-coils" ? m.ReadCoils(slave, first, count)
+                                        : m.ReadFunction32(slave, first, count);
+        };
+    } else if (op == "write-coil") {
+        need(2);
+        const int coil = number(1, 1, 65536, "N");
+        const int on = number(2, 0, 1, "the coil state");
+        request = [=](TavoModbusCOM& m) { return m.WriteSingleCoil(slave, coil, on == 1); };
+    } else if (op == "write-register") {
+        need(2);
+        const int reg = number(1, 1, 65536, "N");
+        const int value = number(2, 0, 65535, "VALUE");
+        request = [=](TavoModbusCOM& m) { return m.WriteSingleRegister(slave, reg, value); };
+    } else if (op == "write-registers") {
+        need(2);
+        const int first = number(1, 1, 65536, "FIRST");
+        const auto data = ByteList(w, 2, 0, 65535, true);
+        if (data.size() > 246) throw UsageError{"at most 123 registers at once"};
+        const int count = static_cast<int>(data.size() / 2);
+        request = [=](TavoModbusCOM& m) {
+            return m.WriteMultipleRegisters(slave, first, count, static_cast<int>(data.size()), data.data());
+        };
+    } else if (op == "write-coils") {
+        need(2);
+        const int first = number(1, 1, 65536, "FIRST");
+        const auto bits = ByteList(w, 2, 0, 1, false);
+        if (bits.size() > 1968) throw UsageError{"at most 1968 coils at once"};
+        std::vector<std::uint8_t> packed((bits.size() + 7) / 8, 0);
+        for (std::size_t i = 0; i < bits.size(); ++i)
+            if (bits[i]) packed[i / 8] |= static_cast<std::uint8_t>(1u << (i % 8));
+        const int count = static_cast<int>(bits.size());
+        request = [=](TavoModbusCOM& m) {
+            return m.WriteMultipleCoils(slave, first, count, static_cast<int>(packed.size()), packed.data());
+        };
+    } else {
+        throw UsageError{"unknown Modbus operation '" + op + "'"};
+    }
+    const PortOptions o = ReadPortOptions(args);
+    auto port = OpenPort(o);
+    TavoModbusCOM modbus(port.get());
+    std::vector<std::uint8_t> data;
+    if (!request(modbus)) throw PortFailure{"cannot write to " + o.port + ": " + port->LastError().text};
+    ok = read ? modbus.ReadResponse(data) : modbus.WriteResponse();
+    if (!ok) {
+        if (modbus.LastException())
+            std::cerr << "tavo: slave " << slave << " answered with exception "
+                      << modbus.LastException() << "\n";
+        else
+            std::cerr << "tavo: no valid response from slave " << slave
+                      << " (check the address, baud rate and wiring)\n";
+        return kNoAnswer;
+    }
+    if (!read) {
+        // The echo: address and quantity (or value), after the function code.
+        const std::string& text = modbus.ResponseText();
+        std::vector<std::uint8_t> echo(text.size() / 2);
+        TavoModbusCOM::HexToBytes(text, echo.data());
+        data.assign(echo.begin() + 2, echo.end());
+    }
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%02X", data[i]);
+        std::cout << (i ? " " : "") << hex;
+    }
+    std::cout << "\n";
+    return kOk;
+}
+
+int Sim(const std::vector<std::string>& argv) {
+    const Args args = Args::Parse(argv, {"link"}, {});
+    if (args.words.size() != 1) throw UsageError{"tavo sim takes one bus file"};
+    sim::Bus bus;
+    std::string error;
+    if (!sim::LoadBusFile(args.words[0], bus, error)) throw UsageError{error};
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr); // the server thread inherits the mask
+    sim::PtyServer server(bus);
+    if (!server.Start(error, args.Get("link"))) throw PortFailure{error};
+    std::cout << server.DevicePath() << std::endl;
+    int signal = 0;
+    sigwait(&signals, &signal);
+    server.Stop();
+    return kOk;
+}
+
+} // namespace
+} // namespace tavo::cli
+
+int main(int argc, char** argv) {
+    using namespace tavo::cli;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        std::cout << kUsageText;
+        return args.empty() ? kUsage : kOk;
+    }
+    const std::string command = args[0];
+    args.erase(args.begin());
+    try {
+        if (command == "ports") {
+            if (!args.empty()) throw UsageError{"tavo ports takes no arguments"};
+            return Ports();
+        }
+        if (command == "send") return Send(args);
+        if (command == "modbus") return Modbus(args);
+        if (command == "sim") return Sim(args);
+        throw UsageError{"unknown command '" + command + "'"};
+    } catch (const UsageError& e) {
+        std::cerr << "tavo: " << e.message << "\n" << kUsageText;
+        return kUsage;
+    } catch (const PortFailure& e) {
+        std::cerr << "tavo: " << e.message << "\n";
+        return kUsage;
+    }
+}

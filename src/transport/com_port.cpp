@@ -1,0 +1,273 @@
+#include "com_port.h"
+
+#include "posix_serial.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+namespace tavo {
+
+// Marks the port as in use by the calling thread for the duration of one operation.
+// Nested use from the same thread (SendCommand calling ReadLine) is fine; use from a
+// second thread while the first is inside is a programming error.
+class TavoComPort::Use {
+public:
+    explicit Use(TavoComPort& port) : port_(port) {
+        const auto me = std::this_thread::get_id();
+        std::thread::id expected{};
+        if (!port_.user_.compare_exchange_strong(expected, me)) {
+            if (expected != me)
+                throw std::logic_error("two threads used serial port " + port_.name_ +
+                                       " at once; transactions must never overlap");
+            nested_ = true;
+        }
+    }
+    ~Use() {
+        if (!nested_) port_.user_.store(std::thread::id{});
+    }
+    Use(const Use&) = delete;
+    Use& operator=(const Use&) = delete;
+
+private:
+    TavoComPort& port_;
+    bool nested_ = false;
+};
+
+TavoComPort::TavoComPort(std::string name)
+    : TavoComPort(std::move(name), std::make_unique<PosixSerialBackend>()) {}
+
+TavoComPort::TavoComPort(std::string name, std::unique_ptr<SerialBackend> backend)
+    : name_(std::move(name)), backend_(std::move(backend)) {}
+
+TavoComPort::~TavoComPort() {
+    if (backend_) backend_->Close();
+}
+
+bool TavoComPort::Fail(PortError error) {
+    lastError_ = std::move(error);
+    return false;
+}
+
+bool TavoComPort::OpenPort() {
+    Use use(*this);
+    DropPending();
+    PortError error;
+    if (!backend_->Open(name_, error)) {
+        open_ = false;
+        return Fail(std::move(error));
+    }
+    open_ = true;
+    settings_ = backend_->CurrentSettings();
+    lastError_ = {};
+    return true;
+}
+
+bool TavoComPort::ClosePort() {
+    Use use(*this);
+    DropPending();
+    backend_->Close();
+    open_ = false;
+    return true;
+}
+
+bool TavoComPort::IsOpen() const { return open_ && backend_->IsOpen(); }
+
+bool TavoComPort::SetPortState(std::uint32_t baud, int dataBits, int parity, int stopBits) {
+    Use use(*this);
+    if (!IsOpen()) return Fail({PortError::Kind::NotOpen, 0, "port " + name_ + " is not open"});
+    LineSettings wanted{baud, dataBits, parity, stopBits};
+    PortError error;
+    if (!backend_->Apply(wanted, error)) return Fail(std::move(error));
+    settings_ = wanted;
+    lastError_ = {};
+    return true;
+}
+
+void TavoComPort::GetPortState(std::uint32_t& baud, int& dataBits, int& parity,
+                               int& stopBits) const {
+    baud = settings_.baud;
+    dataBits = settings_.dataBits;
+    parity = settings_.parity;
+    stopBits = settings_.stopBits;
+}
+
+bool TavoComPort::SetTimeOut(int ms) {
+    Use use(*this);
+    timeoutMs_ = ms;
+    if (!IsOpen()) return Fail({PortError::Kind::NotOpen, 0, "port " + name_ + " is not open"});
+    return true;
+}
+
+Deadline TavoComPort::RequestDeadline(std::size_t bytes) const {
+    // Negative time-outs are held as given but wait like 0.
+    const long long ms = timeoutMs_ > 0 ? timeoutMs_ : 0;
+    return Clock::now() + std::chrono::milliseconds(ms * static_cast<long long>(bytes) + ms);
+}
+
+bool TavoComPort::PurgeInput() {
+    Use use(*this);
+    if (!IsOpen()) return Fail({PortError::Kind::NotOpen, 0, "port " + name_ + " is not open"});
+    DropPending();
+    return backend_->DiscardInput();
+}
+
+// A driver error other than a time-out means the device is in trouble (often an
+// unplugged adapter): close and reopen, so that the next request works once the
+// device is back. The held line settings are applied again because a re-enumerated
+// adapter starts from the driver's defaults.
+void TavoComPort::RecoverFromHardError() {
+    PortError cause = lastError_;
+    DropPending();
+    backend_->Close();
+    open_ = false;
+    PortError error;
+    if (backend_->Open(name_, error)) {
+        open_ = true;
+        PortError ignored;
+        backend_->Apply(settings_, ignored);
+    } else {
+        cause.text += "; port closed";
+    }
+    lastError_ = std::move(cause);
+}
+
+bool TavoComPort::WriteText(std::string_view text) {
+    return WriteBytes(text.size(), reinterpret_cast<const std::uint8_t*>(text.data()));
+}
+
+bool TavoComPort::WriteBytes(std::size_t count, const std::uint8_t* data) {
+    Use use(*this);
+    if (!IsOpen()) return Fail({PortError::Kind::NotOpen, 0, "port " + name_ + " is not open"});
+    DropPending();
+    backend_->DiscardInput();
+    const IoResult r = backend_->Write(data, count, RequestDeadline(count));
+    if (r.ok() && r.count == count) {
+        lastError_ = {};
+        return true;
+    }
+    lastError_ = r.error;
+    if (r.error.kind == PortError::Kind::Io) RecoverFromHardError();
+    return false;
+}
+
+bool TavoComPort::ReadBytesUntil(std::size_t count, std::uint8_t* data, std::size_t* got,
+                                 Deadline deadline) {
+    static constexpr std::size_t kChunk = 256;
+    std::size_t have = 0;
+    while (have < count) {
+        if (pendingPos_ < pending_.size()) {
+            const std::size_t take = std::min(count - have, pending_.size() - pendingPos_);
+            std::memcpy(data + have, pending_.data() + pendingPos_, take);
+            pendingPos_ += take;
+            have += take;
+            continue;
+        }
+        pending_.resize(kChunk);
+        pendingPos_ = 0;
+        const IoResult r = backend_->Read(pending_.data(), kChunk, deadline);
+        pending_.resize(r.count);
+        if (!r.ok()) {
+            if (got) *got = have;
+            lastError_ = r.error;
+            if (r.error.kind == PortError::Kind::Io) RecoverFromHardError();
+            return false;
+        }
+    }
+    if (got) *got = have;
+    lastError_ = {};
+    return true;
+}
+
+void TavoComPort::DropPending() {
+    pending_.clear();
+    pendingPos_ = 0;
+}
+
+bool TavoComPort::ReadBytes(std::size_t count, std::uint8_t* data, std::size_t* got) {
+    Use use(*this);
+    if (got) *got = 0;
+    if (!IsOpen()) return Fail({PortError::Kind::NotOpen, 0, "port " + name_ + " is not open"});
+    return ReadBytesUntil(count, data, got, RequestDeadline(count));
+}
+
+bool TavoComPort::ReadLine(std::size_t maxLen, std::string& line) {
+    Use use(*this);
+    line.clear();
+    if (!IsOpen()) return Fail({PortError::Kind::NotOpen, 0, "port " + name_ + " is not open"});
+    std::size_t received = 0;
+    for (;;) {
+        std::uint8_t byte = 0;
+        if (!ReadBytesUntil(1, &byte, nullptr, RequestDeadline(1))) return false;
+        ++received;
+        if (received >= maxLen)
+            return Fail({PortError::Kind::Overlong, 0,
+                         "reply longer than " + std::to_string(maxLen ? maxLen - 1 : 0) +
+                             " characters"});
+        line.push_back(static_cast<char>(byte));
+        if (byte == static_cast<std::uint8_t>(kTerminator)) return true;
+    }
+}
+
+std::uint8_t TavoComPort::CalcCheckSum(std::string_view text) {
+    unsigned sum = 0;
+    for (const char c : text) sum += static_cast<unsigned char>(c);
+    return static_cast<std::uint8_t>(sum & 0xFF);
+}
+
+void TavoComPort::AppendCheckSum(std::string& command) {
+    if (!command.empty()) command.pop_back();
+    char digits[4];
+    std::snprintf(digits, sizeof digits, "%02X\r", CalcCheckSum(command));
+    command += digits;
+}
+
+namespace {
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+} // namespace
+
+bool TavoComPort::VerifyCheckSum(std::string& reply) {
+    const std::size_t n = reply.size();
+    if (n < 4) return false;
+    const int hi = HexValue(reply[n - 3]);
+    const int lo = HexValue(reply[n - 2]);
+    reply.resize(n - 3);
+    if (hi < 0 || lo < 0 || hi * 16 + lo != CalcCheckSum(reply)) return false;
+    reply.push_back(kTerminator);
+    return true;
+}
+
+bool TavoComPort::SendCommand(std::string& command, std::size_t maxLen, std::string* reply) {
+    Use use(*this);
+    if (command.empty() || command.back() != kTerminator)
+        throw std::logic_error("command for " + name_ + " does not end with CR");
+    if (checksum_) AppendCheckSum(command);
+    if (!WriteText(command)) return false;
+    if (!reply) return Fail({PortError::Kind::BadReply, 0, "no reply buffer given"});
+    if (!ReadLine(maxLen, *reply)) {
+        if (lastError_.kind == PortError::Kind::Timeout)
+            lastError_.text = reply->empty() ? "no reply within the time-out"
+                                             : "reply ended without CR (time-out)";
+        return false;
+    }
+    const char first = reply->front();
+    if (first != '!' && first != '>') {
+        if (first == '?')
+            return Fail({PortError::Kind::Refused, 0, "the module refused the command"});
+        return Fail({PortError::Kind::BadReply, 0, "no valid reply (noise or wrong baud rate?)"});
+    }
+    if (reply->back() != kTerminator)
+        return Fail({PortError::Kind::BadReply, 0, "reply does not end with CR"});
+    if (checksum_ && !VerifyCheckSum(*reply))
+        return Fail({PortError::Kind::Checksum, 0, "reply checksum does not match"});
+    lastError_ = {};
+    return true;
+}
+
+} // namespace tavo

@@ -1,0 +1,79 @@
+// Modbus RTU master over a TavoComPort.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavo {
+
+class TavoComPort;
+
+// Each operation is a request step and a response step that callers call back to
+// back. Register and coil numbers are one-based; the frame carries number - 1.
+// Everything answers only true/false; a silent slave, a short frame, a CRC mismatch
+// and an exception response all fail (LastException() tells the exception apart).
+class TavoModbusCOM {
+public:
+    static constexpr int kDefaultTurnaroundMs = 20;
+    static constexpr std::size_t kFrameLimit = 1200;
+
+    explicit TavoModbusCOM(TavoComPort* port) : port_(port) {}
+
+    void SetPort(TavoComPort* port) { port_ = port; }
+    TavoComPort* GetPort() const { return port_; }
+
+    // Pause before each request is written and before each response is read, in ms.
+    void SetTurnaroundDelay(int ms) { turnaroundMs_ = ms; }
+    int GetTurnaroundDelay() const { return turnaroundMs_; }
+
+    bool ReadCoils(int slave, int first, int count);
+    bool ReadHoldingRegisters(int slave, int first, int count);
+    bool ReadFunction32(int slave, int first, int count);
+    bool WriteSingleCoil(int slave, int coil, bool on);
+    bool WriteSingleRegister(int slave, int reg, int value);
+    // `data` holds `byteCount` bytes (0 to 255).
+    bool WriteMultipleCoils(int slave, int first, int count, int byteCount,
+                            const std::uint8_t* data);
+    bool WriteMultipleRegisters(int slave, int first, int count, int byteCount,
+                                const std::uint8_t* data);
+
+    // Response of functions 1, 3 and 32: on success `data` holds the data bytes.
+    bool ReadResponse(std::vector<std::uint8_t>& data);
+    // Response of functions 5, 6, 15 and 16: the 8-byte echo.
+    bool WriteResponse();
+
+    // Reads and drops pending input with a 1 ms time-out (at most 4096 bytes, so a
+    // babbling device cannot hold us here).
+    void DrainInput();
+
+    // Last request / response frame without CRC, upper-case hexadecimal.
+    const std::string& RequestText() const { return requestText_; }
+    const std::string& ResponseText() const { return responseText_; }
+    // Exception code of the last response if it was an exception (else 0).
+    int LastException() const { return lastException_; }
+
+    // Two hexadecimal characters per byte; returns the number of bytes (length / 2).
+    static std::size_t HexToBytes(std::string_view text, std::uint8_t* bytes);
+    static std::string BytesToHex(const std::uint8_t* bytes, std::size_t count);
+    // The two CRC bytes in transmission order (low byte first).
+    static std::array<std::uint8_t, 2> CalcCRC(const std::uint8_t* bytes, std::size_t count);
+    // Fails for length <= 2; on success removes the CRC (length - 2).
+    static bool CheckCRC(const std::uint8_t* frame, std::size_t& length);
+
+private:
+    bool Request(std::string text);
+    bool Collect(std::size_t fixedLength, std::vector<std::uint8_t>& frame);
+    void Turnaround() const;
+
+    TavoComPort* port_;
+    int turnaroundMs_ = kDefaultTurnaroundMs;
+    std::string requestText_;
+    std::string responseText_;
+    int lastException_ = 0;
+};
+
+} // namespace tavo

@@ -1,0 +1,73 @@
+// The tavo command-line tool, run as a program against the simulator.
+#include "support/sim_bus.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <sys/wait.h>
+
+namespace tavo {
+namespace {
+
+struct Run {
+    int status;
+    std::string out; // standard output and standard error together
+};
+
+Run Tavo(const std::string& args) {
+    const std::string command = std::string(TAVO_CLI) + " " + args + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string out;
+    std::array<char, 512> buf{};
+    while (std::size_t n = fread(buf.data(), 1, buf.size(), pipe)) out.append(buf.data(), n);
+    const int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+TEST(Cli, SendPrintsRepliesAndExitsByResult) {
+    test::SimBus sim("01 R210D firmware=A1.02\n02 R550 checksum\n");
+    const std::string port = "--port " + sim.path();
+    auto r = Tavo("send " + port + " '$01M' '$01F'");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("$01M\t!01R210D\t"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("$01F\t!01A1.02\t"), std::string::npos) << r.out;
+    r = Tavo("send " + port + " --timeout 20 '$02M'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("$02M\tTimeout!\t"), std::string::npos) << r.out;
+    r = Tavo("send " + port + " --checksum '$02M'");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("!02R550\t"), std::string::npos) << r.out; // checksum removed
+    r = Tavo("send " + port + " '$01Q'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("?01"), std::string::npos);
+}
+
+TEST(Cli, ModbusPrintsDataBytes) {
+    test::SimBus sim("0A R560SO protocol=modbus\n");
+    const std::string base = "modbus --port " + sim.path() + " --slave 10 ";
+    auto r = Tavo(base + "read-holding 211 2");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "15 60 53 4F\n");
+    r = Tavo(base + "read-holding 10001 2");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("exception 2"), std::string::npos) << r.out;
+}
+
+TEST(Cli, WrongArgumentsAndPortsExitWithTwo) {
+    for (const char* args : {"", "bogus", "send", "send --port", "send --port /dev/null",
+                             "send --port X --baud 1234 '$01M'", "send --port X --parity Q '$01M'",
+                             "modbus --port X read-holding 1 1", "modbus --port X --slave 1 frob",
+                             "modbus --port X --slave 1 read-holding 1 200", "sim",
+                             "sim /nonexistent/bus.txt", "ports extra"}) {
+        const auto r = Tavo(args);
+        EXPECT_EQ(r.status, 2) << args << "\n" << r.out;
+        EXPECT_NE(r.out.find("tavo"), std::string::npos) << args;
+    }
+    const auto r = Tavo("send --port /dev/ttyNOSUCH9 '$01M'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("is the adapter plugged in"), std::string::npos) << r.out;
+}
+
+} // namespace
+} // namespace tavo

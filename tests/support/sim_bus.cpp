@@ -1,0 +1,30 @@
+#include "sim_bus.h"
+
+#include <stdexcept>
+
+namespace tavo::test {
+
+SimBus::SimBus(const std::string& busText) {
+    std::string error;
+    if (!sim::LoadBusText(busText, bus_, error)) throw std::runtime_error("bus text: " + error);
+    server_ = std::make_unique<sim::PtyServer>(bus_);
+    if (!server_->Start(error)) throw std::runtime_error(error);
+}
+
+SimBus::~SimBus() { server_->Stop(); }
+
+sim::SimModule& SimBus::module(unsigned address) {
+    sim::SimModule* m = bus_.Find(address);
+    if (!m) throw std::runtime_error("no simulated module at that address");
+    return *m;
+}
+
+std::unique_ptr<TavoComPort> SimBus::Open(int timeoutMs, std::uint32_t baud) {
+    auto port = std::make_unique<TavoComPort>(path());
+    if (!port->OpenPort() || !port->SetPortState(baud, 8, kParityNone, kOneStopBit))
+        throw std::runtime_error("cannot open simulated port: " + port->LastError().text);
+    port->SetTimeOut(timeoutMs);
+    return port;
+}
+
+} // namespace tavo::test

@@ -1,0 +1,33 @@
+// A simulated bus served on its own pseudo-terminal for one test.
+#pragma once
+
+#include "sim/bus.h"
+#include "sim/bus_file.h"
+#include "sim/pty_server.h"
+#include "transport/com_port.h"
+
+#include <memory>
+#include <string>
+
+namespace tavo::test {
+
+class SimBus {
+public:
+    // Loads the bus file text; fails the test (throws) when it does not parse.
+    explicit SimBus(const std::string& busText);
+    ~SimBus();
+    const std::string& path() const { return server_->DevicePath(); }
+    sim::Bus& bus() { return bus_; }
+    // A module by its configured address; access under bus().mutex() while a
+    // client may be talking.
+    sim::SimModule& module(unsigned address);
+
+    // A port opened on the bus at `baud`, 8N1, with the given time-out.
+    std::unique_ptr<TavoComPort> Open(int timeoutMs = 80, std::uint32_t baud = 9600);
+
+private:
+    sim::Bus bus_;
+    std::unique_ptr<sim::PtyServer> server_;
+};
+
+} // namespace tavo::test
