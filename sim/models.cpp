@@ -55,12 +55,17 @@ void AddModelRegisters(SimModule& m) {
         static_cast<std::uint16_t>(code->suffix1 << 8 | code->suffix2);
 }
 
-bool IsModelOption(const std::string& key) { return key == "comsetting"; }
+bool IsModelOption(const std::string& key) {
+    return key == "comsetting" || IsAnalogOption(key) || IsDigitalOption(key) || IsSystemOption(key);
+}
 
 std::unique_ptr<SimModule> MakeModule(ModuleConfig config) {
     auto m = std::make_unique<SimModule>(std::move(config));
-    m->Add<ConfigCommands>();
     AddModelRegisters(*m);
+    // Family command sets come first, so a model may answer a configuration
+    // command its own way; the common configuration commands answer the rest.
+    AddAnalogModel(*m) || AddDigitalModel(*m) || AddSystemModel(*m);
+    m->Add<ConfigCommands>();
     return m;
 }
 

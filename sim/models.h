@@ -26,4 +26,14 @@ void AddModelRegisters(SimModule& m);
 // Bus file keys that model command sets read from ModuleConfig::options.
 bool IsModelOption(const std::string& key);
 
+// Per family: add the command sets (and Modbus registers) of the module's model and
+// return true, or return false when the designation is not one of the family's.
+// Each lives in the family's own file.
+bool AddAnalogModel(SimModule& m);  // analog input and output, data logger, loop controller
+bool AddDigitalModel(SimModule& m); // digital I/O, counters, R8XX
+bool AddSystemModel(SimModule& m);  // K-series racks, Z-series controllers, R910 converter
+bool IsAnalogOption(const std::string& key);
+bool IsDigitalOption(const std::string& key);
+bool IsSystemOption(const std::string& key);
+
 } // namespace tavo::sim

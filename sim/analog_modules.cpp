@@ -1,0 +1,8 @@
+#include "models.h"
+
+namespace tavo::sim {
+
+bool AddAnalogModel(SimModule&) { return false; }
+bool IsAnalogOption(const std::string&) { return false; }
+
+} // namespace tavo::sim
