@@ -6,8 +6,11 @@
 #include "transport/com_port.h"
 #include "transport/modbus.h"
 #include "transport/port_list.h"
+#include "workspace/core/search_engine.h"
 
 #include <csignal>
+#include <thread>
+#include <unistd.h>
 #include <functional>
 #include <cstdio>
 #include <iostream>
@@ -29,6 +32,8 @@ const char* kUsageText =
     "      read-holding FIRST COUNT   read-coils FIRST COUNT   read-fn32 FIRST COUNT\n"
     "      write-coil N 0|1   write-register N VALUE\n"
     "      write-registers FIRST V...   write-coils FIRST B...\n"
+    "  tavo search --port P [--start N] [--end N] [--baud B] [--parity N|E|O] [--stop 1|2]\n"
+    "              [--timeout MS] [--kinds]\n"
     "  tavo sim [--link PATH] BUSFILE\n"
     "Register and coil numbers are one-based. Exit status: 0 done, 1 a module did not\n"
     "answer or refused, 2 wrong arguments or the port could not be used.\n";
@@ -220,6 +225,46 @@ int Modbus(const std::vector<std::string>& argv) {
     return kOk;
 }
 
+void PrintNode(const FoundNode& node, int depth, bool kinds) {
+    std::cout << std::string(static_cast<std::size_t>(depth), '\t') << node.text;
+    if (kinds && node.link) std::cout << '\t' << static_cast<int>(*node.link);
+    std::cout << "\r\n";
+    for (const auto& child : node.children) PrintNode(child, depth + 1, kinds);
+}
+
+// The same search as the search dialog, paced the same way: one probe per tick of
+// time-out + 30 ms, or longer when the probe itself takes longer.
+int Search(const std::vector<std::string>& argv) {
+    const Args args = Args::Parse(argv, {"port", "baud", "parity", "stop", "timeout", "start", "end"},
+                                  {"kinds"});
+    if (!args.words.empty()) throw UsageError{"tavo search takes no commands"};
+    const int start = static_cast<int>(args.GetInt("start", 0, 0, 255));
+    const int end = static_cast<int>(args.GetInt("end", 255, 0, 255));
+    if (end < start) throw UsageError{"--end must not be below --start"};
+    const PortOptions o = ReadPortOptions(args);
+    auto port = OpenPort(o);
+    std::uint8_t byte = 0;
+    for (int i = 0; i < 1025 && port->ReadBytes(1, &byte); ++i) {
+    }
+    const bool progress = isatty(STDERR_FILENO);
+    const bool kinds = args.Has("kinds");
+    SearchEngine engine(*port, start, end);
+    std::cout << o.port << "\r\n" << std::flush;
+    auto next = Clock::now();
+    while (!engine.Done()) {
+        std::this_thread::sleep_until(next);
+        next = Clock::now() + std::chrono::milliseconds(engine.TimerIntervalMs());
+        if (progress) std::fprintf(stderr, "\rScanning address %3d (%02X) ", engine.Address(), engine.Address());
+        if (auto node = engine.Step()) {
+            if (progress) std::fprintf(stderr, "\r                          \r");
+            PrintNode(*node, 1, kinds);
+            std::cout << std::flush;
+        }
+    }
+    if (progress) std::fprintf(stderr, "\r                          \r");
+    return kOk;
+}
+
 int Sim(const std::vector<std::string>& argv) {
     const Args args = Args::Parse(argv, {"link"}, {});
     if (args.words.size() != 1) throw UsageError{"tavo sim takes one bus file"};
@@ -261,6 +306,7 @@ int main(int argc, char** argv) {
         if (command == "send") return Send(args);
         if (command == "modbus") return Modbus(args);
         if (command == "sim") return Sim(args);
+        if (command == "search") return Search(args);
         throw UsageError{"unknown command '" + command + "'"};
     } catch (const UsageError& e) {
         std::cerr << "tavo: " << e.message << "\n" << kUsageText;

@@ -21,7 +21,11 @@ public:
     static constexpr int kDefaultTurnaroundMs = 20;
     static constexpr std::size_t kFrameLimit = 1200;
 
-    explicit TavoModbusCOM(TavoComPort* port) : port_(port) {}
+    explicit TavoModbusCOM(TavoComPort* port) : port_(port), turnaroundMs_(DefaultTurnaround()) {}
+
+    // The turnaround new objects start with (20 ms). Tests and benchmarks against the
+    // simulator may shorten it; real buses need the pause.
+    static void SetDefaultTurnaroundDelay(int ms) { DefaultTurnaround() = ms; }
 
     void SetPort(TavoComPort* port) { port_ = port; }
     TavoComPort* GetPort() const { return port_; }
@@ -69,8 +73,13 @@ private:
     bool Collect(std::size_t fixedLength, std::vector<std::uint8_t>& frame);
     void Turnaround() const;
 
+    static int& DefaultTurnaround() {
+        static int ms = kDefaultTurnaroundMs;
+        return ms;
+    }
+
     TavoComPort* port_;
-    int turnaroundMs_ = kDefaultTurnaroundMs;
+    int turnaroundMs_;
     std::string requestText_;
     std::string responseText_;
     int lastException_ = 0;

@@ -1,0 +1,57 @@
+// tavo-utility: the desktop program.
+#include "demo_bus.h"
+
+#include "panels/panels.h"
+#include "sim/bus_file.h"
+#include "sim/pty_server.h"
+#include "workspace/main_window.h"
+#include "workspace/ui_services.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+
+#include <cstdio>
+#include <memory>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("tavo-utility");
+    QApplication::setApplicationVersion("4.00.06");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Finds, configures, monitors, calibrates and updates TAVO "
+                                     "remote I/O modules on RS-485 networks.");
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QCommandLineOption port("port", "Also list the serial device at PATH (repeatable).", "PATH");
+    QCommandLineOption demo("demo", "Start a simulated bus of modules and list it as a port.");
+    parser.addOption(port);
+    parser.addOption(demo);
+    parser.process(app);
+
+    QStringList ports = parser.values(port);
+    tavo::sim::Bus bus;
+    std::unique_ptr<tavo::sim::PtyServer> server;
+    if (parser.isSet(demo)) {
+        std::string error;
+        if (!tavo::sim::LoadBusText(tavo::kDemoBusText, bus, error)) {
+            std::fprintf(stderr, "tavo-utility: demo bus: %s\n", error.c_str());
+            return 2;
+        }
+        server = std::make_unique<tavo::sim::PtyServer>(bus);
+        const QString link = QDir::temp().filePath(QString("tavo-demo-%1").arg(QCoreApplication::applicationPid()));
+        if (!server->Start(error, link.toStdString())) {
+            std::fprintf(stderr, "tavo-utility: cannot start the simulated bus: %s\n", error.c_str());
+            return 2;
+        }
+        ports << QString::fromStdString(server->DevicePath());
+    }
+
+    tavo::RegisterAllPanels();
+    tavo::TfrmMain window(ports);
+    window.show();
+    const int status = app.exec();
+    if (server) server->Stop();
+    return status;
+}

@@ -1,0 +1,7 @@
+#include "panels/panels.h"
+
+namespace tavo {
+
+void RegisterSystemPanels() {}
+
+} // namespace tavo

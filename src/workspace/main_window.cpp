@@ -1,0 +1,432 @@
+#include "main_window.h"
+
+#include "com_set.h"
+#include "data_paths.h"
+#include "module_tree.h"
+#include "search_dialog.h"
+#include "small_windows.h"
+#include "status_bar.h"
+#include "tree_images.h"
+#include "ui_services.h"
+
+#include "transport/com_port.h"
+#include "transport/port_list.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QToolBar>
+#include <QUrl>
+
+namespace tavo {
+namespace {
+
+TfrmMain::ToolOpener& TerminalOpener() {
+    static TfrmMain::ToolOpener opener;
+    return opener;
+}
+
+QString Caption() { return QString("Tavo-R000-K100 Utility (%1)").arg(kVersionText); }
+
+} // namespace
+
+void TfrmMain::SetTerminalOpener(ToolOpener opener) { TerminalOpener() = std::move(opener); }
+
+TfrmMain::TfrmMain(const QStringList& extraPorts, QWidget* parent) : QMainWindow(parent) {
+    setObjectName("TfrmMain");
+    QApplication::setApplicationDisplayName(AppTitle());
+    resize(800, 600);
+    if (const QScreen* screen = QApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    auto* splitter = new QSplitter(this);
+    splitter->setObjectName("Splitter1");
+    splitter->setHandleWidth(4);
+    treeviewModule = new ModuleTree(splitter);
+    ScrollBox1 = new QScrollArea(splitter);
+    ScrollBox1->setObjectName("ScrollBox1");
+    ScrollBox1->setWidgetResizable(true);
+    splitter->addWidget(treeviewModule);
+    splitter->addWidget(ScrollBox1);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({137, 663});
+    setCentralWidget(splitter);
+    statbarMain = new MainStatusBar(this);
+    setStatusBar(statbarMain);
+    BuildActions();
+
+    connect(treeviewModule, &QTreeWidget::itemPressed, this, [this](QTreeWidgetItem* item) {
+        if (QApplication::mouseButtons() & Qt::LeftButton) ClickNode(item);
+    });
+    connect(treeviewModule, &QTreeWidget::itemActivated, this,
+            [this](QTreeWidgetItem* item) { ClickNode(item); });
+    // The expand button of the root acts as a click on the root.
+    const auto rootToggled = [this](QTreeWidgetItem* item) {
+        if (item == treeviewModule->Root() && (QApplication::mouseButtons() & Qt::LeftButton))
+            ClickNode(item);
+    };
+    connect(treeviewModule, &QTreeWidget::itemExpanded, this, rootToggled);
+    connect(treeviewModule, &QTreeWidget::itemCollapsed, this, rootToggled);
+
+    RefreshButton(true, false, true, false, false, false, false);
+    ShowIntro();
+    ScanComPort(extraPorts);
+    treeviewModule->Root()->setExpanded(true);
+    setWindowTitle(Caption());
+}
+
+TfrmMain::~TfrmMain() { ReleaseResource(); }
+
+void TfrmMain::BuildActions() {
+    const auto make = [this](const char* name, const QString& text, const QString& hint,
+                             void (TfrmMain::*handler)()) {
+        auto* a = new QAction(text, this);
+        a->setObjectName(name);
+        a->setToolTip(hint);
+        a->setStatusTip(hint);
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    tlbtnSave = make("tlbtnSave", "&Save", "Save", &TfrmMain::tlbtnSaveClick);
+    tlbtnSearch = make("tlbtnSearch", "&Search", "Search", &TfrmMain::tlbtnSearchClick);
+    tlbtnTerminal = make("tlbtnTerminal", "&Terminal", "Terminal", &TfrmMain::tlbtnTerminalClick);
+    tlbtnDataScope = new QAction("&Data Scope", this);
+    tlbtnDataScope->setObjectName("tlbtnDataScope");
+    tlbtnDataScope->setToolTip("Data Scope");
+    tlbtnDataScope->setVisible(false);
+    tlbtnSaveConf = make("tlbtnSaveConf", "S&ave Configuration File", "Save Configuration",
+                         &TfrmMain::tlbtnSaveConfClick);
+    tlbtnLoadConf = make("tlbtnLoadConf", "D&ownload Configuration File To Set Environment",
+                         "Load Configuration", &TfrmMain::tlbtnLoadConfClick);
+    tlbtnHelp = make("tlbtnHelp", "&Help", "Help", &TfrmMain::tlbtnHelpClick);
+    tlbtnHelp->setShortcut(QKeySequence::HelpContents);
+    menuExit = make("menuExit", "&Exit", "Exit", &TfrmMain::menuExitClick);
+    menuAboutTavo = make("menuAboutTavo", "&About Utility...", "About", &TfrmMain::menuAboutTavoClick);
+    tlbtnSave->setIcon(ToolbarIcon(ToolIcon::Save));
+    tlbtnSearch->setIcon(ToolbarIcon(ToolIcon::Search));
+    tlbtnTerminal->setIcon(ToolbarIcon(ToolIcon::Terminal));
+    tlbtnDataScope->setIcon(ToolbarIcon(ToolIcon::DataScope));
+    tlbtnSaveConf->setIcon(ToolbarIcon(ToolIcon::SaveConf));
+    tlbtnLoadConf->setIcon(ToolbarIcon(ToolIcon::LoadConf));
+    tlbtnHelp->setIcon(ToolbarIcon(ToolIcon::Help));
+    // Help opens our own page; without one the command is not offered.
+    tlbtnHelp->setVisible(!HelpPagePath().isEmpty());
+
+    auto* file = menuBar()->addMenu("&File");
+    file->setObjectName("menuFile");
+    file->addAction(tlbtnSave);
+    file->addAction(menuExit);
+    auto* tools = menuBar()->addMenu("&Tools");
+    tools->setObjectName("menuTools");
+    tools->addAction(tlbtnSearch);
+    tools->addAction(tlbtnTerminal);
+    tools->addAction(tlbtnDataScope);
+    tools->addSeparator();
+    tools->addAction(tlbtnSaveConf);
+    tools->addAction(tlbtnLoadConf);
+    auto* help = menuBar()->addMenu("&Help");
+    help->setObjectName("menuHelp");
+    help->addAction(tlbtnHelp);
+    help->addAction(menuAboutTavo);
+
+    auto* bar = addToolBar("Tools");
+    bar->setObjectName("ToolBar1");
+    bar->setMovable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    for (QAction* a : {tlbtnSave, tlbtnSearch, tlbtnTerminal, tlbtnDataScope, tlbtnSaveConf,
+                       tlbtnLoadConf, tlbtnHelp})
+        bar->addAction(a);
+}
+
+void TfrmMain::RefreshButton(bool save, bool search, bool help, bool loadConf, bool saveConf,
+                             bool dataScope, bool terminal) {
+    tlbtnSave->setEnabled(save);
+    tlbtnSearch->setEnabled(search);
+    tlbtnHelp->setEnabled(help);
+    tlbtnLoadConf->setEnabled(loadConf);
+    tlbtnSaveConf->setEnabled(saveConf);
+    tlbtnDataScope->setEnabled(dataScope);
+    tlbtnTerminal->setEnabled(terminal);
+}
+
+void TfrmMain::ShowStatusMessage(const QString& text) { statbarMain->ShowStatusMessage(text); }
+
+void TfrmMain::ScanComPort(const QStringList& extraPorts) {
+    for (const auto& p : ListSerialPorts()) treeviewModule->AddPort(QString::fromStdString(p.name));
+    for (const auto& path : extraPorts)
+        if (!treeviewModule->FindPort(path)) treeviewModule->AddPort(path);
+}
+
+void TfrmMain::Place(QWidget* widget) {
+    widget->setContentsMargins(2, 2, 0, 0);
+    ScrollBox1->setWidget(widget); // the scroll area owns and shows it
+    current_ = widget;
+}
+
+void TfrmMain::ReleaseAllForm() {
+    if (!current_) return;
+    QWidget* old = ScrollBox1->takeWidget();
+    current_ = nullptr;
+    comSet_ = nullptr;
+    delete old; // a panel's destructor stops its timers and frees its command objects
+}
+
+void TfrmMain::ShowIntro() {
+    auto* intro = new TfrmIntro;
+    intro->Fill();
+    Place(intro);
+}
+
+void TfrmMain::RefreshComPort(const QString& nodeText) {
+    if (port_ && (nodeText == "PC" || nodeText != QString::fromStdString(port_->GetPortName()))) {
+        port_->ClosePort();
+        port_.reset();
+        statbarMain->SetPortText({});
+    }
+    if (port_ || nodeText == "PC") return;
+    auto port = std::make_unique<TavoComPort>(nodeText.toStdString());
+    if (port->OpenPort() && port->SetPortState(9600, 8, kParityNone, kOneStopBit) &&
+        port->SetTimeOut(80)) {
+        port_ = std::move(port);
+        statbarMain->SetPortText("9600, N, 8, 1");
+        return;
+    }
+    const QString reason = QString::fromStdString(port->LastError().text);
+    port->ClosePort();
+    ShowError(this, "Open " + nodeText + " failed!" + (reason.isEmpty() ? QString() : "\n" + reason));
+}
+
+void TfrmMain::ShowCOMForm(const QString& portName) {
+    RefreshComPort(portName);
+    if (!port_) return;
+    auto* panel = new TfrmComSet;
+    Place(panel);
+    comSet_ = panel;
+    panel->FillFromPort(portName, *port_);
+}
+
+void TfrmMain::ClickNode(QTreeWidgetItem* item) {
+    if (!item) return;
+    treeviewModule->setCurrentItem(item);
+    switch (ModuleTree::Level(item)) {
+    case 0:
+        ShowStatusMessage("Welcome to use Tavo Utility");
+        ReleaseAllForm();
+        RefreshButton(true, false, true, false, false, false, false);
+        ShowIntro();
+        RefreshComPort(item->text(0));
+        break;
+    case 1:
+        ShowStatusMessage("COM Port status");
+        ReleaseAllForm();
+        ShowCOMForm(item->text(0));
+        if (port_) RefreshButton(true, true, true, false, false, true, true);
+        else RefreshButton(true, false, true, false, false, false, false);
+        break;
+    default: {
+        ReleaseAllForm();
+        RefreshComPort(ModuleTree::PortOf(item)->text(0));
+        if (port_) {
+            const bool conf = ModuleTree::Level(item) < 4;
+            RefreshButton(true, false, true, conf, conf, false, false);
+            ShowModuleForm(ModuleTree::Level(item));
+        } else {
+            RefreshButton(true, false, false, false, false, false, false);
+        }
+        break;
+    }
+    }
+    statbarMain->SetIndicator("0");
+}
+
+void TfrmMain::ShowModuleForm(int level) {
+    QTreeWidgetItem* node = treeviewModule->currentItem();
+    std::string address, designation, slot, channel, parent, rack;
+    QTreeWidgetItem* module = node;
+    bool parsed = true;
+    std::string ignored;
+    if (level == 2) {
+        parsed = ParseItemText(node->text(0).toStdString(), address, designation);
+    } else if (level == 3) {
+        module = node->parent();
+        const QString parentText = module->text(0);
+        const QString tail = parentText.right(4);
+        if (tail == "R850" || tail == "R860") {
+            parsed = ParseItemText(node->text(0).toStdString(), channel, designation) &&
+                     ParseItemText(parentText.toStdString(), address, parent);
+        } else {
+            parsed = ParseItemText(node->text(0).toStdString(), slot, designation) &&
+                     ParseItemText(parentText.toStdString(), address, parent);
+        }
+    } else if (level == 4) {
+        QTreeWidgetItem* slotNode = node->parent();
+        module = slotNode->parent();
+        parsed = ParseItemText(node->text(0).toStdString(), channel, designation) &&
+                 ParseItemText(slotNode->text(0).toStdString(), slot, parent) &&
+                 ParseItemText(module->text(0).toStdString(), address, rack);
+        if (parsed) statbarMain->SetTag(rack == "K100" ? 3 : 7);
+    }
+    if (!parsed) {
+        ShowError(this, "Parsing module name failed!");
+        return;
+    }
+    const LinkKind link = ModuleTree::NodeLinkKind(module).value_or(LinkKind::AsciiPlain);
+    port_->SetCheckSum(link != LinkKind::AsciiPlain);
+
+    PanelContext context;
+    context.port = port_.get();
+    context.address = QString::fromStdString(address);
+    context.status = statbarMain;
+    context.tree = treeviewModule;
+    context.slot = QString::fromStdString(slot);
+    context.channel = QString::fromStdString(channel);
+    context.parentDesignation = QString::fromStdString(parent);
+    context.link = link;
+
+    const ModelRegistry& registry = ModelRegistry::Instance();
+    if (const RegistryRow* row = registry.FindByDesignation(designation)) {
+        ShowPanel(*row, designation, context);
+        return;
+    }
+    if (const RegistryRow* row = registry.FindByParent(parent)) {
+        ShowPanel(*row, parent, context);
+        return;
+    }
+    if (level == 2) {
+        // A model the registry does not know: say so rather than guess.
+        ShowWarning(this, QString("The module model \"%1\" is not supported by this version of the "
+                                  "utility.").arg(QString::fromStdString(designation)));
+        return;
+    }
+    GenericSlotFallback(address, slot, channel, level, context);
+}
+
+void TfrmMain::ShowPanel(const RegistryRow& row, const std::string& designation,
+                         PanelContext context) {
+    if (row.noConf) RefreshButton(true, false, true, false, false, false, false);
+    const bool modbus = context.link == LinkKind::ModbusRtu && !row.modbusPanel.empty();
+    const std::string& className = modbus ? row.modbusPanel : row.panel;
+    ModulePanel* panel = PanelFactory::Instance().Make(className, nullptr);
+    if (!panel) {
+        ShowStatusMessage(QString("The %1 panel is not available in this version of the utility.")
+                              .arg(QString::fromStdString(designation)));
+        RefreshButton(true, false, true, false, false, false, false);
+        return;
+    }
+    context.kind = row.init;
+    Place(panel);
+    if (row.timeout200 && !modbus) port_->SetTimeOut(200);
+    panel->InitModule(context);
+}
+
+bool TfrmMain::ConfirmExit() {
+    Ui().Beep();
+    return Ui().Ask(this, "Confirm", "Are you sure to exit?");
+}
+
+void TfrmMain::ReleaseResource() {
+    if (port_) {
+        port_->ClosePort();
+        port_.reset();
+    }
+    ReleaseAllForm();
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    if (!exitConfirmed_ && !ConfirmExit()) {
+        event->ignore();
+        return;
+    }
+    ReleaseResource();
+    event->accept();
+}
+
+void TfrmMain::menuExitClick() {
+    if (!ConfirmExit()) return;
+    exitConfirmed_ = true;
+    ReleaseResource();
+    close();
+    QApplication::quit();
+}
+
+void TfrmMain::tlbtnSaveClick() {
+    const QString file = Ui().SaveFileName(this, "Save", "Utility.txt", "Utility.txt (*.txt)");
+    if (file.isEmpty()) return;
+    if (!WriteFileAtomically(file, treeviewModule->ExportText().toUtf8()))
+        Ui().Message(this, UiServices::Icon::Error, "Message", "Error when opening file");
+}
+
+void TfrmMain::tlbtnSearchClick() {
+    if (!port_) return;
+    if (comSet_) {
+        const ComChoice c = comSet_->Choice();
+        if (!port_->SetPortState(c.baud, 8, c.parity, c.stopBits)) {
+            ShowError(this, QString("Cannot set %1 to %2.\n%3")
+                                .arg(QString::fromStdString(port_->GetPortName()), PortSettingsText(c),
+                                     QString::fromStdString(port_->LastError().text)));
+            return;
+        }
+        statbarMain->SetPortText(PortSettingsText(c));
+        bool ok = false;
+        const int timeout = comSet_->TimeOutText().trimmed().toInt(&ok);
+        if (ok && timeout > 0 && timeout <= 60000) {
+            port_->SetTimeOut(timeout);
+        } else {
+            Ui().Message(this, UiServices::Icon::Warning, AppTitle(),
+                         "Invalid timeout value!\nThe default value '80 ms' will be used!");
+            comSet_->SetTimeOutText("80");
+            port_->SetTimeOut(80);
+        }
+    }
+    TfrmDlgAskAddr ask(this);
+    if (Ui().Exec(ask) != QDialog::Accepted) return;
+    std::uint8_t byte = 0;
+    for (int i = 0; i < 1025 && port_->ReadBytes(1, &byte); ++i) {
+    }
+    ShowStatusMessage("Searching modules, please wait a moment...");
+    {
+        TfrmDlgSearch search(this);
+        search.SetStartAddr(port_.get(), ask.Address(), treeviewModule);
+        Ui().Exec(search);
+    }
+    ShowStatusMessage({});
+}
+
+void TfrmMain::tlbtnTerminalClick() {
+    if (!port_) return;
+    if (TerminalOpener()) TerminalOpener()(*this);
+}
+
+void TfrmMain::tlbtnSaveConfClick() {
+    auto* panel = qobject_cast<ModulePanel*>(current_);
+    if (panel && panel->HasSettingsFile()) panel->SaveSettings();
+    else ShowStatusMessage("This panel has no settings file.");
+}
+
+void TfrmMain::tlbtnLoadConfClick() {
+    auto* panel = qobject_cast<ModulePanel*>(current_);
+    if (panel && panel->HasSettingsFile()) panel->LoadSettings();
+    else ShowStatusMessage("This panel has no settings file.");
+}
+
+QString TfrmMain::HelpPagePath() const { return FindDataFile("help/index.html"); }
+
+void TfrmMain::tlbtnHelpClick() {
+    const QString page = HelpPagePath();
+    if (page.isEmpty() || !Ui().OpenUrl(QUrl::fromLocalFile(page)))
+        ShowStatusMessage("The help page could not be opened.");
+}
+
+void TfrmMain::menuAboutTavoClick() {
+    TfrmDlgAbout about(this);
+    about.move(pos() + QPoint(2, 2));
+    Ui().Exec(about);
+}
+
+} // namespace tavo

@@ -1,0 +1,99 @@
+// The main window: the module tree, the panel area, the toolbar and menu, the
+// status bar, and the one open serial port.
+#pragma once
+
+#include "core/model_registry.h"
+#include "module_panel.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QScrollArea;
+class QTreeWidgetItem;
+
+namespace tavo {
+
+class MainStatusBar;
+class ModuleTree;
+class TavoComPort;
+class TfrmComSet;
+class TfrmIntro;
+
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // `extraPorts` are device paths named on the command line (a simulator's pty).
+    explicit TfrmMain(const QStringList& extraPorts = {}, QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // Opens the terminal window; set by the program so the workspace does not
+    // depend on it.
+    using ToolOpener = std::function<void(TfrmMain&)>;
+    static void SetTerminalOpener(ToolOpener opener);
+
+    // Acts as a left click on the node (what the tree's mouse handler calls).
+    void ClickNode(QTreeWidgetItem* item);
+    void RefreshButton(bool save, bool search, bool help, bool loadConf, bool saveConf,
+                       bool dataScope, bool terminal);
+    void ShowStatusMessage(const QString& text);
+    // Closes the open port when `nodeText` is "PC" or another port; opens
+    // `nodeText` when no port is open.
+    void RefreshComPort(const QString& nodeText);
+    void ReleaseAllForm();
+
+    TavoComPort* Port() const { return port_.get(); }
+    ModuleTree* Tree() const { return treeviewModule; }
+    MainStatusBar* StatusBar() const { return statbarMain; }
+    QWidget* CurrentPanel() const { return current_; }
+    TfrmComSet* ComSet() const { return comSet_; }
+
+    // Toolbar and menu handlers.
+    void tlbtnSaveClick();
+    void tlbtnSearchClick();
+    void tlbtnTerminalClick();
+    void tlbtnSaveConfClick();
+    void tlbtnLoadConfClick();
+    void tlbtnHelpClick();
+    void menuAboutTavoClick();
+    void menuExitClick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildActions();
+    void ScanComPort(const QStringList& extraPorts);
+    void ShowIntro();
+    void ShowCOMForm(const QString& portName);
+    void ShowModuleForm(int level);
+    void ShowPanel(const RegistryRow& row, const std::string& designation, PanelContext context);
+    void GenericSlotFallback(const std::string& address, const std::string& slot,
+                             const std::string& channel, int level, PanelContext context);
+    void Place(QWidget* widget);
+    void ReleaseResource();
+    bool ConfirmExit();
+    QString HelpPagePath() const;
+
+    ModuleTree* treeviewModule;
+    QScrollArea* ScrollBox1;
+    MainStatusBar* statbarMain;
+    QAction* tlbtnSave;
+    QAction* tlbtnSearch;
+    QAction* tlbtnTerminal;
+    QAction* tlbtnDataScope;
+    QAction* tlbtnSaveConf;
+    QAction* tlbtnLoadConf;
+    QAction* tlbtnHelp;
+    QAction* menuExit;
+    QAction* menuAboutTavo;
+
+    std::unique_ptr<TavoComPort> port_;
+    QWidget* current_ = nullptr;
+    TfrmComSet* comSet_ = nullptr;
+    bool exitConfirmed_ = false;
+};
+
+} // namespace tavo

@@ -1,0 +1,107 @@
+#include "module_tree.h"
+
+#include "tree_images.h"
+
+#include <functional>
+
+namespace tavo {
+namespace {
+constexpr int kLinkRole = Qt::UserRole + 1;
+constexpr int kImageRole = Qt::UserRole + 2;
+
+// One icon with the node's image and, for the selected state, its selected image.
+QIcon NodeIcon(int image, int selected) {
+    QIcon icon;
+    for (const QSize size : {QSize(16, 16), QSize(32, 32)}) {
+        icon.addPixmap(TreeImages().at(image).pixmap(size), QIcon::Normal);
+        icon.addPixmap(TreeImages().at(selected).pixmap(size), QIcon::Selected);
+    }
+    return icon;
+}
+
+void SetImages(QTreeWidgetItem* item, int image, int selected) {
+    item->setIcon(0, NodeIcon(image, selected));
+    item->setData(0, kImageRole, QList<QVariant>{image, selected});
+}
+} // namespace
+
+std::pair<int, int> ModuleTree::Images(const QTreeWidgetItem* item) {
+    const auto v = item->data(0, kImageRole).toList();
+    return v.size() == 2 ? std::make_pair(v[0].toInt(), v[1].toInt()) : std::make_pair(-1, -1);
+}
+
+bool ModuleTreeItem::operator<(const QTreeWidgetItem& other) const {
+    const QString a = text(0), b = other.text(0);
+    if (a.size() != b.size()) return a.size() < b.size();
+    for (qsizetype i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) return a[i].unicode() < b[i].unicode();
+    return false;
+}
+
+ModuleTree::ModuleTree(QWidget* parent) : QTreeWidget(parent) {
+    setObjectName("treeviewModule");
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setIndentation(19);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    auto* root = new ModuleTreeItem(this, QStringList{"PC"});
+    SetImages(root, kImagePc, kImagePc);
+}
+
+QTreeWidgetItem* ModuleTree::AddPort(const QString& name) {
+    auto* item = new ModuleTreeItem(Root(), QStringList{name});
+    SetImages(item, kImagePort, kImagePortSelected);
+    return item;
+}
+
+QTreeWidgetItem* ModuleTree::FindPort(const QString& name) const {
+    for (int i = 0; i < Root()->childCount(); ++i)
+        if (Root()->child(i)->text(0) == name) return Root()->child(i);
+    return nullptr;
+}
+
+QTreeWidgetItem* ModuleTree::AddFound(QTreeWidgetItem* parent, const FoundNode& node) {
+    auto* item = new ModuleTreeItem(parent, QStringList{QString::fromStdString(node.text)});
+    SetImages(item, node.image, node.selectedImage);
+    if (node.link) item->setData(0, kLinkRole, static_cast<int>(*node.link));
+    for (const auto& child : node.children) AddFound(item, child);
+    return item;
+}
+
+int ModuleTree::Level(const QTreeWidgetItem* item) {
+    int level = 0;
+    for (auto* p = item ? item->parent() : nullptr; p; p = p->parent()) ++level;
+    return level;
+}
+
+std::optional<LinkKind> ModuleTree::NodeLinkKind(const QTreeWidgetItem* item) {
+    const QVariant v = item ? item->data(0, kLinkRole) : QVariant();
+    if (!v.isValid()) return std::nullopt;
+    return static_cast<LinkKind>(v.toInt());
+}
+
+QTreeWidgetItem* ModuleTree::PortOf(QTreeWidgetItem* item) {
+    while (item && Level(item) > 1) item = item->parent();
+    return item && Level(item) == 1 ? item : nullptr;
+}
+
+void ModuleTree::SortTree() {
+    sortItems(0, Qt::AscendingOrder);
+    viewport()->update();
+}
+
+QString ModuleTree::ExportText(const QTreeWidgetItem* top, bool withLinkKinds) {
+    QString out;
+    const int base = Level(top);
+    std::function<void(const QTreeWidgetItem*)> walk = [&](const QTreeWidgetItem* item) {
+        out += QString(Level(item) - base, '\t') + item->text(0);
+        if (withLinkKinds)
+            if (auto kind = NodeLinkKind(item)) out += '\t' + QString::number(static_cast<int>(*kind));
+        out += "\r\n";
+        for (int i = 0; i < item->childCount(); ++i) walk(item->child(i));
+    };
+    if (top) walk(top);
+    return out;
+}
+
+} // namespace tavo

@@ -1,0 +1,45 @@
+// The module tree: the PC, its ports, and the modules, slots and channels found.
+#pragma once
+
+#include "core/model_registry.h"
+#include "core/search_engine.h"
+
+#include <QTreeWidget>
+
+namespace tavo {
+
+// Orders nodes as the tree sorts them: the shorter text first, texts of equal
+// length by their character codes.
+class ModuleTreeItem : public QTreeWidgetItem {
+public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+    bool operator<(const QTreeWidgetItem& other) const override;
+};
+
+class ModuleTree : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit ModuleTree(QWidget* parent = nullptr);
+
+    QTreeWidgetItem* Root() const { return topLevelItem(0); }
+    QTreeWidgetItem* AddPort(const QString& name);
+    QTreeWidgetItem* FindPort(const QString& name) const;
+    // Adds a node found by the search (with its children) under `parent`.
+    QTreeWidgetItem* AddFound(QTreeWidgetItem* parent, const FoundNode& node);
+
+    static int Level(const QTreeWidgetItem* item);
+    // The node's image and selected image in the tree's image list.
+    static std::pair<int, int> Images(const QTreeWidgetItem* item);
+    static std::optional<LinkKind> NodeLinkKind(const QTreeWidgetItem* item);
+    // The level-1 ancestor of a node (the node itself at level 1).
+    static QTreeWidgetItem* PortOf(QTreeWidgetItem* item);
+
+    // Sorts every level in the tree's order.
+    void SortTree();
+    // The lines of a branch: each node's text after one tab per level below `top`'s
+    // level, in tree order, each line ended by CR LF.
+    static QString ExportText(const QTreeWidgetItem* top, bool withLinkKinds = false);
+    QString ExportText() const { return ExportText(Root()); }
+};
+
+} // namespace tavo

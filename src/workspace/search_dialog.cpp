@@ -1,0 +1,126 @@
+#include "search_dialog.h"
+
+#include "module_tree.h"
+#include "transport/com_port.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+namespace tavo {
+
+// A magnifier circling over a module while the scan runs.
+class SearchAnimation : public QWidget {
+public:
+    explicit SearchAnimation(QWidget* parent) : QWidget(parent) {
+        setObjectName("Animate1");
+        setFixedSize(120, 48);
+        timer_.setInterval(80);
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            frame_ = (frame_ + 1) % 24;
+            update();
+        });
+    }
+    void Play() { timer_.start(); }
+    void StopPlaying() { timer_.stop(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setBrush(QColor(40, 120, 60));
+        p.setPen(Qt::black);
+        for (int i = 0; i < 4; ++i) p.drawRect(10 + i * 26, 18, 20, 22);
+        const double x = 12 + (frame_ < 12 ? frame_ : 24 - frame_) * 7.5;
+        p.setBrush(QColor(200, 230, 255, 160));
+        p.setPen(QPen(Qt::black, 2));
+        p.drawEllipse(QPointF(x + 8, 20), 9, 9);
+        p.drawLine(QPointF(x + 14, 27), QPointF(x + 20, 34));
+    }
+
+private:
+    QTimer timer_;
+    int frame_ = 0;
+};
+
+TfrmDlgSearch::TfrmDlgSearch(QWidget* parent) : QDialog(parent) {
+    setObjectName("TfrmDlgSearch");
+    setWindowTitle("Searching...");
+    auto* grid = new QGridLayout(this);
+    Animate1 = new SearchAnimation(this);
+    grid->addWidget(Animate1, 0, 0, 1, 4, Qt::AlignCenter);
+    grid->addWidget(new QLabel("Scanned address", this), 1, 0);
+    edtAddrHex = new QLineEdit(this);
+    edtAddrHex->setObjectName("edtAddrHex");
+    edtAddrHex->setReadOnly(true);
+    edtAddrDec = new QLineEdit(this);
+    edtAddrDec->setObjectName("edtAddrDec");
+    edtAddrDec->setReadOnly(true);
+    grid->addWidget(edtAddrHex, 1, 1);
+    grid->addWidget(new QLabel("(Hex)", this), 1, 2);
+    grid->addWidget(edtAddrDec, 2, 1);
+    grid->addWidget(new QLabel("(Dec)", this), 2, 2);
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName("ProgressBar1");
+    ProgressBar1->setTextVisible(false);
+    grid->addWidget(ProgressBar1, 3, 0, 1, 4);
+    btnStop = new QPushButton("Stop scan", this);
+    btnStop->setObjectName("btnStop");
+    grid->addWidget(btnStop, 4, 0, 1, 4, Qt::AlignCenter);
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    connect(Timer1, &QTimer::timeout, this, &TfrmDlgSearch::Timer1Timer);
+    connect(btnStop, &QPushButton::clicked, this, &TfrmDlgSearch::btnStopClick);
+}
+
+TfrmDlgSearch::~TfrmDlgSearch() = default;
+
+void TfrmDlgSearch::SetStartAddr(TavoComPort* port, int startAddress, ModuleTree* tree) {
+    engine_ = std::make_unique<SearchEngine>(*port, startAddress);
+    tree_ = tree;
+    parentNode_ = tree->currentItem();
+    if (parentNode_)
+        qDeleteAll(parentNode_->takeChildren()); // the previous result of this port goes
+    ProgressBar1->setRange(0, engine_->ProgressMax());
+    ProgressBar1->setValue(0);
+    Animate1->Play();
+    Timer1->setInterval(engine_->TimerIntervalMs());
+    Timer1->start();
+}
+
+void TfrmDlgSearch::Timer1Timer() {
+    if (!engine_) return;
+    if (engine_->Done()) {
+        Finish();
+        return;
+    }
+    const int address = engine_->Address();
+    edtAddrDec->setText(QString::number(address));
+    edtAddrHex->setText(QString("%1").arg(address, 2, 16, QChar('0')).toUpper());
+    if (auto node = engine_->Step(); node && parentNode_) {
+        if (!parentNode_->isExpanded()) parentNode_->setExpanded(true);
+        QTreeWidgetItem* item = tree_->AddFound(parentNode_, *node);
+        item->setExpanded(false);
+    }
+    ProgressBar1->setValue(engine_->Progress());
+    repaint();
+}
+
+void TfrmDlgSearch::Finish() {
+    Animate1->StopPlaying();
+    Timer1->stop();
+    engine_.reset();
+    accept();
+}
+
+void TfrmDlgSearch::btnStopClick() { Finish(); }
+
+void TfrmDlgSearch::RunToEnd() {
+    while (engine_) Timer1Timer();
+}
+
+} // namespace tavo

@@ -1,0 +1,52 @@
+// The search dialog: drives the search engine with a timer, one probe per tick,
+// and puts what it finds into the module tree.
+#pragma once
+
+#include "core/search_engine.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class QTreeWidgetItem;
+
+namespace tavo {
+
+class ModuleTree;
+class SearchAnimation;
+
+class TfrmDlgSearch : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmDlgSearch(QWidget* parent = nullptr);
+    ~TfrmDlgSearch() override;
+
+    // Binds the dialog to the port and the tree's selected (port) node, discards
+    // what that node listed before, and starts the timer at time-out + 30 ms.
+    void SetStartAddr(TavoComPort* port, int startAddress, ModuleTree* tree);
+
+    void Timer1Timer();
+    void btnStopClick();
+    // Runs the remaining steps at once (a test clock's way of letting time pass).
+    void RunToEnd();
+
+    SearchAnimation* Animate1;
+    QLineEdit* edtAddrHex;
+    QLineEdit* edtAddrDec;
+    QProgressBar* ProgressBar1;
+    QPushButton* btnStop;
+    QTimer* Timer1;
+
+private:
+    void Finish();
+
+    std::unique_ptr<SearchEngine> engine_;
+    ModuleTree* tree_ = nullptr;
+    QTreeWidgetItem* parentNode_ = nullptr;
+};
+
+} // namespace tavo

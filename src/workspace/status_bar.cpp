@@ -1,0 +1,64 @@
+#include "status_bar.h"
+
+#include "tree_images.h"
+
+#include <QLabel>
+#include <QPainter>
+
+namespace tavo {
+
+// Draws one indicator image for the digit it holds, so the polling heartbeat
+// blinks green while it succeeds and red while it fails.
+class IndicatorPanel : public QWidget {
+public:
+    explicit IndicatorPanel(QWidget* parent) : QWidget(parent) {
+        setObjectName("statbarIndicator");
+        setFixedWidth(40);
+    }
+    void SetText(const QString& text) {
+        text_ = text;
+        update();
+    }
+    QString Text() const { return text_; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const int image = text_ == "0" ? 14 : text_ == "1" ? 15 : text_ == "2" ? 16 : 17;
+        p.drawPixmap(8, 1, TreeImages().at(image).pixmap(16, 16));
+    }
+
+private:
+    QString text_ = "0";
+};
+
+MainStatusBar::MainStatusBar(QWidget* parent) : QStatusBar(parent) {
+    setObjectName("statbarMain");
+    setSizeGripEnabled(false);
+    message_ = new QLabel(this);
+    message_->setObjectName("statbarMessage");
+    message_->setMinimumWidth(500);
+    indicator_ = new IndicatorPanel(this);
+    port_ = new QLabel(this);
+    port_->setObjectName("statbarPort");
+    port_->setMinimumWidth(100);
+    addPermanentWidget(message_, 1);
+    addPermanentWidget(indicator_);
+    addPermanentWidget(port_);
+}
+
+void MainStatusBar::ShowStatusMessage(const QString& text) { message_->setText(text); }
+QString MainStatusBar::StatusMessage() const { return message_->text(); }
+
+void MainStatusBar::SetMessageColor(const QColor& color) {
+    QPalette pal = message_->palette();
+    pal.setColor(QPalette::WindowText, color);
+    message_->setPalette(pal);
+}
+
+void MainStatusBar::SetIndicator(const QString& digit) { indicator_->SetText(digit); }
+QString MainStatusBar::Indicator() const { return indicator_->Text(); }
+void MainStatusBar::SetPortText(const QString& text) { port_->setText(text); }
+QString MainStatusBar::PortText() const { return port_->text(); }
+
+} // namespace tavo

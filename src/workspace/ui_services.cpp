@@ -1,0 +1,73 @@
+#include "ui_services.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QThread>
+#include <QUrl>
+
+namespace tavo {
+namespace {
+
+class QtUi final : public UiServices {
+public:
+    void Message(QWidget* parent, Icon icon, const QString& title, const QString& text) override {
+        QMessageBox box(parent);
+        box.setWindowTitle(title);
+        box.setText(text);
+        box.setIcon(icon == Icon::Error       ? QMessageBox::Critical
+                    : icon == Icon::Warning   ? QMessageBox::Warning
+                    : icon == Icon::Question  ? QMessageBox::Question
+                                              : QMessageBox::Information);
+        box.setStandardButtons(QMessageBox::Ok);
+        box.exec();
+    }
+    bool Ask(QWidget* parent, const QString& title, const QString& text) override {
+        return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
+    }
+    QString SaveFileName(QWidget* parent, const QString& title, const QString& defaultName,
+                         const QString& filter) override {
+        return QFileDialog::getSaveFileName(parent, title, defaultName, filter);
+    }
+    QString OpenFileName(QWidget* parent, const QString& title, const QString& defaultName,
+                         const QString& filter) override {
+        return QFileDialog::getOpenFileName(parent, title, defaultName, filter);
+    }
+    int Exec(QDialog& dialog) override { return dialog.exec(); }
+    void Sleep(int ms) override {
+        if (ms > 0) QThread::msleep(static_cast<unsigned long>(ms));
+    }
+    void Beep() override { QApplication::beep(); }
+    bool OpenUrl(const QUrl& url) override { return QDesktopServices::openUrl(url); }
+};
+
+std::unique_ptr<UiServices>& Installed() {
+    static std::unique_ptr<UiServices> services = std::make_unique<QtUi>();
+    return services;
+}
+
+} // namespace
+
+UiServices& Ui() { return *Installed(); }
+
+std::unique_ptr<UiServices> InstallUi(std::unique_ptr<UiServices> services) {
+    std::swap(Installed(), services);
+    return services;
+}
+
+QString AppTitle() { return QStringLiteral("TAVO-R000-K100 Utility"); }
+
+void ShowError(QWidget* parent, const QString& text) {
+    Ui().Message(parent, UiServices::Icon::Error, AppTitle(), text);
+}
+void ShowInformation(QWidget* parent, const QString& text) {
+    Ui().Message(parent, UiServices::Icon::Information, AppTitle(), text);
+}
+void ShowWarning(QWidget* parent, const QString& text) {
+    Ui().Message(parent, UiServices::Icon::Warning, AppTitle(), text);
+}
+
+} // namespace tavo

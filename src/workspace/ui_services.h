@@ -1,0 +1,53 @@
+// The one door through which windows reach message boxes, questions, file dialogs,
+// modal dialogs and fixed waits. The program installs the real one; tests install
+// one that answers on cue and runs waits on a test clock, so the whole GUI can be
+// driven headless without a modal box blocking.
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QDialog;
+class QUrl;
+class QWidget;
+
+namespace tavo {
+
+class UiServices {
+public:
+    enum class Icon { Information, Warning, Error, Question };
+
+    virtual ~UiServices() = default;
+
+    // A modal box with one OK button.
+    virtual void Message(QWidget* parent, Icon icon, const QString& title, const QString& text) = 0;
+    // A modal Yes/No question; true for Yes.
+    virtual bool Ask(QWidget* parent, const QString& title, const QString& text) = 0;
+    // File dialogs; an empty result means the user cancelled.
+    virtual QString SaveFileName(QWidget* parent, const QString& title, const QString& defaultName,
+                                 const QString& filter) = 0;
+    virtual QString OpenFileName(QWidget* parent, const QString& title, const QString& defaultName,
+                                 const QString& filter) = 0;
+    // Runs a dialog modally; returns its result (QDialog::Accepted or Rejected).
+    virtual int Exec(QDialog& dialog) = 0;
+    // A fixed pause that blocks the caller (a module needs time after a write).
+    virtual void Sleep(int ms) = 0;
+    virtual void Beep() = 0;
+    virtual bool OpenUrl(const QUrl& url) = 0;
+};
+
+// The installed services (the real ones unless a test installed its own).
+UiServices& Ui();
+// Installs `services`; returns the previous ones so a test can put them back.
+std::unique_ptr<UiServices> InstallUi(std::unique_ptr<UiServices> services);
+
+// The application title every plain message box carries.
+QString AppTitle();
+
+// Shorthands for the common boxes, captioned with the application title.
+void ShowError(QWidget* parent, const QString& text);
+void ShowInformation(QWidget* parent, const QString& text);
+void ShowWarning(QWidget* parent, const QString& text);
+
+} // namespace tavo

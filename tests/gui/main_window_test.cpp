@@ -1,0 +1,357 @@
+// The main window driven headless against the simulator.
+#include "support/sim_bus.h"
+#include "test_ui.h"
+
+#include "workspace/com_set.h"
+#include "workspace/main_window.h"
+#include "workspace/module_tree.h"
+#include "workspace/small_windows.h"
+#include "workspace/status_bar.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace tavo {
+namespace {
+
+using test::ScopedTestUi;
+using test::SimBus;
+
+// A panel that only remembers how it was started.
+class RecordingPanel : public ModulePanel {
+public:
+    explicit RecordingPanel(std::string name) : name_(std::move(name)) {}
+    void InitModule(const PanelContext& c) override {
+        context = c;
+        timeoutAtInit = c.port->GetTimeOut();
+        checksumAtInit = c.port->GetCheckSum();
+        Last() = this;
+    }
+    static RecordingPanel*& Last() {
+        static RecordingPanel* last = nullptr;
+        return last;
+    }
+    std::string name_;
+    PanelContext context;
+    int timeoutAtInit = 0;
+    bool checksumAtInit = false;
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    explicit MainWindowTest(const char* bus = "F9 R210D\nFA R550 checksum\nFB R560SO protocol=modbus\n"
+                                              "FC R850\nFD R999\n")
+        : sim(bus), window(QStringList{QString::fromStdString(sim.path())}) {}
+
+    QTreeWidgetItem* PortNode() { return window.Tree()->FindPort(QString::fromStdString(sim.path())); }
+    QAction* Action(const char* name) { return window.findChild<QAction*>(name); }
+    void Search(const QString& start = "249", const QString& timeout = "10") {
+        window.ClickNode(PortNode());
+        window.ComSet()->SetTimeOutText(timeout);
+        ui.ui().startAddresses.push_back(start);
+        window.tlbtnSearchClick();
+    }
+    QTreeWidgetItem* Child(QTreeWidgetItem* parent, const QString& text) {
+        for (int i = 0; i < parent->childCount(); ++i)
+            if (parent->child(i)->text(0) == text) return parent->child(i);
+        return nullptr;
+    }
+
+    ScopedTestUi ui;
+    SimBus sim;
+    TfrmMain window;
+};
+
+TEST_F(MainWindowTest, StartsWithTheIntroductionAndThePortsListed) {
+    EXPECT_EQ(window.windowTitle(), "Tavo-R000-K100 Utility (Ver 4.00.06)");
+    EXPECT_EQ(window.Tree()->Root()->text(0), "PC");
+    EXPECT_NE(PortNode(), nullptr);
+    auto* intro = qobject_cast<TfrmIntro*>(window.CurrentPanel());
+    ASSERT_NE(intro, nullptr);
+    const QString text = intro->Memo1->toPlainText();
+    EXPECT_TRUE(text.startsWith("   Tavo-R000-K100 Utility (Ver 4.00.06)              Jan 2006"));
+    EXPECT_TRUE(text.contains("Tavo-R560SO"));
+    EXPECT_TRUE(text.contains("Tavo-K100EM"));
+    EXPECT_TRUE(Action("tlbtnSave")->isEnabled());
+    EXPECT_FALSE(Action("tlbtnSearch")->isEnabled());
+    EXPECT_FALSE(Action("tlbtnTerminal")->isEnabled());
+    EXPECT_FALSE(Action("tlbtnSaveConf")->isEnabled());
+    EXPECT_FALSE(Action("tlbtnDataScope")->isVisible());
+    EXPECT_EQ(Action("tlbtnSearch")->toolTip(), "Search");
+    EXPECT_EQ(Action("tlbtnLoadConf")->text(), "D&ownload Configuration File To Set Environment");
+}
+
+TEST_F(MainWindowTest, PortNodeOpensThePortAndShowsItsSettings) {
+    window.ClickNode(PortNode());
+    ASSERT_NE(window.Port(), nullptr);
+    EXPECT_EQ(window.StatusBar()->StatusMessage(), "COM Port status");
+    EXPECT_EQ(window.StatusBar()->PortText(), "9600, N, 8, 1");
+    TfrmComSet* set = window.ComSet();
+    ASSERT_NE(set, nullptr);
+    EXPECT_EQ(set->EditPort->text(), QString::fromStdString(sim.path()));
+    EXPECT_EQ(set->ComboBoxBaudRate->currentIndex(), 3);
+    EXPECT_EQ(set->EditTimeOut->text(), "80");
+    EXPECT_TRUE(Action("tlbtnSearch")->isEnabled());
+    EXPECT_TRUE(Action("tlbtnTerminal")->isEnabled());
+    // Clicking the port again resets the time-out to 80 whatever it was.
+    window.Port()->SetTimeOut(300);
+    window.ClickNode(PortNode());
+    EXPECT_EQ(window.Port()->GetTimeOut(), 80);
+    // The root closes it and brings the introduction back.
+    window.ClickNode(window.Tree()->Root());
+    EXPECT_EQ(window.Port(), nullptr);
+    EXPECT_NE(qobject_cast<TfrmIntro*>(window.CurrentPanel()), nullptr);
+    EXPECT_EQ(window.StatusBar()->StatusMessage(), "Welcome to use Tavo Utility");
+}
+
+TEST_F(MainWindowTest, SettingsPanelChoices) {
+    window.ClickNode(PortNode());
+    TfrmComSet* set = window.ComSet();
+    EXPECT_FALSE(set->CB_Parity->isEnabled());
+    emit set->ComboBoxBaudRate->activated(1);
+    EXPECT_EQ(set->EditTimeOut->text(), "320");
+    emit set->ComboBoxBaudRate->activated(0);
+    EXPECT_EQ(set->EditTimeOut->text(), "640");
+    emit set->ComboBoxBaudRate->activated(5);
+    EXPECT_EQ(set->EditTimeOut->text(), "80");
+    set->Bt_Advanced->click();
+    EXPECT_TRUE(set->CB_Parity->isEnabled());
+    set->CB_Parity->setCurrentIndex(1);
+    set->CB_StopBits->setCurrentIndex(1);
+    set->Bt_Default->click();
+    EXPECT_EQ(set->CB_Parity->currentIndex(), 0);
+    EXPECT_EQ(set->CB_StopBits->currentIndex(), 0);
+    EXPECT_TRUE(set->CB_Parity->isEnabled());
+    // A port set to even parity shows it (a pseudo-terminal has no parity, so the
+    // mapping is checked on its own).
+    EXPECT_EQ(set->CB_Parity->itemText(ParityIndexFor(kParityEven)), "Even");
+    EXPECT_EQ(set->CB_Parity->itemText(ParityIndexFor(kParityOdd)), "Odd");
+    EXPECT_EQ(set->CB_StopBits->itemText(StopIndexFor(kTwoStopBits)), "2");
+    // Settings the port cannot take stop the search with the reason.
+    set->CB_Parity->setCurrentIndex(1);
+    ui.ui().startAddresses.push_back("255");
+    window.tlbtnSearchClick();
+    ASSERT_EQ(ui.ui().boxes.size(), 1u);
+    EXPECT_TRUE(ui.ui().boxes[0].text.startsWith("Cannot set " + QString::fromStdString(sim.path()) +
+                                                 " to 9600, E, 8, 1."))
+        << ui.ui().boxes[0].text.toStdString();
+    EXPECT_EQ(PortSettingsText(ChoiceFromIndices(4, 2, 1)), "19200, O, 8, 2");
+}
+
+TEST_F(MainWindowTest, SearchListsModulesWithTheirLinkKinds) {
+    Search("249");
+    QTreeWidgetItem* port = PortNode();
+    ASSERT_EQ(port->childCount(), 5);
+    EXPECT_EQ(window.Tree()->ExportText(port).split("\r\n").mid(1, 5),
+              (QStringList{"\t(F9)R210D", "\t(FA)R550", "\t(FB)R560SO", "\t(FC)R850", "\t\t(DO0)"}));
+    EXPECT_EQ(ModuleTree::NodeLinkKind(Child(port, "(FA)R550")), LinkKind::AsciiChecksum);
+    EXPECT_EQ(ModuleTree::NodeLinkKind(Child(port, "(FB)R560SO")), LinkKind::ModbusRtu);
+    EXPECT_EQ(ModuleTree::Images(Child(port, "(FB)R560SO")), std::make_pair(18, 19));
+    EXPECT_TRUE(port->isExpanded());
+    EXPECT_EQ(window.StatusBar()->StatusMessage(), "");
+    // Searching again first removes what was listed.
+    Search("252");
+    EXPECT_EQ(port->childCount(), 2); // FC and FD
+}
+
+TEST_F(MainWindowTest, SearchRefusesBadTimeOutAndStartAddress) {
+    window.ClickNode(PortNode());
+    window.ComSet()->SetTimeOutText("abc");
+    ui.ui().startAddresses = {"256", "abc", "255"};
+    window.tlbtnSearchClick();
+    EXPECT_EQ(ui.ui().Texts(), (QStringList{"Invalid timeout value!\nThe default value '80 ms' will be used!",
+                                            "Please input a dicimal number between 0 and 255!",
+                                            "Please input a dicimal number between 0 and 255!"}));
+    EXPECT_EQ(window.ComSet()->EditTimeOut->text(), "80");
+    EXPECT_EQ(window.Port()->GetTimeOut(), 80);
+    // Cancelling the start address dialog searches nothing.
+    ui.ui().Clear();
+    const int children = PortNode()->childCount();
+    window.tlbtnSearchClick();
+    EXPECT_EQ(PortNode()->childCount(), children);
+}
+
+TEST_F(MainWindowTest, DispatchChoosesPanelsByDesignationLevelAndLinkKind) {
+    auto saved = PanelFactory::Instance().Save();
+    for (const auto& row : ModelRegistry::Instance().rows())
+        for (const auto& name : {row.panel, row.modbusPanel})
+            if (!name.empty())
+                PanelFactory::Instance().Register(name, [name](QWidget*) { return new RecordingPanel(name); });
+    QTreeWidgetItem* port = PortNode();
+    const auto add = [&](QTreeWidgetItem* parent, const char* text, std::optional<LinkKind> link = {}) {
+        FoundNode n;
+        n.text = text;
+        n.link = link;
+        return window.Tree()->AddFound(parent, n);
+    };
+    struct Case {
+        QTreeWidgetItem* node;
+        std::string panel;
+    };
+    auto* r270 = add(port, "(01)R270", LinkKind::AsciiPlain);
+    auto* r270p = add(port, "(02)R270P", LinkKind::ModbusRtu);
+    auto* r270m = add(port, "(03)R270M", LinkKind::ModbusRtu);
+    auto* r280p = add(port, "(0A)R280P", LinkKind::AsciiChecksum);
+    auto* k100 = add(port, "(*)K100", LinkKind::AsciiPlain);
+    auto* r850 = add(port, "(03)R850", LinkKind::AsciiPlain);
+    auto* do0 = add(r850, "(DO0)");
+    auto* r850m = add(port, "(04)R850", LinkKind::ModbusRtu);
+    auto* do1 = add(r850m, "(DO1)");
+    auto* k100e = add(port, "(05)K100E", LinkKind::AsciiPlain);
+    auto* s1 = add(k100e, "(S1)K220");
+    auto* ch2 = add(s1, "(CH 2)");
+    auto* r810 = add(port, "(07)R810", LinkKind::AsciiPlain);
+    const Case cases[] = {{r270, "TfrmMR270"},   {r270p, "TfrmMR270PMod"}, {r270m, "TfrmMR270M"},
+                          {r280p, "TfrmMR280B"}, {k100, "TfrmMK100"},      {do0, "TfrmMDIOChannelSetting"},
+                          {do1, "TfrmMR850MDIOChannelSettingMod"},         {s1, "TfrmMK220"},
+                          {ch2, "TfrmMK220AlarmSetting"},                  {k100e, "TfrmMK100"},
+                          {r810, "TfrmMR810"}};
+    for (const auto& c : cases) {
+        RecordingPanel::Last() = nullptr;
+        window.ClickNode(c.node);
+        ASSERT_NE(RecordingPanel::Last(), nullptr) << c.panel;
+        EXPECT_EQ(RecordingPanel::Last()->name_, c.panel);
+        EXPECT_EQ(window.CurrentPanel(), RecordingPanel::Last());
+    }
+    window.ClickNode(k100);
+    EXPECT_EQ(RecordingPanel::Last()->context.address, "*");
+    EXPECT_EQ(RecordingPanel::Last()->context.kind, PanelInitKind::Rack);
+    window.ClickNode(do0);
+    const PanelContext& c = RecordingPanel::Last()->context;
+    EXPECT_EQ(c.parentDesignation, "R850");
+    EXPECT_EQ(c.address, "03");
+    EXPECT_EQ(c.channel, "DO0");
+    window.ClickNode(ch2);
+    EXPECT_EQ(RecordingPanel::Last()->context.channel, "CH 2");
+    EXPECT_EQ(RecordingPanel::Last()->context.slot, "S1");
+    EXPECT_EQ(window.StatusBar()->Tag(), 7);
+    EXPECT_FALSE(Action("tlbtnSaveConf")->isEnabled()); // level 4
+    window.ClickNode(r280p);
+    EXPECT_TRUE(RecordingPanel::Last()->checksumAtInit);
+    EXPECT_TRUE(Action("tlbtnSaveConf")->isEnabled());
+    window.ClickNode(r810);
+    EXPECT_EQ(RecordingPanel::Last()->timeoutAtInit, 200);
+    EXPECT_FALSE(RecordingPanel::Last()->checksumAtInit);
+    PanelFactory::Instance().Restore(std::move(saved));
+}
+
+TEST_F(MainWindowTest, UnparsableUnknownAndUnbuiltNodes) {
+    auto saved = PanelFactory::Instance().Save();
+    PanelFactory::Instance().Restore({});
+    FoundNode bad;
+    bad.text = "()K100";
+    window.ClickNode(window.Tree()->AddFound(PortNode(), bad));
+    EXPECT_EQ(ui.ui().Texts(), QStringList{"Parsing module name failed!"});
+    ui.ui().Clear();
+    FoundNode unknown;
+    unknown.text = "(05)R999";
+    unknown.link = LinkKind::AsciiPlain;
+    window.ClickNode(window.Tree()->AddFound(PortNode(), unknown));
+    ASSERT_EQ(ui.ui().boxes.size(), 1u);
+    EXPECT_TRUE(ui.ui().boxes[0].text.contains("R999"));
+    FoundNode r210;
+    r210.text = "(01)R210";
+    r210.link = LinkKind::AsciiPlain;
+    window.ClickNode(window.Tree()->AddFound(PortNode(), r210));
+    EXPECT_EQ(window.StatusBar()->StatusMessage(),
+              "The R210 panel is not available in this version of the utility.");
+    PanelFactory::Instance().Restore(std::move(saved));
+}
+
+TEST_F(MainWindowTest, ExportWritesTheTreeWithTabsAndCrLf) {
+    Search("249");
+    QTemporaryDir dir;
+    const QString file = dir.filePath("Utility.txt");
+    ui.ui().saveNames.push_back(file);
+    window.tlbtnSaveClick();
+    EXPECT_EQ(ui.ui().defaultNames.back(), "Utility.txt");
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray text = f.readAll();
+    EXPECT_TRUE(text.startsWith("PC\r\n\t"));
+    EXPECT_TRUE(text.contains("\r\n\t" + QByteArray::fromStdString(sim.path()) + "\r\n\t\t(F9)R210D\r\n"));
+    EXPECT_TRUE(text.contains("\t\t\t(DO0)\r\n"));
+    EXPECT_TRUE(text.endsWith("\r\n"));
+}
+
+TEST_F(MainWindowTest, ExitAsksFirst) {
+    window.ClickNode(PortNode());
+    ui.ui().answers = {false};
+    window.close();
+    EXPECT_EQ(ui.ui().questions, std::vector<QString>{"Are you sure to exit?"});
+    EXPECT_EQ(ui.ui().beeps, 1);
+    EXPECT_NE(window.Port(), nullptr); // No leaves everything as it was
+    ui.ui().answers = {true};
+    window.close();
+    EXPECT_EQ(window.Port(), nullptr);
+}
+
+TEST(MainWindowPorts, PortThatCannotBeOpenedSaysWhy) {
+    ScopedTestUi ui;
+    TfrmMain window(QStringList{"/dev/tavo-no-such-port"});
+    window.ClickNode(window.Tree()->FindPort("/dev/tavo-no-such-port"));
+    EXPECT_EQ(window.Port(), nullptr);
+    ASSERT_EQ(ui.ui().boxes.size(), 1u);
+    EXPECT_TRUE(ui.ui().boxes[0].text.startsWith("Open /dev/tavo-no-such-port failed!\n"));
+    EXPECT_FALSE(window.findChild<QAction*>("tlbtnSearch")->isEnabled());
+}
+
+TEST(MainWindowPorts, ClickingUnderAnotherPortSwitchesPorts) {
+    ScopedTestUi ui;
+    SimBus one("01 R210D\n"), two("01 R220\n");
+    const QString a = QString::fromStdString(one.path()), b = QString::fromStdString(two.path());
+    TfrmMain window(QStringList{a, b});
+    window.ClickNode(window.Tree()->FindPort(a));
+    window.Port()->SetPortState(19200, 8, kParityNone, kOneStopBit);
+    FoundNode n;
+    n.text = "(01)R220";
+    n.link = LinkKind::AsciiPlain;
+    window.ClickNode(window.Tree()->AddFound(window.Tree()->FindPort(b), n));
+    ASSERT_NE(window.Port(), nullptr);
+    EXPECT_EQ(window.Port()->GetPortName(), b.toStdString());
+    EXPECT_EQ(window.Port()->GetLineSettings().baud, 9600u);
+    EXPECT_EQ(window.Port()->GetTimeOut(), 80);
+}
+
+TEST(SmallWindows, BusyIndicatorAndAddressDialog) {
+    ScopedTestUi ui;
+    TfrmMWaitFor wait;
+    wait.SetWaitMs(1000);
+    EXPECT_EQ(wait.MessageText(), "Please wait  a moment !!");
+    int ticks = 0;
+    while (wait.result() != QDialog::Accepted && ticks < 100) {
+        wait.Tick();
+        ++ticks;
+    }
+    EXPECT_EQ(ticks, 20);
+    TfrmMWaitFor channel;
+    channel.SetChannel(3);
+    EXPECT_EQ(channel.MessageText(), "Updating Channel 3 ...");
+    channel.SetCloseOnSignal(true);
+    channel.Tick();
+    EXPECT_NE(channel.result(), QDialog::Accepted);
+    channel.Signal();
+    channel.Tick();
+    EXPECT_EQ(channel.result(), QDialog::Accepted);
+
+    TfrmDlgAskAddr ask;
+    ask.EditAddr->setText("");
+    ask.BitBtnOKClick(); // empty: nothing happens
+    EXPECT_TRUE(ui.ui().boxes.empty());
+    ask.EditAddr->setText("256");
+    ask.BitBtnOKClick();
+    EXPECT_EQ(ask.EditAddr->text(), "0");
+    ask.EditAddr->setText("255");
+    ask.BitBtnOKClick();
+    EXPECT_EQ(ask.result(), QDialog::Accepted);
+    EXPECT_EQ(ask.Address(), 255);
+}
+
+} // namespace
+} // namespace tavo

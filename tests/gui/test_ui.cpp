@@ -1,0 +1,80 @@
+#include "test_ui.h"
+
+#include "workspace/search_dialog.h"
+#include "workspace/small_windows.h"
+
+#include <QLineEdit>
+
+namespace tavo::test {
+
+void TestUi::Message(QWidget*, Icon icon, const QString& title, const QString& text) {
+    boxes.push_back({icon, title, text});
+}
+
+bool TestUi::Ask(QWidget*, const QString&, const QString& text) {
+    questions.push_back(text);
+    if (answers.empty()) return false;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+namespace {
+QString Next(std::deque<QString>& queue) {
+    if (queue.empty()) return {}; // the user cancelled
+    QString name = queue.front();
+    queue.pop_front();
+    return name;
+}
+} // namespace
+
+QString TestUi::SaveFileName(QWidget*, const QString&, const QString& defaultName, const QString&) {
+    defaultNames.push_back(defaultName);
+    return Next(saveNames);
+}
+
+QString TestUi::OpenFileName(QWidget*, const QString&, const QString& defaultName, const QString&) {
+    defaultNames.push_back(defaultName);
+    return Next(openNames);
+}
+
+int TestUi::Exec(QDialog& dialog) {
+    dialogsRun.push_back(dialog.objectName());
+    if (onDialog) {
+        const int result = onDialog(dialog);
+        if (result >= 0) return result;
+    }
+    if (auto* wait = qobject_cast<TfrmMWaitFor*>(&dialog)) {
+        clockMs += wait->RunToEnd();
+        return QDialog::Accepted;
+    }
+    if (auto* search = qobject_cast<TfrmDlgSearch*>(&dialog)) {
+        search->RunToEnd();
+        return QDialog::Accepted;
+    }
+    if (auto* ask = qobject_cast<TfrmDlgAskAddr*>(&dialog)) {
+        while (!startAddresses.empty() && ask->result() != QDialog::Accepted) {
+            ask->EditAddr->setText(startAddresses.front());
+            startAddresses.pop_front();
+            ask->BitBtnOKClick();
+        }
+        return ask->result() == QDialog::Accepted ? QDialog::Accepted : QDialog::Rejected;
+    }
+    return QDialog::Rejected;
+}
+
+QStringList TestUi::Texts() const {
+    QStringList texts;
+    for (const auto& b : boxes) texts << b.text;
+    return texts;
+}
+
+ScopedTestUi::ScopedTestUi() {
+    auto ui = std::make_unique<TestUi>();
+    ui_ = ui.get();
+    previous_ = InstallUi(std::move(ui));
+}
+
+ScopedTestUi::~ScopedTestUi() { InstallUi(std::move(previous_)); }
+
+} // namespace tavo::test

@@ -1,0 +1,69 @@
+// UI services for headless GUI tests: boxes are recorded, questions and file
+// dialogs answered from queues, modal dialogs run to their end at once, and fixed
+// waits only advance a test clock.
+#pragma once
+
+#include "workspace/ui_services.h"
+
+#include <QDialog>
+#include <QString>
+#include <QUrl>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+namespace tavo::test {
+
+class TestUi : public UiServices {
+public:
+    struct Box {
+        Icon icon;
+        QString title;
+        QString text;
+    };
+
+    void Message(QWidget*, Icon icon, const QString& title, const QString& text) override;
+    bool Ask(QWidget*, const QString& title, const QString& text) override;
+    QString SaveFileName(QWidget*, const QString&, const QString& defaultName, const QString&) override;
+    QString OpenFileName(QWidget*, const QString&, const QString& defaultName, const QString&) override;
+    int Exec(QDialog& dialog) override;
+    void Sleep(int ms) override { clockMs += ms; }
+    void Beep() override { ++beeps; }
+    bool OpenUrl(const QUrl& url) override {
+        opened.push_back(url);
+        return true;
+    }
+
+    // The texts of the boxes shown so far, and forgetting them.
+    QStringList Texts() const;
+    void Clear() { boxes.clear(); }
+
+    std::vector<Box> boxes;
+    std::vector<QString> questions;
+    std::deque<bool> answers;         // for Ask; No when empty
+    std::deque<QString> saveNames;    // for SaveFileName; cancel when empty
+    std::deque<QString> openNames;    // for OpenFileName; cancel when empty
+    std::vector<QString> defaultNames; // the names the dialogs proposed
+    std::deque<QString> startAddresses; // typed into the search's start address dialog
+    // Handles a dialog the defaults do not know; returns its result.
+    std::function<int(QDialog&)> onDialog;
+    long long clockMs = 0;
+    int beeps = 0;
+    std::vector<QUrl> opened;
+    std::vector<QString> dialogsRun; // objectNames of the dialogs run
+};
+
+// Installs a TestUi for the lifetime of the object.
+class ScopedTestUi {
+public:
+    ScopedTestUi();
+    ~ScopedTestUi();
+    TestUi& ui() { return *ui_; }
+
+private:
+    TestUi* ui_;
+    std::unique_ptr<UiServices> previous_;
+};
+
+} // namespace tavo::test

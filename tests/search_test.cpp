@@ -1,0 +1,91 @@
+// The search engine against the simulator: probe order, node texts, link kinds,
+// child nodes and progress.
+#include "support/sim_bus.h"
+#include "workspace/core/search_engine.h"
+
+#include <gtest/gtest.h>
+
+namespace tavo {
+namespace {
+
+struct Found {
+    std::vector<FoundNode> nodes;
+    int steps = 0;
+};
+
+Found Scan(test::SimBus& sim, int first, int last, int timeoutMs = 10) {
+    TavoModbusCOM::SetDefaultTurnaroundDelay(0);
+    auto port = sim.Open(timeoutMs);
+    SearchEngine engine(*port, first, last);
+    Found f;
+    while (!engine.Done()) {
+        if (auto node = engine.Step()) f.nodes.push_back(*node);
+        ++f.steps;
+    }
+    EXPECT_EQ(engine.Progress(), engine.ProgressMax());
+    TavoModbusCOM::SetDefaultTurnaroundDelay(TavoModbusCOM::kDefaultTurnaroundMs);
+    return f;
+}
+
+TEST(Search, FirstAnsweringProbeDecidesTheLinkKind) {
+    test::SimBus sim("03 R310 init\n"     // answers at 00
+                     "01 R210D\n"
+                     "02 R550 checksum\n"
+                     "04 R560SO protocol=modbus\n"
+                     "05 R850 protocol=modbus\n"
+                     "06 R860\n");
+    const Found f = Scan(sim, 0, 6);
+    ASSERT_EQ(f.nodes.size(), 6u);
+    const auto kind = [&](int i) { return static_cast<int>(*f.nodes[static_cast<std::size_t>(i)].link); };
+    EXPECT_EQ(f.nodes[0].text, "(*)R310");
+    EXPECT_EQ(kind(0), 0);
+    EXPECT_EQ(f.nodes[1].text, "(01)R210D");
+    EXPECT_EQ(kind(1), 0);
+    EXPECT_EQ(f.nodes[2].text, "(02)R550"); // after one failed probe
+    EXPECT_EQ(kind(2), 1);
+    EXPECT_EQ(f.nodes[3].text, "(04)R560SO");
+    EXPECT_EQ(kind(3), 2);
+    EXPECT_EQ(f.nodes[3].image, kImageModbusModule);
+    // R850 over Modbus gets the same channel nodes as over ASCII.
+    EXPECT_EQ(f.nodes[4].text, "(05)R850");
+    ASSERT_EQ(f.nodes[4].children.size(), 15u);
+    EXPECT_EQ(f.nodes[4].children[0].text, "(DO0)");
+    EXPECT_EQ(f.nodes[4].children[14].text, "(DI6)");
+    EXPECT_EQ(f.nodes[4].children[0].image, kImageDigitalOut);
+    EXPECT_EQ(f.nodes[5].text, "(06)R860");
+    EXPECT_EQ(f.nodes[5].children.size(), 8u);
+    // Steps: 00, 01 one probe each; 02 two; 03 all three; 04..06 as found.
+    EXPECT_EQ(f.steps, 1 + 1 + 2 + 3 + 3 + 3 + 1);
+}
+
+TEST(Search, ModbusAnswerAtAddressZeroIsNeverListed) {
+    test::SimBus sim("00 R550 protocol=modbus\n");
+    EXPECT_TRUE(Scan(sim, 0, 0).nodes.empty());
+}
+
+TEST(Search, StartAt255ProbesOnlyThatAddress) {
+    test::SimBus sim("FF R210D\nFE R210D\n");
+    TavoModbusCOM::SetDefaultTurnaroundDelay(0);
+    auto port = sim.Open(10);
+    SearchEngine engine(*port, 255);
+    EXPECT_EQ(engine.ProgressMax(), 1);
+    EXPECT_EQ(engine.TimerIntervalMs(), 40);
+    auto node = engine.Step();
+    ASSERT_TRUE(node);
+    EXPECT_EQ(node->text, "(FF)R210D");
+    EXPECT_TRUE(engine.Done());
+    EXPECT_FALSE(engine.Step());
+    TavoModbusCOM::SetDefaultTurnaroundDelay(TavoModbusCOM::kDefaultTurnaroundMs);
+}
+
+TEST(Search, ChannelNodesBySlotDesignation) {
+    EXPECT_EQ(SearchEngine::KChannelNodes("K210").size(), 3u);
+    EXPECT_EQ(SearchEngine::KChannelNodes("K220UH").size(), 8u);
+    EXPECT_EQ(SearchEngine::KChannelNodes("K230+").size(), 7u);
+    EXPECT_EQ(SearchEngine::KChannelNodes("K710").size(), 4u);
+    EXPECT_EQ(SearchEngine::KChannelNodes("K510").size(), 0u);
+    EXPECT_EQ(SearchEngine::KChannelNodes("K310")[3].text, "(CH 3)");
+}
+
+} // namespace
+} // namespace tavo
