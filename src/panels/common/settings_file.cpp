@@ -1,0 +1,147 @@
+#include "settings_file.h"
+
+#include "workspace/data_paths.h"
+#include "workspace/ui_services.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QRegularExpression>
+
+namespace tavo {
+namespace {
+
+const QString kFilter = "*.txt (*.txt);;All Files (*)";
+
+// The leading integer of a text, as a "%d" field reads it.
+std::optional<int> LeadingInt(const QString& text) {
+    const QString t = text.trimmed();
+    int end = 0;
+    if (end < t.size() && (t[end] == '+' || t[end] == '-')) ++end;
+    const int digits = end;
+    while (end < t.size() && t[end].isDigit()) ++end;
+    if (end == digits) return std::nullopt;
+    bool ok = false;
+    const int value = t.left(end).toInt(&ok);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+void OpenError(QWidget* parent) {
+    Ui().Message(parent, UiServices::Icon::Information, "Message", "Error when opening file");
+}
+
+} // namespace
+
+SettingsWriter::SettingsWriter(const QString& caption) { Line("Module Name: ", caption); }
+
+void SettingsWriter::Line(const QString& key, const QString& value) { lines_ << key + value; }
+
+QByteArray SettingsWriter::Bytes() const {
+    QByteArray out;
+    for (const QString& line : lines_) out += line.toUtf8() + "\r\n";
+    return out;
+}
+
+SettingsReader::SettingsReader(const QByteArray& bytes) {
+    // Text lines only: a NUL means this is no settings file, and nothing after it
+    // is read.
+    QByteArray text = bytes.left(bytes.indexOf('\0') < 0 ? bytes.size() : bytes.indexOf('\0'));
+    for (QString line : QString::fromUtf8(text).split('\n')) {
+        if (line.endsWith('\r')) line.chop(1);
+        lines_ << line;
+    }
+}
+
+std::optional<QString> SettingsReader::Next(const QString& key) {
+    if (!matching_ || next_ >= lines_.size() || !lines_[next_].startsWith(key)) {
+        matching_ = false;
+        return std::nullopt;
+    }
+    return lines_[next_++].mid(key.size());
+}
+
+QString SettingsReader::ModuleName() {
+    const auto value = Word("Module Name: ");
+    return value.value_or(QString());
+}
+
+std::optional<QString> SettingsReader::Text(const QString& key) { return Next(key); }
+
+std::optional<QString> SettingsReader::Word(const QString& key) {
+    const auto value = Next(key);
+    if (!value) return std::nullopt;
+    const QStringList words = value->split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
+    if (words.isEmpty()) {
+        matching_ = false;
+        return std::nullopt;
+    }
+    return words.first();
+}
+
+std::optional<int> SettingsReader::Int(const QString& key) {
+    const auto value = Next(key);
+    if (!value) return std::nullopt;
+    const auto number = LeadingInt(*value);
+    if (!number) matching_ = false;
+    return number;
+}
+
+std::optional<double> SettingsReader::Real(const QString& key) {
+    const auto value = Next(key);
+    if (!value) return std::nullopt;
+    bool ok = false;
+    const double number = value->trimmed().toDouble(&ok);
+    if (!ok) {
+        matching_ = false;
+        return std::nullopt;
+    }
+    return number;
+}
+
+bool SettingsReader::Index(const QString& key, QComboBox* combo) {
+    const auto index = Int(key);
+    if (!index) return false;
+    if (*index < 0 || *index >= combo->count()) {
+        matching_ = false;
+        return false;
+    }
+    combo->setCurrentIndex(*index);
+    return true;
+}
+
+QString DefaultSettingsFileName(const QString& caption) { return caption.mid(6).trimmed() + ".txt"; }
+
+bool SaveSettingsFile(QWidget* parent, const QString& caption,
+                      const std::function<void(SettingsWriter&)>& write) {
+    const QString file =
+        Ui().SaveFileName(parent, "Save Configuration", DefaultSettingsFileName(caption), kFilter);
+    if (file.isEmpty()) return false;
+    SettingsWriter writer(caption);
+    write(writer);
+    if (!WriteFileAtomically(file, writer.Bytes())) {
+        OpenError(parent);
+        return false;
+    }
+    return true;
+}
+
+bool LoadSettingsFile(QWidget* parent, const QString& caption,
+                      const std::function<void(SettingsReader&)>& read) {
+    const QString file =
+        Ui().OpenFileName(parent, "Load Configuration", DefaultSettingsFileName(caption), kFilter);
+    if (file.isEmpty()) return false;
+    QFile in(file);
+    // Settings files are a few hundred bytes; anything huge is not one of ours.
+    if (!in.open(QIODevice::ReadOnly)) {
+        OpenError(parent);
+        return false;
+    }
+    SettingsReader reader(in.read(1 << 20));
+    if (reader.ModuleName() != caption.trimmed()) {
+        ShowError(parent, "Load Configuration File Error!");
+        return false;
+    }
+    read(reader);
+    return true;
+}
+
+} // namespace tavo

@@ -1,0 +1,95 @@
+// A main window on a simulated bus with one module node per module, for panel
+// tests: click a node, get its panel, look at what the module received.
+#pragma once
+
+#include "support/sim_bus.h"
+#include "test_ui.h"
+
+#include "workspace/main_window.h"
+#include "workspace/module_tree.h"
+#include "workspace/status_bar.h"
+
+#include <QTreeWidgetItem>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tavo::test {
+
+class PanelFixture {
+public:
+    // `bus` is bus file text; the port is opened on its pseudo-terminal.
+    explicit PanelFixture(const std::string& bus)
+        : sim_(bus), window_(QStringList{QString::fromStdString(sim_.path())}) {}
+
+    // Adds a module node as the search would ("(01)R210D", or "(*)R210D" for an
+    // INIT module) and clicks it; returns the panel that opened (null if none).
+    template <class Panel = QWidget>
+    Panel* Open(const QString& nodeText, LinkKind link = LinkKind::AsciiPlain) {
+        QTreeWidgetItem* port = window_.Tree()->FindPort(QString::fromStdString(sim_.path()));
+        FoundNode node;
+        node.text = nodeText.toStdString();
+        node.link = link;
+        node_ = window_.Tree()->AddFound(port, node);
+        window_.ClickNode(node_);
+        return qobject_cast<Panel*>(window_.CurrentPanel());
+    }
+    // Clicks a node below the last module node (a slot, a channel).
+    template <class Panel = QWidget>
+    Panel* OpenChild(const QStringList& path) {
+        QTreeWidgetItem* item = node_;
+        for (const QString& text : path) {
+            QTreeWidgetItem* next = nullptr;
+            for (int i = 0; item && i < item->childCount(); ++i)
+                if (item->child(i)->text(0) == text) next = item->child(i);
+            if (!next) {
+                FoundNode n;
+                n.text = text.toStdString();
+                next = window_.Tree()->AddFound(item, n);
+            }
+            item = next;
+        }
+        window_.ClickNode(item);
+        return qobject_cast<Panel*>(window_.CurrentPanel());
+    }
+
+    // A control of the open panel by its objectName.
+    template <class W>
+    W* Find(const char* name) {
+        W* w = window_.CurrentPanel() ? window_.CurrentPanel()->findChild<W*>(name) : nullptr;
+        EXPECT_NE(w, nullptr) << "no control " << name;
+        return w;
+    }
+
+    // The commands a simulated module received since the last call (ASCII lines
+    // without checksum), oldest first.
+    std::vector<std::string> Received(unsigned address) {
+        std::lock_guard lock(sim_.bus().mutex());
+        auto& m = sim_.module(address);
+        std::vector<std::string> out(m.received.begin(), m.received.end());
+        m.received.clear();
+        return out;
+    }
+    // Runs `f` on a simulated module under the bus lock.
+    template <class F>
+    auto WithModule(unsigned address, F f) {
+        std::lock_guard lock(sim_.bus().mutex());
+        return f(sim_.module(address));
+    }
+
+    TestUi& ui() { return ui_.ui(); }
+    TfrmMain& window() { return window_; }
+    SimBus& sim() { return sim_; }
+    QTreeWidgetItem* node() { return node_; }
+    QString StatusText() { return window_.StatusBar()->StatusMessage(); }
+    QString Indicator() { return window_.StatusBar()->Indicator(); }
+
+private:
+    ScopedTestUi ui_;
+    SimBus sim_;
+    TfrmMain window_;
+    QTreeWidgetItem* node_ = nullptr;
+};
+
+} // namespace tavo::test
