@@ -7,8 +7,11 @@
 #include "transport/modbus.h"
 #include "transport/port_list.h"
 #include "workspace/core/search_engine.h"
+#include "workspace/core/terminal_log.h"
 
 #include <csignal>
+#include <fstream>
+#include <sstream>
 #include <thread>
 #include <unistd.h>
 #include <functional>
@@ -27,7 +30,7 @@ const char* kUsageText =
     "usage:\n"
     "  tavo ports\n"
     "  tavo send --port P [--baud B] [--parity N|E|O] [--stop 1|2] [--timeout MS]\n"
-    "            [--checksum] CMD...\n"
+    "            [--checksum] [--repeat MS [--count N]] (CMD... | --file CMDFILE)\n"
     "  tavo modbus --port P --slave N [port options] OPERATION ARGS...\n"
     "      read-holding FIRST COUNT   read-coils FIRST COUNT   read-fn32 FIRST COUNT\n"
     "      write-coil N 0|1   write-register N VALUE\n"
@@ -95,28 +98,58 @@ int Ports() {
     return kOk;
 }
 
+// Prints both log lines of a terminal exchange.
+void PrintExchange(const TerminalExchange& x) {
+    std::cout << TerminalCommandLine(x.command, x.sentAt) << "\n"
+              << TerminalReplyLine(x.reply, x.repliedAt, x.elapsedMs) << "\n"
+              << std::flush;
+}
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
 int Send(const std::vector<std::string>& argv) {
-    const Args args = Args::Parse(argv, {"port", "baud", "parity", "stop", "timeout"}, {"checksum"});
-    if (args.words.empty()) throw UsageError{"give at least one command, such as '$01M'"};
+    const Args args = Args::Parse(
+        argv, {"port", "baud", "parity", "stop", "timeout", "file", "repeat", "count"}, {"checksum"});
+    const bool fileMode = args.Has("file");
+    if (fileMode && !args.words.empty()) throw UsageError{"give commands or --file, not both"};
+    if (!fileMode && args.words.empty()) throw UsageError{"give at least one command, such as '$01M'"};
+    if (args.Has("count") && !args.Has("repeat")) throw UsageError{"--count goes with --repeat"};
+    const long repeatMs = args.GetInt("repeat", 0, 1, 3600000);
+    const long count = args.GetInt("count", 0, 1, 100000000);
+    std::vector<std::string> commands = args.words;
+    if (fileMode) {
+        // Read before touching the port, so a wrong name costs nothing.
+        std::ifstream file(args.Get("file"));
+        if (!file) throw PortFailure{"Error when opening file " + args.Get("file")};
+        std::stringstream text;
+        text << file.rdbuf();
+        commands = CommandFileWords(text.str());
+    }
     const PortOptions o = ReadPortOptions(args);
     auto port = OpenPort(o);
-    port->SetCheckSum(args.Has("checksum"));
+    const bool checksum = args.Has("checksum");
+    const bool logLines = fileMode || args.Has("repeat");
+    std::signal(SIGINT, [](int) { g_interrupted = 1; });
     int status = kOk;
-    for (const auto& command : args.words) {
-        std::string line = command + "\r";
-        std::string reply;
-        const auto start = Clock::now();
-        const bool ok = port->SendCommand(line, TavoComPort::kReplyLimit, &reply);
-        const auto ms =
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-        if (!reply.empty() && reply.back() == '\r') reply.pop_back();
-        std::cout << command << "\t" << (reply.empty() ? "Timeout!" : Printable(reply)) << "\t"
-                  << ms << " ms";
-        if (!ok && !reply.empty()) std::cout << "\t(" << port->LastError().text << ")";
-        std::cout << "\n";
-        if (!ok) status = kNoAnswer;
-        if (!ok && port->LastError().kind == PortError::Kind::Io)
-            throw PortFailure{port->LastError().text};
+    auto next = Clock::now();
+    for (long round = 0; !g_interrupted && (round == 0 || (repeatMs && (!count || round < count)));
+         ++round) {
+        std::this_thread::sleep_until(next);
+        next = Clock::now() + std::chrono::milliseconds(repeatMs);
+        for (const auto& command : commands) {
+            if (g_interrupted) break;
+            const TerminalExchange x = TerminalSend(*port, command, checksum);
+            if (!x.ok) status = kNoAnswer;
+            if (logLines) {
+                PrintExchange(x);
+            } else {
+                std::cout << command << "\t" << Printable(x.reply) << "\t" << x.elapsedMs << " ms";
+                if (!x.ok && x.reply != "Timeout!") std::cout << "\t(" << port->LastError().text << ")";
+                std::cout << "\n";
+            }
+            if (!x.ok && port->LastError().kind == PortError::Kind::Io)
+                throw PortFailure{port->LastError().text};
+        }
     }
     port->ClosePort();
     return status;

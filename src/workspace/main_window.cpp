@@ -6,6 +6,7 @@
 #include "search_dialog.h"
 #include "small_windows.h"
 #include "status_bar.h"
+#include "terminal.h"
 #include "tree_images.h"
 #include "ui_services.h"
 
@@ -27,16 +28,9 @@
 namespace tavo {
 namespace {
 
-TfrmMain::ToolOpener& TerminalOpener() {
-    static TfrmMain::ToolOpener opener;
-    return opener;
-}
-
 QString Caption() { return QString("Tavo-R000-K100 Utility (%1)").arg(kVersionText); }
 
 } // namespace
-
-void TfrmMain::SetTerminalOpener(ToolOpener opener) { TerminalOpener() = std::move(opener); }
 
 TfrmMain::TfrmMain(const QStringList& extraPorts, QWidget* parent) : QMainWindow(parent) {
     setObjectName("TfrmMain");
@@ -362,28 +356,33 @@ void TfrmMain::tlbtnSaveClick() {
         Ui().Message(this, UiServices::Icon::Error, "Message", "Error when opening file");
 }
 
-void TfrmMain::tlbtnSearchClick() {
-    if (!port_) return;
-    if (comSet_) {
-        const ComChoice c = comSet_->Choice();
-        if (!port_->SetPortState(c.baud, 8, c.parity, c.stopBits)) {
-            ShowError(this, QString("Cannot set %1 to %2.\n%3")
-                                .arg(QString::fromStdString(port_->GetPortName()), PortSettingsText(c),
-                                     QString::fromStdString(port_->LastError().text)));
-            return;
-        }
-        statbarMain->SetPortText(PortSettingsText(c));
-        bool ok = false;
-        const int timeout = comSet_->TimeOutText().trimmed().toInt(&ok);
-        if (ok && timeout > 0 && timeout <= 60000) {
-            port_->SetTimeOut(timeout);
-        } else {
-            Ui().Message(this, UiServices::Icon::Warning, AppTitle(),
-                         "Invalid timeout value!\nThe default value '80 ms' will be used!");
-            comSet_->SetTimeOutText("80");
-            port_->SetTimeOut(80);
-        }
+// Applies the settings panel's choices to the port, as the search and the
+// terminal do before they start.
+bool TfrmMain::ApplyComSettings() {
+    if (!comSet_) return true;
+    const ComChoice c = comSet_->Choice();
+    if (!port_->SetPortState(c.baud, 8, c.parity, c.stopBits)) {
+        ShowError(this, QString("Cannot set %1 to %2.\n%3")
+                            .arg(QString::fromStdString(port_->GetPortName()), PortSettingsText(c),
+                                 QString::fromStdString(port_->LastError().text)));
+        return false;
     }
+    statbarMain->SetPortText(PortSettingsText(c));
+    bool ok = false;
+    const int timeout = comSet_->TimeOutText().trimmed().toInt(&ok);
+    if (ok && timeout > 0 && timeout <= 60000) {
+        port_->SetTimeOut(timeout);
+    } else {
+        Ui().Message(this, UiServices::Icon::Warning, AppTitle(),
+                     "Invalid timeout value!\nThe default value '80 ms' will be used!");
+        comSet_->SetTimeOutText("80");
+        port_->SetTimeOut(80);
+    }
+    return true;
+}
+
+void TfrmMain::tlbtnSearchClick() {
+    if (!port_ || !ApplyComSettings()) return;
     TfrmDlgAskAddr ask(this);
     if (Ui().Exec(ask) != QDialog::Accepted) return;
     std::uint8_t byte = 0;
@@ -399,8 +398,9 @@ void TfrmMain::tlbtnSearchClick() {
 }
 
 void TfrmMain::tlbtnTerminalClick() {
-    if (!port_) return;
-    if (TerminalOpener()) TerminalOpener()(*this);
+    if (!port_ || !ApplyComSettings()) return;
+    TfrmMTerminal terminal(*port_, this);
+    Ui().Exec(terminal);
 }
 
 void TfrmMain::tlbtnSaveConfClick() {

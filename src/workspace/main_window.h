@@ -29,11 +29,6 @@ public:
     explicit TfrmMain(const QStringList& extraPorts = {}, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
-    // Opens the terminal window; set by the program so the workspace does not
-    // depend on it.
-    using ToolOpener = std::function<void(TfrmMain&)>;
-    static void SetTerminalOpener(ToolOpener opener);
-
     // Acts as a left click on the node (what the tree's mouse handler calls).
     void ClickNode(QTreeWidgetItem* item);
     void RefreshButton(bool save, bool search, bool help, bool loadConf, bool saveConf,
@@ -65,6 +60,7 @@ protected:
 
 private:
     void BuildActions();
+    bool ApplyComSettings();
     void ScanComPort(const QStringList& extraPorts);
     void ShowIntro();
     void ShowCOMForm(const QString& portName);

@@ -177,6 +177,15 @@ TEST_F(MainWindowTest, SearchRefusesBadTimeOutAndStartAddress) {
     EXPECT_EQ(PortNode()->childCount(), children);
 }
 
+TEST_F(MainWindowTest, TerminalGetsThePortWithTheSettingsApplied) {
+    window.ClickNode(PortNode());
+    window.ComSet()->SetTimeOutText("x");
+    Action("tlbtnTerminal")->trigger();
+    EXPECT_EQ(ui.ui().Texts(), QStringList{"Invalid timeout value!\nThe default value '80 ms' will be used!"});
+    EXPECT_EQ(ui.ui().dialogsRun, std::vector<QString>{"TfrmMTerminal"});
+    EXPECT_NE(window.Port(), nullptr); // the port stays open afterwards
+}
+
 TEST_F(MainWindowTest, DispatchChoosesPanelsByDesignationLevelAndLinkKind) {
     auto saved = PanelFactory::Instance().Save();
     for (const auto& row : ModelRegistry::Instance().rows())
