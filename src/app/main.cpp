@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -26,8 +27,11 @@ int main(int argc, char** argv) {
     parser.addVersionOption();
     QCommandLineOption port("port", "Also list the serial device at PATH (repeatable).", "PATH");
     QCommandLineOption demo("demo", "Start a simulated bus of modules and list it as a port.");
+    QCommandLineOption quitAfterStart("quit-after-start",
+                                      "Quit as soon as the window is shown (to time the start-up).");
     parser.addOption(port);
     parser.addOption(demo);
+    parser.addOption(quitAfterStart);
     parser.process(app);
 
     QStringList ports = parser.values(port);
@@ -51,6 +55,7 @@ int main(int argc, char** argv) {
     tavo::RegisterAllPanels();
     tavo::TfrmMain window(ports);
     window.show();
+    if (parser.isSet(quitAfterStart)) QTimer::singleShot(0, &app, [] { QCoreApplication::exit(0); });
     const int status = app.exec();
     if (server) server->Stop();
     return status;
