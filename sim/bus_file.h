@@ -20,6 +20,19 @@
 //                            a fault: a probability (0.1) or a count of the next
 //                            replies (#3); late replies come latems=MS later (600)
 // Model options (slots, values, ...) are listed by ModelOptionKeys().
+//
+// Rack controllers (K100 and K100M: 4 slots; K100E and K100EM: 8; Z351: 4; Z352: 8):
+//   slots=K220,K230P:7,-,K710
+//                            the modules in slots 0, 1, ...; "-" or nothing is an
+//                            empty slot. K-series: K210 K220 K220H K220UH K230 K310
+//                            K510 K520 K530 K540 K550 K610 K620 K630 K710; any other
+//                            K{cc}0 is listed under code cc but answers nothing; any
+//                            other name is a generic analog input (code AI), with its
+//                            channel count after ':' (default 8, K230P... 7).
+//                            Z-series: Z310 Z320.
+//   map=user|fixed           K100 racks: whether the Modbus address map may be
+//                            rewritten (default user)
+// K100M and K100EM speak Modbus RTU (as K100 and K100E with protocol=modbus).
 #pragma once
 
 #include "bus.h"
