@@ -19,7 +19,7 @@
 //   noreply= corrupt= badsum= late= noise=
 //                            a fault: a probability (0.1) or a count of the next
 //                            replies (#3); late replies come latems=MS later (600)
-// Model options (slots, values, ...) are listed by ModelOptionKeys().
+// Model options (slots, values, ...) follow, by family.
 //
 // Rack controllers (K100 and K100M: 4 slots; K100E and K100EM: 8; Z351: 4; Z352: 8):
 //   slots=K220,K230P:7,-,K710

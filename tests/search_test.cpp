@@ -78,6 +78,37 @@ TEST(Search, StartAt255ProbesOnlyThatAddress) {
     TavoModbusCOM::SetDefaultTurnaroundDelay(TavoModbusCOM::kDefaultTurnaroundMs);
 }
 
+TEST(Search, RacksGetTheirSlotsAndChannels) {
+    test::SimBus sim("01 K100E slots=K220,-,K230P:5,K710,K310,K510,-,K210,K220\n"
+                     "02 K100 slots=K220,K310,K510,K710\n"
+                     "03 Z352 slots=Z310,-,Z320,Z320\n"
+                     "04 K100E protocol=modbus slots=K220\n");
+    const Found f = Scan(sim, 1, 4);
+    ASSERT_EQ(f.nodes.size(), 4u);
+    const FoundNode& k100e = f.nodes[0];
+    EXPECT_EQ(k100e.image, kImageRack);
+    std::vector<std::string> slots;
+    for (const auto& s : k100e.children) slots.push_back(s.text);
+    // Eight slots at most, empty ones left out; the generic slot shows its own name.
+    EXPECT_EQ(slots, (std::vector<std::string>{"(S0)K220", "(S2)K230P", "(S3)K710", "(S4)K310",
+                                               "(S5)K510", "(S7)K210"}));
+    EXPECT_EQ(k100e.children[0].children.size(), 8u);
+    EXPECT_EQ(k100e.children[1].children.size(), 5u); // as many as the slot reports
+    EXPECT_EQ(k100e.children[1].children[4].text, "(CH 4)");
+    EXPECT_EQ(k100e.children[4].children.size(), 0u);
+    EXPECT_EQ(k100e.children[0].image, kImageSlot);
+    EXPECT_EQ(f.nodes[1].children.size(), 4u); // a K100 has four slots
+    const FoundNode& z = f.nodes[2];
+    EXPECT_EQ(z.text, "(03)Z352");
+    EXPECT_EQ(z.image, kImageRack);
+    ASSERT_EQ(z.children.size(), 3u);
+    EXPECT_EQ(z.children[2].text, "(S3)Z320");
+    // The Modbus rack is told by its number code and gets no slot nodes.
+    EXPECT_EQ(f.nodes[3].text, "(04)K100EM");
+    EXPECT_EQ(*f.nodes[3].link, LinkKind::ModbusRtu);
+    EXPECT_TRUE(f.nodes[3].children.empty());
+}
+
 TEST(Search, ChannelNodesBySlotDesignation) {
     EXPECT_EQ(SearchEngine::KChannelNodes("K210").size(), 3u);
     EXPECT_EQ(SearchEngine::KChannelNodes("K220UH").size(), 8u);

@@ -298,7 +298,7 @@ void TfrmMain::ShowModuleForm(int level) {
                                   "utility.").arg(QString::fromStdString(designation)));
         return;
     }
-    GenericSlotFallback(address, slot, channel, level, context);
+    GenericSlotFallback(address, slot, level, context);
 }
 
 void TfrmMain::ShowPanel(const RegistryRow& row, const std::string& designation,

@@ -66,8 +66,8 @@ private:
     void ShowCOMForm(const QString& portName);
     void ShowModuleForm(int level);
     void ShowPanel(const RegistryRow& row, const std::string& designation, PanelContext context);
-    void GenericSlotFallback(const std::string& address, const std::string& slot,
-                             const std::string& channel, int level, PanelContext context);
+    void GenericSlotFallback(const std::string& address, const std::string& slot, int level,
+                             PanelContext context);
     void Place(QWidget* widget);
     void ReleaseResource();
     bool ConfirmExit();

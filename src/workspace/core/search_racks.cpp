@@ -1,9 +1,69 @@
-// Slot and channel nodes of racks found by the search.
+// Slot and channel nodes of the racks the search finds.
 #include "search_engine.h"
 
-namespace tavo {
+#include "devices/k_series.h"
+#include "devices/z_series.h"
 
-void SearchEngine::AddRackSlots(FoundNode&, const std::string&, const std::string&) {}
-void SearchEngine::AddZ350Slots(FoundNode&, const std::string&) {}
+namespace tavo {
+namespace {
+
+FoundNode SlotNode(int slot, const std::string& designation) {
+    FoundNode n;
+    n.text = "(S" + std::to_string(slot) + ")" + designation;
+    n.image = kImageSlot;
+    n.selectedImage = kImageSlotSelected;
+    return n;
+}
+
+int HexPrefix(const std::string& text) {
+    if (text.size() < 2) return -1;
+    try {
+        std::size_t used = 0;
+        const int n = std::stoi(text.substr(0, 2), &used, 16);
+        return used == 2 ? n : -1;
+    } catch (...) {
+        return -1;
+    }
+}
+
+} // namespace
+
+void SearchEngine::AddRackSlots(FoundNode& rack, const std::string& designation,
+                                const std::string& address) {
+    TavoMK100 k100(&port_, address);
+    const int slots = designation == "K100E" ? 8 : 4;
+    for (int i = 0; i < slots; ++i) {
+        std::string slot;
+        if (!k100.GetSlotDesignation(i, slot)) continue; // an empty slot
+        if (slot.rfind("K0AI", 0) != 0) {
+            FoundNode node = SlotNode(i, slot);
+            node.children = KChannelNodes(slot);
+            rack.children.push_back(std::move(node));
+            continue;
+        }
+        // A generic analog-input slot: its own name, and as many channels as it says.
+        std::string name;
+        if (!k100.ReadSlotName(i, name)) continue;
+        FoundNode node = SlotNode(i, name.size() > 5 ? name.substr(5) : std::string());
+        std::string info;
+        const int channels = k100.ReadSlotInfo1(i, info) ? HexPrefix(info) : -1;
+        for (int c = 0; c < channels; ++c) {
+            FoundNode ch;
+            ch.text = "(CH " + std::to_string(c) + ")";
+            ch.image = kImageChannel;
+            ch.selectedImage = kImageChannelSelected;
+            node.children.push_back(std::move(ch));
+        }
+        rack.children.push_back(std::move(node));
+    }
+}
+
+void SearchEngine::AddZ350Slots(FoundNode& controller, const std::string& address) {
+    ZelMZ350 z350(&port_, address);
+    for (int i = 0; i < 4; ++i) {
+        std::string slot;
+        if (z350.GetSlotDesignation(i, slot)) controller.children.push_back(SlotNode(i, slot));
+    }
+}
 
 } // namespace tavo
