@@ -135,8 +135,10 @@ void CounterModule::Advance(SimModule&, TimePoint now) {
 std::uint32_t CounterModule::Reading(int n) const {
     const Channel& c = ch_[static_cast<std::size_t>(n)];
     if (!FrequencyMode()) return c.count;
-    const double gate = (m_.config().formatCode & 0x04) ? 1.0 : 0.1;
-    return static_cast<std::uint32_t>(std::floor(EffectiveHz(c) * gate) / gate);
+    // Pulses seen in one gate time, scaled to Hz: 1 Hz steps with 1.0 s, 10 Hz with 0.1 s.
+    if (m_.config().formatCode & 0x04)
+        return static_cast<std::uint32_t>(std::floor(EffectiveHz(c)));
+    return static_cast<std::uint32_t>(std::floor(EffectiveHz(c) * 0.1)) * 10u;
 }
 
 std::uint32_t CounterModule::Preset(int n) const {

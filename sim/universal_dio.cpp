@@ -68,8 +68,9 @@ bool ValidInputMode(unsigned mode) {
     return (mode & 0x0F) <= 4 && !(mode & 0x10);
 }
 
-Micros Tenths(std::uint32_t tenthsOfMs) {
-    return Micros(100LL * tenthsOfMs);
+// Two widths added stay exact: below 2^33 tenths of a millisecond.
+Micros Tenths(std::uint64_t tenthsOfMs) {
+    return Micros(static_cast<long long>(100 * tenthsOfMs));
 }
 
 } // namespace
@@ -216,7 +217,7 @@ std::uint32_t UniversalDio::Value(int c, TimePoint now) {
 
 std::uint32_t UniversalDio::Remaining(const Output& out, TimePoint now) const {
     if (!out.pulsing || out.pulses == 0) return 0;
-    const auto period = Tenths(out.widths[0] + out.widths[1]).count();
+    const auto period = Tenths(std::uint64_t{out.widths[0]} + out.widths[1]).count();
     const auto elapsed = std::chrono::duration_cast<Micros>(now - out.pulseStart).count();
     const auto done = static_cast<std::uint64_t>(std::max<long long>(0, elapsed) / period);
     return done >= out.pulses ? 0 : static_cast<std::uint32_t>(out.pulses - done);
@@ -227,7 +228,7 @@ bool UniversalDio::OutputOn(const Output& out, TimePoint now) const {
     switch (out.mode) {
     case 1: {
         if (!out.pulsing || (out.pulses != 0 && Remaining(out, now) == 0)) return false;
-        const auto period = Tenths(out.widths[0] + out.widths[1]).count();
+        const auto period = Tenths(std::uint64_t{out.widths[0]} + out.widths[1]).count();
         return since(out.pulseStart).count() % period < Tenths(out.widths[1]).count();
     }
     case 2:

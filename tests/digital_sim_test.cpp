@@ -276,6 +276,15 @@ TEST(UniversalSim, PulseTrainsAndSwitchingDelays) {
     ASSERT_TRUE(m.ReadPulseCount(0, s, n));
     EXPECT_EQ(s, "0");
 
+    // Widths whose sum passes 32 bits: a very long period, nothing breaks.
+    ASSERT_TRUE(m.SetPulseWidths(0, 0xFFFFFFFFu, 1, 0, 0));
+    ASSERT_TRUE(m.SetPulseCount(0, 2));
+    ASSERT_TRUE(m.ReadPulseCount(0, s, n));
+    EXPECT_EQ(s + n, "100000002");
+    std::this_thread::sleep_for(2ms);
+    ASSERT_TRUE(m.ReadDIO(a, b));
+    EXPECT_EQ(a, "00"); // 0.1 ms high, then low for days
+
     EXPECT_FALSE(m.SetPulseCount(1, 3));            // D/O channel
     EXPECT_FALSE(m.SetPulseWidths(0, 0, 20, 0, 0)); // no pulse of zero length
     EXPECT_FALSE(m.SetOutputMode(0, 4));
