@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 namespace tavo::sim {
 namespace {
@@ -47,6 +48,7 @@ unsigned BaudCodeFor(int baud) {
 struct Parsed {
     ModuleConfig config;
     FaultPlan faults;
+    int line = 0;
 };
 
 bool ParseModule(std::istringstream& words, const std::string& first, Parsed& p, std::string& why) {
@@ -146,6 +148,7 @@ bool LoadBusText(const std::string& text, Bus& bus, std::string& error) {
             else seed = static_cast<unsigned>(v);
         } else {
             Parsed p;
+            p.line = number;
             if (ParseModule(words, first, p, why)) modules.push_back(std::move(p));
         }
         if (!why.empty()) {
@@ -153,12 +156,19 @@ bool LoadBusText(const std::string& text, Bus& bus, std::string& error) {
             return false;
         }
     }
+    // Model options are checked as the modules are built; nothing is added to the
+    // bus unless every module could be.
+    std::vector<std::unique_ptr<SimModule>> built;
     for (auto& p : modules) {
-        std::string why;
-        auto module = MakeModule(std::move(p.config));
-        module->faults() = p.faults;
-        bus.Add(std::move(module));
+        try {
+            built.push_back(MakeModule(std::move(p.config)));
+        } catch (const std::invalid_argument& e) {
+            error = "line " + std::to_string(p.line) + ": " + e.what();
+            return false;
+        }
+        built.back()->faults() = p.faults;
     }
+    for (auto& module : built) bus.Add(std::move(module));
     bus.SetWireTime(wire);
     if (seed) bus.Seed(*seed);
     return true;

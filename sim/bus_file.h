@@ -33,6 +33,28 @@
 //   map=user|fixed           K100 racks: whether the Modbus address map may be
 //                            rewritten (default user)
 // K100M and K100EM speak Modbus RTU (as K100 and K100E with protocol=modbus).
+//
+// Digital I/O modules (R510 ... R630, R850, R860); masks in hexadecimal, bit n =
+// channel n:
+//   inputs=HEX               level of the input terminals
+//   pattern=HEX/MS,HEX/MS... the inputs run through these levels, each held MS
+//                            milliseconds, over and over from power-up
+//   outputs=HEX              outputs at power-up
+//   safetime=TENTHS          safety time-out in 0.1 s (0 = off, up to 65535)
+//   safevalue=HEX            outputs applied when the host is silent that long
+//   invert=HEX               R520 input inversion mask
+//   overload=HEX             R560SO outputs with too much load: switching one on
+//                            trips its group of four
+//   overcurrent=G            R560SO groups already tripped (bit g = outputs 4g..4g+3)
+//   freqN=HZ                 pulses on R850 input N (N = 0..6), fractions allowed
+//   image=valid|none         R850/R860: whether the boot loader finds a valid firmware
+// Counters (R710, R710D):
+//   freq0=HZ freq1=HZ        pulses on counter input 0 / 1
+//   gatein=0|1               level of the gate input (default 1)
+// A module in its boot loader:
+//   05 R8XX target=R850      answers as R8XX at 00 until #00OS; then the R850 (or
+//                            R860) at the line's address. image= as above.
+// A value a model cannot take, or an option it has no use for, is an error.
 #pragma once
 
 #include "bus.h"

@@ -96,16 +96,6 @@ std::optional<Bytes> SimModule::OnModbusFrame(const Bytes& frame, TimePoint now)
     return out;
 }
 
-namespace {
-unsigned Word(const Bytes& pdu, std::size_t at) {
-    return static_cast<unsigned>(pdu[at]) << 8 | pdu[at + 1];
-}
-void PutWord(Bytes& out, unsigned value) {
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-    out.push_back(static_cast<std::uint8_t>(value & 0xFF));
-}
-} // namespace
-
 // Behaves as a plain slave does: illegal function (01) for what it does not know,
 // illegal data value (03) for quantities outside the standard's limits, illegal data
 // address (02) for registers or coils it does not have.

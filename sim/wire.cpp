@@ -50,6 +50,15 @@ std::optional<ModelCode> ModelCodeFor(std::string_view d) {
     return code;
 }
 
+unsigned Word(const Bytes& bytes, std::size_t at) {
+    return static_cast<unsigned>(bytes[at]) << 8 | bytes[at + 1];
+}
+
+void PutWord(Bytes& out, unsigned value) {
+    out.push_back(static_cast<std::uint8_t>(value >> 8));
+    out.push_back(static_cast<std::uint8_t>(value & 0xFF));
+}
+
 int HexNibble(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;

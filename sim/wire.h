@@ -30,6 +30,10 @@ struct ModelCode {
 };
 std::optional<ModelCode> ModelCodeFor(std::string_view designation);
 
+// The big-endian 16-bit word at `at` of a Modbus PDU, and appending one.
+unsigned Word(const Bytes& bytes, std::size_t at);
+void PutWord(Bytes& out, unsigned value);
+
 int HexNibble(char c); // -1 for a non-hex character
 // Parses exactly `text.size()` hex digits; nullopt on any other character or empty.
 std::optional<unsigned> ParseHex(std::string_view text);

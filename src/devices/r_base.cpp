@@ -18,19 +18,24 @@ TavoRBase::TavoRBase(TavoComPort* port, const std::string& address) : TavoRBase(
 
 TavoRBase::~TavoRBase() = default;
 
-bool TavoRBase::Command(char lead, const std::string& body, std::string& reply,
-                        std::size_t maxLen) {
-    if (!port_) return false;
+bool SendAddressed(TavoComPort* port, char lead, const std::string& address,
+                   const std::string& body, std::size_t maxLen, std::string& reply) {
+    if (!port) return false;
     std::string line;
     line.reserve(body.size() + 6);
     line.push_back(lead);
-    line += address_;
+    line += address;
     line += body;
     line.push_back(TavoComPort::kTerminator);
     std::string received;
-    if (!port_->SendCommand(line, maxLen, &received)) return false;
+    if (!port->SendCommand(line, maxLen, &received)) return false;
     reply = std::move(received);
     return true;
+}
+
+bool TavoRBase::Command(char lead, const std::string& body, std::string& reply,
+                        std::size_t maxLen) {
+    return SendAddressed(port_, lead, address_, body, maxLen, reply);
 }
 
 bool TavoRBase::Command(char lead, const std::string& body) {

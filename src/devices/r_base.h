@@ -100,4 +100,9 @@ private:
 // First two characters of `address` (the wire form).
 std::string AddressPrefix(const std::string& address);
 
+// One transaction of "<lead><address><body>" + CR on `port` (false without sending
+// when it is null); `reply` is filled only on success.
+bool SendAddressed(TavoComPort* port, char lead, const std::string& address,
+                   const std::string& body, std::size_t maxLen, std::string& reply);
+
 } // namespace tavo
