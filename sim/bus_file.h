@@ -19,7 +19,20 @@
 //   noreply= corrupt= badsum= late= noise=
 //                            a fault: a probability (0.1) or a count of the next
 //                            replies (#3); late replies come latems=MS later (600)
-// Model options (slots, values, ...) are listed by ModelOptionKeys().
+// Model options (slots, values, ...) are accepted where a family's Is...Option()
+// knows the key. Analog models (R2xx, R8xx analog inputs, R310, R330, R320T):
+//   value=X                  every input channel reads X (engineering units of its
+//                            range, degC for temperature ranges) instead of a slowly
+//                            moving value
+//   value0=X ... value7=X    the same for one channel
+//   burnout=HH               channels (bit mask) whose sensor is open: "+888888"
+//   cjc=X                    cold-junction temperature in degC (offset still applies)
+//   di=HH                    digital inputs held at HH (R210/R210D/R220: DI0 otherwise
+//                            toggles every two seconds and drives the event counter;
+//                            R330: emergency inputs, default off; R320T: DI0, DI1)
+//   stdrecords=N eventrecords=N   R270M: records in memory at power-up (20 and 4)
+// A type code or data format the model does not have is refused, and an invalid
+// type= falls back to the model's first range.
 #pragma once
 
 #include "bus.h"

@@ -18,19 +18,24 @@ TavoRBase::TavoRBase(TavoComPort* port, const std::string& address) : TavoRBase(
 
 TavoRBase::~TavoRBase() = default;
 
-bool TavoRBase::Command(char lead, const std::string& body, std::string& reply,
-                        std::size_t maxLen) {
-    if (!port_) return false;
+bool SendFramed(TavoComPort* port, char lead, const std::string& address,
+                const std::string& body, std::string& reply, std::size_t maxLen) {
+    if (!port) return false;
     std::string line;
     line.reserve(body.size() + 6);
     line.push_back(lead);
-    line += address_;
+    line += address;
     line += body;
     line.push_back(TavoComPort::kTerminator);
     std::string received;
-    if (!port_->SendCommand(line, maxLen, &received)) return false;
+    if (!port->SendCommand(line, maxLen, &received)) return false;
     reply = std::move(received);
     return true;
+}
+
+bool TavoRBase::Command(char lead, const std::string& body, std::string& reply,
+                        std::size_t maxLen) {
+    return SendFramed(port_, lead, address_, body, reply, maxLen);
 }
 
 bool TavoRBase::Command(char lead, const std::string& body) {
@@ -39,10 +44,18 @@ bool TavoRBase::Command(char lead, const std::string& body) {
 }
 
 bool TavoRBase::Query(char lead, const std::string& body, std::string& data) {
+    return Tail(lead, body, 3, data);
+}
+
+bool TavoRBase::Tail(char lead, const std::string& body, std::size_t from, std::string& out,
+                     std::size_t maxLen) {
     std::string reply;
-    if (!Command(lead, body, reply)) return false;
-    data = ReplyTail(reply, 3);
-    return true;
+    return Command(lead, body, reply, maxLen) && (out = ReplyTail(reply, from), true);
+}
+
+bool TavoRBase::Data(char lead, const std::string& body, std::string& out) {
+    std::string reply;
+    return Command(lead, body, reply) && (out = ReplyData(reply), true);
 }
 
 void TavoRBase::SetAddress(const std::string& address) {
@@ -182,7 +195,11 @@ bool TavoRBase::WriteConfig() {
 bool TavoRBase::WriteConfigText(const std::string& nnttccff) {
     if (nnttccff.size() < 8) return false;
     if (!Command('%', nnttccff.substr(0, 8))) return false;
-    address_ = nnttccff.substr(0, 2);
+    // Through the (virtual) setter, so that a model's family objects follow; the
+    // pending address change, if any, is not this write's business.
+    const std::string previous = previousAddress_;
+    SetAddress(nnttccff.substr(0, 2));
+    previousAddress_ = previous;
     typeCode_ = nnttccff.substr(2, 2);
     baudCode_ = nnttccff.substr(4, 2);
     formatCode_ = nnttccff.substr(6, 2);
