@@ -54,6 +54,19 @@
 // A module in its boot loader:
 //   05 R8XX target=R850      answers as R8XX at 00 until #00OS; then the R850 (or
 //                            R860) at the line's address. image= as above.
+// Analog models (R2xx, R8xx analog inputs, R310, R330, R320T):
+//   value=X                  every input channel reads X (engineering units of its
+//                            range, degC for temperature ranges) instead of a slowly
+//                            moving value
+//   value0=X ... value7=X    the same for one channel
+//   burnout=HH               channels (bit mask) whose sensor is open: "+888888"
+//   cjc=X                    cold-junction temperature in degC (offset still applies)
+//   di=HH                    digital inputs held at HH (R210/R210D/R220: DI0 otherwise
+//                            toggles every two seconds and drives the event counter;
+//                            R330: emergency inputs, default off; R320T: DI0, DI1)
+//   stdrecords=N eventrecords=N   R270M: records in memory at power-up (20 and 4)
+// A type code or data format the model does not have is refused, and an invalid
+// type= falls back to the model's first range.
 // A value a model cannot take, or an option it has no use for, is an error.
 #pragma once
 

@@ -62,7 +62,7 @@ TEST(RBaseAddress, SecondSetAddressKeepsTheOneBeforeAsPrevious) {
 }
 
 TEST(RBaseCommands, AgainstTheSimulator) {
-    SimBus sim("01 R210D firmware=A1.02 type=30\n02 R550 checksum\n");
+    SimBus sim("01 R210D firmware=A1.02 type=0F\n02 R550 checksum\n");
     auto port = sim.Open();
     TavoRBase base(port.get(), "01");
     std::string out;
@@ -71,9 +71,9 @@ TEST(RBaseCommands, AgainstTheSimulator) {
     ASSERT_TRUE(base.ReadFirmwareVersion(out));
     EXPECT_EQ(out, "A1.02");
     ASSERT_TRUE(base.ReadConfigText(out));
-    EXPECT_EQ(out, "01300600");
+    EXPECT_EQ(out, "010F0600");
     ASSERT_TRUE(base.GetTypeCode(out));
-    EXPECT_EQ(out, "30");
+    EXPECT_EQ(out, "0F");
 
     // Change of address: written from the old address, read back at the new one.
     base.SetAddress("11");

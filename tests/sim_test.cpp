@@ -17,16 +17,7 @@ namespace {
 using namespace std::chrono_literals;
 using test::SimBus;
 
-struct Exchange {
-    bool ok;
-    std::string reply;
-};
-
-Exchange Send(TavoComPort& port, const std::string& command) {
-    std::string line = command + "\r", reply;
-    const bool ok = port.SendCommand(line, 64, &reply);
-    return {ok, reply};
-}
+using test::Send;
 
 TEST(SimAddressing, OnlyTheAddressedModuleAnswersAndUnknownCommandsAreRefused) {
     SimBus sim("01 R210D\n02 R550\n");
@@ -66,11 +57,11 @@ TEST(SimConfiguration, AddressCodesAndChecksumChangeForReal) {
     SimBus sim("07 R210D init\n");
     auto port = sim.Open(40);
     EXPECT_EQ(Send(*port, "$002").reply, "!07000600\r");
-    EXPECT_EQ(Send(*port, "%0008300640").reply, "!08\r");
+    EXPECT_EQ(Send(*port, "%00080F0640").reply, "!08\r");
     {
         std::lock_guard lock(sim.bus().mutex());
         auto& m = sim.module(8);
-        EXPECT_EQ(m.config().typeCode, 0x30u);
+        EXPECT_EQ(m.config().typeCode, 0x0Fu);
         EXPECT_TRUE(m.config().init); // still answers at 00 until powered up
         m.config().init = false;
     }
@@ -78,13 +69,13 @@ TEST(SimConfiguration, AddressCodesAndChecksumChangeForReal) {
     port->SetCheckSum(true);
     EXPECT_EQ(Send(*port, "$08M").reply, "!08R210D\r");
     // Outside INIT the address and type change, the baud rate and checksum do not.
-    EXPECT_EQ(Send(*port, "%0809310640").reply, "!09\r");
-    for (const char* change : {"%0909310740", "%0909310600"}) {
+    EXPECT_EQ(Send(*port, "%0809100640").reply, "!09\r");
+    for (const char* change : {"%0909100740", "%0909100600"}) {
         const auto r = Send(*port, change);
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.reply.substr(0, 3), "?09") << change;
     }
-    EXPECT_EQ(Send(*port, "$092").reply, "!09310640\r");
+    EXPECT_EQ(Send(*port, "$092").reply, "!09100640\r");
 }
 
 TEST(SimFaults, EachFaultMakesTheTransactionFailTheWayItShould) {

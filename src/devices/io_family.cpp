@@ -17,7 +17,7 @@ void TavoRIoFamily::SetAddress(const std::string& address) {
 bool TavoRIoFamily::Command(char lead, const std::string& body, std::string& reply) {
     for (const char c : body)
         if (c < 0x20 || c > 0x7E) return false;
-    return SendAddressed(port_, lead, address_, body, TavoComPort::kReplyLimit, reply);
+    return SendFramed(port_, lead, address_, body, reply, TavoComPort::kReplyLimit);
 }
 
 bool TavoRIoFamily::Command(char lead, const std::string& body) {

@@ -18,8 +18,8 @@ TavoRBase::TavoRBase(TavoComPort* port, const std::string& address) : TavoRBase(
 
 TavoRBase::~TavoRBase() = default;
 
-bool SendAddressed(TavoComPort* port, char lead, const std::string& address,
-                   const std::string& body, std::size_t maxLen, std::string& reply) {
+bool SendFramed(TavoComPort* port, char lead, const std::string& address,
+                const std::string& body, std::string& reply, std::size_t maxLen) {
     if (!port) return false;
     std::string line;
     line.reserve(body.size() + 6);
@@ -35,7 +35,7 @@ bool SendAddressed(TavoComPort* port, char lead, const std::string& address,
 
 bool TavoRBase::Command(char lead, const std::string& body, std::string& reply,
                         std::size_t maxLen) {
-    return SendAddressed(port_, lead, address_, body, maxLen, reply);
+    return SendFramed(port_, lead, address_, body, reply, maxLen);
 }
 
 bool TavoRBase::Command(char lead, const std::string& body) {
@@ -44,10 +44,18 @@ bool TavoRBase::Command(char lead, const std::string& body) {
 }
 
 bool TavoRBase::Query(char lead, const std::string& body, std::string& data) {
+    return Tail(lead, body, 3, data);
+}
+
+bool TavoRBase::Tail(char lead, const std::string& body, std::size_t from, std::string& out,
+                     std::size_t maxLen) {
     std::string reply;
-    if (!Command(lead, body, reply)) return false;
-    data = ReplyTail(reply, 3);
-    return true;
+    return Command(lead, body, reply, maxLen) && (out = ReplyTail(reply, from), true);
+}
+
+bool TavoRBase::Data(char lead, const std::string& body, std::string& out) {
+    std::string reply;
+    return Command(lead, body, reply) && (out = ReplyData(reply), true);
 }
 
 void TavoRBase::SetAddress(const std::string& address) {
@@ -187,7 +195,11 @@ bool TavoRBase::WriteConfig() {
 bool TavoRBase::WriteConfigText(const std::string& nnttccff) {
     if (nnttccff.size() < 8) return false;
     if (!Command('%', nnttccff.substr(0, 8))) return false;
-    address_ = nnttccff.substr(0, 2);
+    // Through the (virtual) setter, so that a model's family objects follow; the
+    // pending address change, if any, is not this write's business.
+    const std::string previous = previousAddress_;
+    SetAddress(nnttccff.substr(0, 2));
+    previousAddress_ = previous;
     typeCode_ = nnttccff.substr(2, 2);
     baudCode_ = nnttccff.substr(4, 2);
     formatCode_ = nnttccff.substr(6, 2);

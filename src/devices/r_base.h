@@ -82,6 +82,11 @@ protected:
     bool Command(char lead, const std::string& body);
     // The reply's data after "!AA" (characters 3 to n - 2).
     bool Query(char lead, const std::string& body, std::string& data);
+    // Characters `from` to n - 2 of the reply (empty when it is shorter).
+    bool Tail(char lead, const std::string& body, std::size_t from, std::string& out,
+              std::size_t maxLen = TavoComPort::kReplyLimit);
+    // The reply's data field: after ">" for a data reply, else after "!AA".
+    bool Data(char lead, const std::string& body, std::string& out);
 
     int FormatValue() const;
     void SetFormatValue(int value);
@@ -97,12 +102,12 @@ private:
     std::string extraConfiguration_;
 };
 
+// One transaction of "<lead><address><body>" + CR on `port` (false without a port);
+// `reply` is replaced only on success.
+bool SendFramed(TavoComPort* port, char lead, const std::string& address,
+                const std::string& body, std::string& reply, std::size_t maxLen);
+
 // First two characters of `address` (the wire form).
 std::string AddressPrefix(const std::string& address);
-
-// One transaction of "<lead><address><body>" + CR on `port` (false without sending
-// when it is null); `reply` is filled only on success.
-bool SendAddressed(TavoComPort* port, char lead, const std::string& address,
-                   const std::string& body, std::size_t maxLen, std::string& reply);
 
 } // namespace tavo

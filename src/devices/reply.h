@@ -14,6 +14,11 @@ inline std::string ReplyTail(std::string_view reply, std::size_t from) {
     return std::string(reply.substr(from, reply.size() - 1 - from));
 }
 
+// The data field of a successful reply: after ">" for a data reply, else after "!AA".
+inline std::string ReplyData(std::string_view reply) {
+    return ReplyTail(reply, !reply.empty() && reply[0] == '>' ? 1 : 3);
+}
+
 // Characters `from` to `to` inclusive; false when the reply (without its CR) does
 // not reach `to`.
 inline bool ReplyField(std::string_view reply, std::size_t from, std::size_t to, std::string& out) {

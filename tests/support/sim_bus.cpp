@@ -4,6 +4,12 @@
 
 namespace tavo::test {
 
+Exchange Send(TavoComPort& port, const std::string& command) {
+    std::string line = command + "\r", reply;
+    const bool ok = port.SendCommand(line, TavoComPort::kReplyLimit, &reply);
+    return {ok, reply};
+}
+
 SimBus::SimBus(const std::string& busText) {
     std::string error;
     if (!sim::LoadBusText(busText, bus_, error)) throw std::runtime_error("bus text: " + error);

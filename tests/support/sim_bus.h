@@ -11,6 +11,14 @@
 
 namespace tavo::test {
 
+// One command line (the CR is added) with the usual 64-character reply limit: whether
+// the transaction succeeded and the reply as received.
+struct Exchange {
+    bool ok;
+    std::string reply;
+};
+Exchange Send(TavoComPort& port, const std::string& command);
+
 class SimBus {
 public:
     // Loads the bus file text; fails the test (throws) when it does not parse.
