@@ -54,6 +54,22 @@ TEST(Cli, ModbusPrintsDataBytes) {
     EXPECT_NE(r.out.find("exception 2"), std::string::npos) << r.out;
 }
 
+TEST(Cli, SearchPrintsThePortBranchAsTheTreeExportDoes) {
+    test::SimBus sim("01 R210D\n02 R550 checksum\n03 R560SO protocol=modbus\n04 R860\n");
+    const std::string base = "search --port " + sim.path() + " --timeout 10 --start 1 --end 4";
+    auto r = Tavo(base);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out.rfind(sim.path() + "\r\n\t(01)R210D\r\n\t(02)R550\r\n\t(03)R560SO\r\n"
+                                       "\t(04)R860\r\n\t\t(DO0)\r\n", 0),
+              0u)
+        << r.out;
+    EXPECT_NE(r.out.find("\t\t(DO7)\r\n"), std::string::npos);
+    r = Tavo(base + " --kinds");
+    EXPECT_NE(r.out.find("\t(02)R550\t1\r\n\t(03)R560SO\t2\r\n"), std::string::npos) << r.out;
+    EXPECT_EQ(Tavo("search --port " + sim.path() + " --start 9 --end 3").status, 2);
+    EXPECT_EQ(Tavo("search --port " + sim.path() + " --start 300").status, 2);
+}
+
 TEST(Cli, WrongArgumentsAndPortsExitWithTwo) {
     for (const char* args : {"", "bogus", "send", "send --port", "send --port /dev/null",
                              "send --port X --baud 1234 '$01M'", "send --port X --parity Q '$01M'",

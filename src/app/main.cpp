@@ -1,5 +1,6 @@
 // tavo-utility: the desktop program.
 #include "demo_bus.h"
+#include "screenshot.h"
 
 #include "panels/panels.h"
 #include "sim/bus_file.h"
@@ -29,9 +30,16 @@ int main(int argc, char** argv) {
     QCommandLineOption demo("demo", "Start a simulated bus of modules and list it as a port.");
     QCommandLineOption quitAfterStart("quit-after-start",
                                       "Quit as soon as the window is shown (to time the start-up).");
+    QCommandLineOption screenshot("screenshot",
+                                  "With --demo: search the demo bus, select NODE (--select) and "
+                                  "save the window to FILE as PNG, then quit.",
+                                  "FILE");
+    QCommandLineOption select("select", "The node to click before --screenshot.", "NODE");
     parser.addOption(port);
     parser.addOption(demo);
     parser.addOption(quitAfterStart);
+    parser.addOption(screenshot);
+    parser.addOption(select);
     parser.process(app);
 
     QStringList ports = parser.values(port);
@@ -55,6 +63,21 @@ int main(int argc, char** argv) {
     tavo::RegisterAllPanels();
     tavo::TfrmMain window(ports);
     window.show();
+    if (parser.isSet(screenshot)) {
+        if (!server) {
+            std::fprintf(stderr, "tavo-utility: --screenshot needs --demo\n");
+            return 2;
+        }
+        tavo::ScreenshotRequest request;
+        request.file = parser.value(screenshot);
+        request.port = QString::fromStdString(server->DevicePath());
+        request.lastAddress = 0x60;
+        request.select = parser.value(select);
+        const bool ok = tavo::TakeScreenshot(window, request);
+        window.hide();
+        server->Stop();
+        return ok ? 0 : 1;
+    }
     if (parser.isSet(quitAfterStart)) QTimer::singleShot(0, &app, [] { QCoreApplication::exit(0); });
     const int status = app.exec();
     if (server) server->Stop();

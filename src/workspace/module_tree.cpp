@@ -2,6 +2,8 @@
 
 #include "tree_images.h"
 
+#include <QHeaderView>
+
 #include <functional>
 
 namespace tavo {
@@ -44,6 +46,11 @@ ModuleTree::ModuleTree(QWidget* parent) : QTreeWidget(parent) {
     setColumnCount(1);
     setIndentation(19);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Long names scroll sideways rather than being cut to "...".
+    setTextElideMode(Qt::ElideNone);
+    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header()->setStretchLastSection(false);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     auto* root = new ModuleTreeItem(this, QStringList{"PC"});
     SetImages(root, kImagePc, kImagePc);
 }

@@ -1,0 +1,63 @@
+#include "screenshot.h"
+
+#include "transport/com_port.h"
+#include "workspace/core/search_engine.h"
+#include "workspace/main_window.h"
+#include "workspace/module_tree.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <QSplitter>
+#include <QThread>
+
+#include <cstdio>
+#include <functional>
+
+namespace tavo {
+
+bool TakeScreenshot(TfrmMain& window, const ScreenshotRequest& r) {
+    ModuleTree* tree = window.Tree();
+    QTreeWidgetItem* port = tree->FindPort(r.port);
+    if (!port) {
+        std::fprintf(stderr, "tavo-utility: no port %s to search\n", qPrintable(r.port));
+        return false;
+    }
+    // A wider tree than the default, so the picture shows whole node texts.
+    if (auto* splitter = window.findChild<QSplitter*>("Splitter1")) splitter->setSizes({250, 550});
+    window.ClickNode(port);
+    if (!window.Port()) return false;
+    // The same search the dialog runs, without the dialog and with a short
+    // time-out, so the picture is made in seconds.
+    window.Port()->SetTimeOut(20);
+    SearchEngine engine(*window.Port(), 0, r.lastAddress);
+    while (!engine.Done())
+        if (auto node = engine.Step()) tree->AddFound(port, *node);
+    port->setExpanded(true);
+    if (!r.select.isEmpty()) {
+        QTreeWidgetItem* found = nullptr;
+        std::function<void(QTreeWidgetItem*)> walk = [&](QTreeWidgetItem* item) {
+            if (!found && item->text(0) == r.select) found = item;
+            for (int i = 0; i < item->childCount(); ++i) walk(item->child(i));
+        };
+        walk(port);
+        if (found) {
+            for (auto* p = found->parent(); p; p = p->parent()) p->setExpanded(true);
+            window.ClickNode(found);
+            tree->scrollToItem(found);
+        }
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < r.settleMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(10);
+    }
+    if (!window.grab().save(r.file, "PNG")) {
+        std::fprintf(stderr, "tavo-utility: cannot write %s\n", qPrintable(r.file));
+        return false;
+    }
+    return true;
+}
+
+} // namespace tavo
