@@ -459,6 +459,38 @@ TEST(AnalogModels, EveryFamilyFollowsTheAddress) {
               (std::vector<std::string>{"#07\r", "@07RH\r", "$076\r", "%070A000600\r", "#0A\r"}));
 }
 
+// The loop controller carries a digital output family next to its analog input one:
+// both follow every change of address, and the model's own DO commands keep their
+// bytes beside the family's.
+TEST(AnalogModels, R320TDigitalOutputFollowsTheAddress) {
+    ScriptedPeer peer;
+    for (const char* r : {"!05\r", "!05\r", "!05\r", ">+01.000\r", "!05\r", "!0B1\r", "!0B0201\r"})
+        peer.Then(r);
+    TavoComPort port(peer.path());
+    ASSERT_TRUE(port.OpenPort());
+    port.SetTimeOut(30);
+    TavoMR320T m(&port);
+    std::string a, b;
+    EXPECT_FALSE(m.ClearError()); // no address yet: nothing is sent
+    m.SetAddress("05");
+    EXPECT_TRUE(m.ClearError());
+    EXPECT_TRUE(m.WriteDO("10", "01")); // the family's form
+    EXPECT_TRUE(m.WriteDO(1, true));    // the model's own
+    EXPECT_TRUE(m.ReadAll(a));
+    ASSERT_TRUE(m.WriteConfigText("0B000600"));
+    EXPECT_EQ(m.DigitalOutput().Address(), "0B");
+    EXPECT_EQ(m.AnalogInput().Address(), "0B");
+    ASSERT_TRUE(m.ReadError(a));
+    EXPECT_EQ(a, "1");
+    ASSERT_TRUE(m.ReadDIO(a, b));
+    EXPECT_EQ(a + "|" + b, "02|01");
+    std::vector<std::string> sent;
+    for (const auto& r : peer.Requests())
+        sent.emplace_back(r.begin(), r.end());
+    EXPECT_EQ(sent, (std::vector<std::string>{"$05E1\r", "#051001\r", "#051101\r", "#05\r",
+                                              "%050B000600\r", "$0BE0\r", "$0B7\r"}));
+}
+
 TEST(AnalogModels, R330KeepsItsProtocolInBit7) {
     TavoMR330 r330(nullptr, "01");
     TavoMR310 r310(nullptr, "01");

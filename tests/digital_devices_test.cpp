@@ -332,6 +332,40 @@ TEST(DigitalCommandRefusals, NothingIsSentForAnUnsendableArgument) {
     EXPECT_FALSE(detached.ClearError());
 }
 
+// Reads that take "the data after !AA" cut at character 3 whatever the reply class,
+// where the analog families cut a '>' reply after its first character.
+TEST(DigitalIoCommands, DataAfterTheAddressEvenInADataReply) {
+    Wire w;
+    auto& d = w.dio;
+    auto& c = w.r710;
+    w.Run({
+        {"$01V", ">01ABCD\r", true, {"ABCD"}, [&](Outs& o) { return d.ReadV(o[0]); }},
+        {"$01A", ">012\r", true, {"2"}, [&](Outs& o) { return c.ReadGate(o[0]); }},
+        {"@01RA",
+         ">01      FF\r",
+         true,
+         {"      FF"},
+         [&](Outs& o) { return c.ReadAlarmLimit(true, o[0]); }},
+    });
+}
+
+// A command line must fit the 64-character buffer with its address, checksum and CR,
+// and needs a two-character address: otherwise nothing is sent.
+TEST(DigitalCommandRefusals, OverlongBodiesAndMissingAddresses) {
+    Wire w;
+    w.peer.Then("!01\r");
+    EXPECT_TRUE(w.dio.WriteDO(std::string(28, '1'), std::string(29, '0'))); // 57 characters
+    EXPECT_FALSE(w.dio.WriteDO(std::string(29, '1'), std::string(29, '0')));
+    for (const char* address : {"", "7"}) {
+        TavoMR850 m(&w.port, address);
+        EXPECT_FALSE(m.ClearError()) << address;
+        EXPECT_FALSE(m.StartCounting(1)) << address;
+    }
+    const auto requests = w.peer.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(Text(requests[0]), "#01" + std::string(28, '1') + std::string(29, '0') + "\r");
+}
+
 // Slot 0 and the configuration write keep every family's copy of the address.
 TEST(DigitalModels, AddressCopiesMoveTogether) {
     Wire w;

@@ -33,14 +33,12 @@ bool TavoRAlarmEventCounter::ClearEventCounter() {
 
 bool TavoRAlarmEventCounter::ReadAlarmStatus(std::string& mode, std::string& dout,
                                              std::string& din) {
-    std::string reply, m, o, i;
-    if (!Command('@', "DI", reply) || !ReplyField(reply, 3, 3, m) || !ReplyField(reply, 4, 5, o) ||
-        !ReplyField(reply, 6, 7, i))
-        return false;
-    if (m[0] < '0' || m[0] > '9' || !IsHexText(o) || !IsHexText(i)) return false;
-    mode = m;
-    dout = o;
-    din = i;
+    std::vector<std::string> f;
+    if (!Fields('@', "DI", 0, {{3, 3}, {4, 5}, {6, 7}}, f)) return false;
+    if (f[0][0] < '0' || f[0][0] > '9' || !IsHexText(f[1]) || !IsHexText(f[2])) return false;
+    mode = f[0];
+    dout = f[1];
+    din = f[2];
     return true;
 }
 

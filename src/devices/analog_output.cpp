@@ -3,6 +3,7 @@
 #include "reply.h"
 
 namespace tavo {
+
 bool TavoRAnalogOutput::WriteOutput(const std::string& value) {
     return !value.empty() && Command('#', value);
 }
@@ -63,9 +64,8 @@ bool TavoRAnalogOutput::SetCommSafety(int tenths) {
 }
 
 bool TavoRAnalogOutput::ReadCommSafety(std::string& out) {
-    std::string reply, field;
-    if (!Command('$', "X1", reply) || !ReplyField(reply, 1, 4, field) || !IsHexText(field))
-        return false;
+    std::string field;
+    if (!Field('$', "X1", 0, {1, 4}, field) || !IsHexText(field)) return false;
     out = field;
     return true;
 }

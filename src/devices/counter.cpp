@@ -34,13 +34,13 @@ bool TavoRCounter::SetInputSignal(const std::string& x) {
     return SetCode("B", x);
 }
 bool TavoRCounter::ReadInputSignal(std::string& out) {
-    return Data('$', "B", out);
+    return Query('$', "B", out);
 }
 bool TavoRCounter::SetGate(const std::string& x) {
     return SetCode("A", x);
 }
 bool TavoRCounter::ReadGate(std::string& out) {
-    return Data('$', "A", out);
+    return Query('$', "A", out);
 }
 
 bool TavoRCounter::SetMaxCount(int n, std::uint32_t value) {
@@ -48,75 +48,64 @@ bool TavoRCounter::SetMaxCount(int n, std::uint32_t value) {
 }
 
 bool TavoRCounter::SetMaxCount(int n, const std::string& text) {
-    return IsChannelDigit(n) && SendCount('$', "3" + Decimal(n), text);
+    return IsChannelDigit(n) && SendCount('$', "3" + DecimalText(n), text);
 }
 
 bool TavoRCounter::ReadMaxCount(int n, std::string& out) {
-    return IsChannelDigit(n) && Data('$', "3" + Decimal(n), out);
+    return IsChannelDigit(n) && Query('$', "3" + DecimalText(n), out);
 }
 
 bool TavoRCounter::SetCounting(int n, const std::string& x) {
-    return IsChannelDigit(n) && SetCode("5" + Decimal(n), x);
+    return IsChannelDigit(n) && SetCode("5" + DecimalText(n), x);
 }
 
 bool TavoRCounter::ReadCounting(int n, std::string& out) {
-    return IsChannelDigit(n) && Data('$', "5" + Decimal(n), out);
+    return IsChannelDigit(n) && Query('$', "5" + DecimalText(n), out);
 }
 
 bool TavoRCounter::ClearCount(int n) {
-    return IsChannelDigit(n) && Command('$', "6" + Decimal(n));
+    return IsChannelDigit(n) && Command('$', "6" + DecimalText(n));
 }
 
 bool TavoRCounter::ReadCount(int n, std::string& out) {
-    std::string reply;
-    if (!IsChannelDigit(n) || !Command('#', Decimal(n), reply)) return false;
-    out = ReplyTail(reply, 1);
-    return true;
+    return IsChannelDigit(n) && Tail('#', DecimalText(n), 1, out);
 }
 
 bool TavoRCounter::ReadOverflowFlag(int n, std::string& out) {
-    return IsChannelDigit(n) && Data('$', "7" + Decimal(n), out);
+    return IsChannelDigit(n) && Query('$', "7" + DecimalText(n), out);
 }
 
 bool TavoRCounter::SetFilter(const std::string& x) {
     return SetCode("4", x);
 }
 bool TavoRCounter::ReadFilter(std::string& out) {
-    return Data('$', "4", out);
+    return Query('$', "4", out);
 }
-
-namespace {
-std::string DecimalDigits(unsigned value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*u", digits, value);
-    return text;
-}
-} // namespace
 
 bool TavoRCounter::SetHighWidth(unsigned us) {
-    return us <= 65535 && Command('$', "0H" + DecimalDigits(us, 5));
+    return us <= 65535 && Command('$', "0H" + DecimalText(static_cast<int>(us), 5));
 }
 bool TavoRCounter::SetLowWidth(unsigned us) {
-    return us <= 65535 && Command('$', "0L" + DecimalDigits(us, 5));
+    return us <= 65535 && Command('$', "0L" + DecimalText(static_cast<int>(us), 5));
 }
 bool TavoRCounter::ReadHighWidth(std::string& out) {
-    return Data('$', "0H", out);
+    return Query('$', "0H", out);
 }
 bool TavoRCounter::ReadLowWidth(std::string& out) {
-    return Data('$', "0L", out);
+    return Query('$', "0L", out);
 }
 
 bool TavoRCounter::SetHighTrigger(unsigned tenthsVolt) {
-    return tenthsVolt <= 99 && Command('$', "1H" + DecimalDigits(tenthsVolt, 2));
+    return tenthsVolt <= 99 && Command('$', "1H" + DecimalText(static_cast<int>(tenthsVolt), 2));
 }
 bool TavoRCounter::SetLowTrigger(unsigned tenthsVolt) {
-    return tenthsVolt <= 99 && Command('$', "1L" + DecimalDigits(tenthsVolt, 2));
+    return tenthsVolt <= 99 && Command('$', "1L" + DecimalText(static_cast<int>(tenthsVolt), 2));
 }
 bool TavoRCounter::ReadHighTrigger(std::string& out) {
-    return Data('$', "1H", out);
+    return Query('$', "1H", out);
 }
 bool TavoRCounter::ReadLowTrigger(std::string& out) {
-    return Data('$', "1L", out);
+    return Query('$', "1L", out);
 }
 
 bool TavoRCounter::SetAlarmOutput(unsigned outputs) {
@@ -129,15 +118,15 @@ bool TavoRCounter::SetPreset(int n, std::uint32_t value) {
 }
 
 bool TavoRCounter::SetPreset(int n, const std::string& text) {
-    return IsChannelDigit(n) && SendCount('@', "P" + Decimal(n), text);
+    return IsChannelDigit(n) && SendCount('@', "P" + DecimalText(n), text);
 }
 
 bool TavoRCounter::EnableAlarmChannel(int n) {
-    return IsChannelDigit(n) && Command('@', "EA" + Decimal(n));
+    return IsChannelDigit(n) && Command('@', "EA" + DecimalText(n));
 }
 
 bool TavoRCounter::DisableAlarmChannel(int n) {
-    return IsChannelDigit(n) && Command('@', "DA" + Decimal(n));
+    return IsChannelDigit(n) && Command('@', "DA" + DecimalText(n));
 }
 
 bool TavoRCounter::EnableAlarm(const std::string& mode) {
@@ -160,7 +149,7 @@ bool TavoRCounter::SetAlarmLimit(bool high, const std::string& text) {
 }
 
 bool TavoRCounter::ReadAlarmLimit(bool high, std::string& out) {
-    return Data('@', high ? "RA" : "RP", out);
+    return Query('@', high ? "RA" : "RP", out);
 }
 
 bool TavoRCounter::ReadAlarmState(std::string& status, std::string& outputs) {
@@ -172,7 +161,7 @@ bool TavoRCounter::ReadAlarmState(std::string& status, std::string& outputs) {
 }
 
 bool TavoRCounter::ReadG(int n, std::string& out) {
-    return IsChannelDigit(n) && Data('@', "G" + Decimal(n), out);
+    return IsChannelDigit(n) && Query('@', "G" + DecimalText(n), out);
 }
 
 // ---- LED display ----

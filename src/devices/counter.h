@@ -2,7 +2,7 @@
 // display of the R710D.
 #pragma once
 
-#include "io_family.h"
+#include "family_object.h"
 
 #include <cstdint>
 #include <string>
@@ -13,9 +13,9 @@ namespace tavo {
 // Reads return the reply's data after "!AA" (characters 3 to n - 2) unless said
 // otherwise. Codes (gate, input signal, filter, counting state, alarm mode) are one
 // to four letters or digits; anything else fails without sending.
-class TavoRCounter : public TavoRIoFamily {
+class TavoRCounter : public TavoRFamilyObject {
 public:
-    using TavoRIoFamily::TavoRIoFamily;
+    using TavoRFamilyObject::TavoRFamilyObject;
 
     // Count values go out as eight characters made with "%8X": blank-padded on the
     // left ($AA30 + "      FF" for 255). The text forms send eight characters as
@@ -69,9 +69,9 @@ private:
     bool SendCount(char lead, const std::string& body, const std::string& text);
 };
 
-class TavoRMappingLED : public TavoRIoFamily {
+class TavoRMappingLED : public TavoRFamilyObject {
 public:
-    using TavoRIoFamily::TavoRIoFamily;
+    using TavoRFamilyObject::TavoRFamilyObject;
 
     // What the display shows: 0 counter 0, 1 counter 1, 2 the value sent with $AA9.
     bool SetLEDSource(const std::string& x); // $AA8{x}

@@ -7,10 +7,7 @@ namespace tavo {
 // ---- inputs ----
 
 bool TavoRDigitalInput::ReadDIO(std::string& out) {
-    std::string reply;
-    if (!Command('$', "6", reply)) return false;
-    out = ReplyTail(reply, 1);
-    return true;
+    return Tail('$', "6", 1, out);
 }
 
 bool TavoRDigitalInput::SetV(unsigned mask) {
@@ -19,21 +16,22 @@ bool TavoRDigitalInput::SetV(unsigned mask) {
 }
 
 bool TavoRDigitalInput::ReadV(std::string& out) {
-    return Data('$', "V", out);
+    return Query('$', "V", out);
 }
 
 bool TavoRDigitalInput::ReadInputMode(int c, std::string& out) {
-    return IsChannelDigit(c) && Field('$', "CIC" + Decimal(c), '!', {3, 4}, out);
+    return IsChannelDigit(c) && Field('$', "CIC" + DecimalText(c), '!', {3, 4}, out);
 }
 
 bool TavoRDigitalInput::SetInputMode(int c, unsigned mode) {
     const std::string mm = HexDigits(mode, 2);
-    return IsChannelDigit(c) && !mm.empty() && CommandExpecting('$', "CIC" + Decimal(c) + mm, '!');
+    return IsChannelDigit(c) && !mm.empty() &&
+           CommandExpecting('$', "CIC" + DecimalText(c) + mm, '!');
 }
 
 bool TavoRDigitalInput::ReadInputWidths(int c, std::string& low, std::string& high) {
     std::vector<std::string> f;
-    if (!IsChannelDigit(c) || !Fields('$', "0C" + Decimal(c), '!', {{3, 10}, {11, 18}}, f))
+    if (!IsChannelDigit(c) || !Fields('$', "0C" + DecimalText(c), '!', {{3, 10}, {11, 18}}, f))
         return false;
     low = f[0];
     high = f[1];
@@ -42,34 +40,35 @@ bool TavoRDigitalInput::ReadInputWidths(int c, std::string& low, std::string& hi
 
 bool TavoRDigitalInput::SetInputWidths(int c, std::uint32_t low, std::uint32_t high) {
     return IsChannelDigit(c) &&
-           CommandExpecting('$', "0C" + Decimal(c) + HexDigits(low, 8) + HexDigits(high, 8), '!');
+           CommandExpecting('$', "0C" + DecimalText(c) + HexDigits(low, 8) + HexDigits(high, 8),
+                            '!');
 }
 
 bool TavoRDigitalInput::ReadCounter(int c, std::string& out) {
     std::string reply;
-    if (!IsChannelDigit(c) || !CommandExpecting('#', Decimal(c), '>', reply)) return false;
+    if (!IsChannelDigit(c) || !CommandExpecting('#', DecimalText(c), '>', reply)) return false;
     out = ReplyTail(reply, 1);
     return true;
 }
 
 bool TavoRDigitalInput::ReadCounting(int c, std::string& out) {
-    return IsChannelDigit(c) && Field('$', "5" + Decimal(c), '!', {3, 3}, out);
+    return IsChannelDigit(c) && Field('$', "5" + DecimalText(c), '!', {3, 3}, out);
 }
 
 bool TavoRDigitalInput::StartCounting(int c) {
-    return IsChannelDigit(c) && Command('$', "5" + Decimal(c) + "1");
+    return IsChannelDigit(c) && Command('$', "5" + DecimalText(c) + "1");
 }
 
 bool TavoRDigitalInput::StopCounting(int c) {
-    return IsChannelDigit(c) && Command('$', "5" + Decimal(c) + "0");
+    return IsChannelDigit(c) && Command('$', "5" + DecimalText(c) + "0");
 }
 
 bool TavoRDigitalInput::ClearCounter(int c) {
-    return IsChannelDigit(c) && Command('$', "6" + Decimal(c));
+    return IsChannelDigit(c) && Command('$', "6" + DecimalText(c));
 }
 
 bool TavoRDigitalInput::ClearLatch(int c) {
-    return IsChannelDigit(c) && Command('@', "CAC" + Decimal(c));
+    return IsChannelDigit(c) && Command('@', "CAC" + DecimalText(c));
 }
 
 // ---- outputs ----
@@ -103,19 +102,20 @@ bool TavoRDigitalOutput::ReadError(std::string& out) {
 }
 
 bool TavoRDigitalOutput::ReadOutputMode(int c, std::string& out) {
-    return IsChannelDigit(c) && Field('$', "COC" + Decimal(c), '!', {3, 4}, out);
+    return IsChannelDigit(c) && Field('$', "COC" + DecimalText(c), '!', {3, 4}, out);
 }
 
 bool TavoRDigitalOutput::SetOutputMode(int c, unsigned mode) {
     const std::string mm = HexDigits(mode, 2);
-    return IsChannelDigit(c) && !mm.empty() && CommandExpecting('$', "COC" + Decimal(c) + mm, '!');
+    return IsChannelDigit(c) && !mm.empty() &&
+           CommandExpecting('$', "COC" + DecimalText(c) + mm, '!');
 }
 
 bool TavoRDigitalOutput::ReadPulseWidths(int c, std::string& w1, std::string& w2, std::string& w3,
                                          std::string& w4) {
     std::vector<std::string> f;
     if (!IsChannelDigit(c) ||
-        !Fields('$', "9" + Decimal(c), '!', {{3, 10}, {11, 18}, {19, 26}, {27, 34}}, f))
+        !Fields('$', "9" + DecimalText(c), '!', {{3, 10}, {11, 18}, {19, 26}, {27, 34}}, f))
         return false;
     w1 = f[0];
     w2 = f[1];
@@ -128,7 +128,7 @@ bool TavoRDigitalOutput::SetPulseWidths(int c, std::uint32_t w1, std::uint32_t w
                                         std::uint32_t w4) {
     return IsChannelDigit(c) &&
            CommandExpecting('$',
-                            "9" + Decimal(c) + HexDigits(w1, 8) + HexDigits(w2, 8) +
+                            "9" + DecimalText(c) + HexDigits(w1, 8) + HexDigits(w2, 8) +
                                 HexDigits(w3, 8) + HexDigits(w4, 8),
                             '!');
 }

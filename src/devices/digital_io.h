@@ -3,7 +3,7 @@
 // modules and the per-channel functions of the universal R850/R860 modules.
 #pragma once
 
-#include "io_family.h"
+#include "family_object.h"
 
 #include <cstdint>
 #include <string>
@@ -14,9 +14,9 @@ namespace tavo {
 // else, or a value that does not fit its field, fail without sending. Operations
 // marked '!' or '>' fail unless the reply begins with that character, although the
 // transaction accepts either.
-class TavoRDigitalInput : public TavoRIoFamily {
+class TavoRDigitalInput : public TavoRFamilyObject {
 public:
-    using TavoRIoFamily::TavoRIoFamily;
+    using TavoRFamilyObject::TavoRFamilyObject;
 
     // $AA6: the reply carries its data right after the '!' (no address): out =
     // characters 1 to n - 2. The model classes split it into bytes.
@@ -42,9 +42,9 @@ public:
     bool ClearLatch(int c);    // @AACAC{c}
 };
 
-class TavoRDigitalOutput : public TavoRIoFamily {
+class TavoRDigitalOutput : public TavoRFamilyObject {
 public:
-    using TavoRIoFamily::TavoRIoFamily;
+    using TavoRFamilyObject::TavoRFamilyObject;
 
     // #AA{bb}{dd}: both hexadecimal text; the model classes build them per channel.
     bool WriteDO(const std::string& bb, const std::string& dd);

@@ -1,9 +1,8 @@
 #include "family_object.h"
 
-#include "r_base.h"
 #include "reply.h"
 
-#include <cstdio>
+#include <cctype>
 
 namespace tavo {
 
@@ -16,7 +15,7 @@ void TavoRFamilyObject::SetAddress(const std::string& address) {
 
 bool TavoRFamilyObject::Command(char lead, const std::string& body, std::string& reply,
                                 std::size_t maxLen) {
-    return address_.size() == 2 && IsCommandText(body) &&
+    return address_.size() == 2 && IsCommandBody(body) &&
            SendFramed(port_, lead, address_, body, reply, maxLen);
 }
 
@@ -25,10 +24,27 @@ bool TavoRFamilyObject::Command(char lead, const std::string& body) {
     return Command(lead, body, reply);
 }
 
+bool TavoRFamilyObject::CommandExpecting(char lead, const std::string& body, char first,
+                                         std::string& reply) {
+    std::string received;
+    if (!Command(lead, body, received) || received.empty() || received[0] != first) return false;
+    reply = std::move(received);
+    return true;
+}
+
+bool TavoRFamilyObject::CommandExpecting(char lead, const std::string& body, char first) {
+    std::string reply;
+    return CommandExpecting(lead, body, first, reply);
+}
+
 bool TavoRFamilyObject::Tail(char lead, const std::string& body, std::size_t from,
                              std::string& out) {
     std::string reply;
     return Command(lead, body, reply) && (out = ReplyTail(reply, from), true);
+}
+
+bool TavoRFamilyObject::Query(char lead, const std::string& body, std::string& out) {
+    return Tail(lead, body, 3, out);
 }
 
 bool TavoRFamilyObject::Data(char lead, const std::string& body, std::string& out) {
@@ -36,27 +52,40 @@ bool TavoRFamilyObject::Data(char lead, const std::string& body, std::string& ou
     return Command(lead, body, reply) && (out = ReplyData(reply), true);
 }
 
-std::string DecimalText(int value) {
-    return std::to_string(value);
-}
-
-std::string HexText(unsigned value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*X", digits, value);
-    return text;
-}
-
-bool IsCommandText(const std::string& body) {
-    // Lead, address, body, checksum, CR and the terminating NUL in 64 characters.
-    constexpr std::size_t kMaxBody = 64 - 1 - 2 - 2 - 1 - 1;
-    if (body.size() > kMaxBody) return false;
-    for (const char c : body)
-        if (c < 0x20 || c > 0x7E) return false;
+bool TavoRFamilyObject::Fields(char lead, const std::string& body, char first,
+                               std::initializer_list<Span> spans, std::vector<std::string>& out) {
+    std::string reply;
+    if (!Command(lead, body, reply) || (first && (reply.empty() || reply[0] != first)))
+        return false;
+    std::vector<std::string> fields;
+    for (const Span& s : spans) {
+        std::string field;
+        if (!ReplyField(reply, s.from, s.to, field)) return false;
+        fields.push_back(std::move(field));
+    }
+    out = std::move(fields);
     return true;
 }
 
-bool IsHexField(const std::string& text, std::size_t digits) {
-    return text.size() == digits && IsHexText(text);
+bool TavoRFamilyObject::Field(char lead, const std::string& body, char first, Span span,
+                              std::string& out) {
+    std::vector<std::string> fields;
+    if (!Fields(lead, body, first, {span}, fields)) return false;
+    out = fields[0];
+    return true;
+}
+
+bool IsCodeText(const std::string& text) {
+    if (text.empty() || text.size() > 4) return false;
+    for (const char c : text)
+        if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
+bool IsCommandBody(const std::string& body) {
+    // Lead, address, body, checksum, CR and the terminating NUL in 64 characters.
+    constexpr std::size_t kMaxBody = 64 - 1 - 2 - 2 - 1 - 1;
+    return body.size() <= kMaxBody && IsCommandText(body);
 }
 
 } // namespace tavo

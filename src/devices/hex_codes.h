@@ -1,6 +1,9 @@
-// Small helpers for the hexadecimal codes and texts that go into command lines.
+// Small helpers for the numeric codes and texts that go into command lines.
 #pragma once
 
+#include "reply.h"
+
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -26,10 +29,31 @@ inline std::optional<unsigned> HexValue(std::string_view text) {
     return value;
 }
 
-// `value` as upper-case hexadecimal with at least `width` digits ("%0*X").
+// `value` as upper-case hexadecimal with at least `width` digits ("%0*X"); a value
+// too large for `width` comes out longer. Callers range-check first.
 inline std::string HexText(unsigned value, int width) {
     char text[16];
     std::snprintf(text, sizeof text, "%0*X", width, value);
+    return text;
+}
+
+// `value` as exactly `digits` upper-case hexadecimal digits (1 to 16), zero padded;
+// empty when the value does not fit, so that the caller refuses to send it.
+inline std::string HexDigits(std::uint64_t value, int digits) {
+    if (digits < 1 || digits > 16) return {};
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text(static_cast<std::size_t>(digits), '0');
+    for (int i = digits - 1; i >= 0; --i) {
+        text[static_cast<std::size_t>(i)] = kDigits[value & 15];
+        value >>= 4;
+    }
+    return value == 0 ? text : std::string();
+}
+
+// `value` in decimal with at least `width` digits, zero padded ("%0*d").
+inline std::string DecimalText(int value, int width = 1) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%0*d", width, value);
     return text;
 }
 
@@ -43,9 +67,14 @@ inline std::string WithBit(std::string_view code, int n, bool on) {
     return HexText(value & 0xFF, 2);
 }
 
+// True for exactly `digits` hexadecimal digits.
+inline bool IsHexField(std::string_view text, std::size_t digits) {
+    return text.size() == digits && IsHexText(text);
+}
+
 // True for exactly two hexadecimal digits.
 inline bool IsHexCode(std::string_view code) {
-    return code.size() == 2 && HexValue(code);
+    return IsHexField(code, 2);
 }
 
 // Text a caller may put into a command line: printable ASCII only, so that nothing

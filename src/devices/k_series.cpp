@@ -3,8 +3,6 @@
 #include "hex_codes.h"
 #include "reply.h"
 
-#include <cstdio>
-
 namespace tavo {
 
 namespace {
@@ -18,12 +16,6 @@ bool ValidAlarm(char x) {
 
 std::string ChannelPart(int c) {
     return "C" + std::to_string(c);
-}
-
-std::string Decimal(int value, int width) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*d", width, value);
-    return text;
 }
 
 } // namespace
@@ -395,7 +387,7 @@ TavoKCounter::TavoKCounter(TavoComPort* port, const std::string& address, const 
 
 bool TavoKCounter::SetFilterScale(int scale) {
     if (scale < 0 || scale > 99999) return false;
-    return SlotResult('$', "0" + Decimal(scale, 5));
+    return SlotResult('$', "0" + DecimalText(scale, 5));
 }
 
 bool TavoKCounter::ReadFilterScale(std::string& out) {
@@ -632,7 +624,7 @@ bool TavoMK100::ReadWatchdogMask(std::string& out) {
 
 bool TavoMK100::SetWatchdogTime(int seconds) {
     if (seconds < 0 || seconds > 9999 || !IsHexCode(Address())) return false;
-    return Command('$', "X" + Decimal(seconds, 4));
+    return Command('$', "X" + DecimalText(seconds, 4));
 }
 
 bool TavoMK100::SetWatchdogMask(int mask) {

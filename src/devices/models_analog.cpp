@@ -2,8 +2,6 @@
 
 #include "reply.h"
 
-#include <cstdio>
-
 namespace tavo {
 namespace {
 
@@ -23,38 +21,18 @@ bool HexFields(const std::string& reply, std::size_t a, std::size_t b, std::stri
 
 // ---- Single-channel analog inputs ---------------------------------------------------
 
-TavoMR230::TavoMR230(TavoComPort* port) : TavoRBase(port), AnalogInputOperations(port, "") {}
-
-TavoMR230::TavoMR230(TavoComPort* port, const std::string& address)
-    : TavoRBase(port, address), AnalogInputOperations(port, address) {}
-
-void TavoMR230::SetAddress(const std::string& address) {
-    TavoRBase::SetAddress(address);
-    ai_.SetAddress(Address());
-}
-
-TavoMR210::TavoMR210(TavoComPort* port) : TavoMR230(port), AlarmEventCounterOperations(port, "") {}
-
-TavoMR210::TavoMR210(TavoComPort* port, const std::string& address)
-    : TavoMR230(port, address), AlarmEventCounterOperations(port, address) {}
-
-void TavoMR210::SetAddress(const std::string& address) {
-    TavoMR230::SetAddress(address);
-    aec_.SetAddress(Address());
-}
-
 bool TavoMR210::SetCJCOffset(char sign, const std::string& hhhh) {
-    return ai_.SetCJCOffset(sign, hhhh);
+    return TavoRAnalogInput::SetCJCOffset(sign, hhhh);
 }
 
 bool TavoMR210::ReadCJC(std::string& out) {
-    return ai_.ReadCJC(out);
+    return TavoRAnalogInput::ReadCJC(out);
 }
 bool TavoMR210::ReadEventCounter(std::string& out) {
-    return aec_.ReadEventCounter(out);
+    return TavoRAlarmEventCounter::ReadEventCounter(out);
 }
 bool TavoMR210::ClearEventCounter() {
-    return aec_.ClearEventCounter();
+    return TavoRAlarmEventCounter::ClearEventCounter();
 }
 
 bool TavoMR220::SetCJCOffset(char, const std::string&) {
@@ -62,16 +40,6 @@ bool TavoMR220::SetCJCOffset(char, const std::string&) {
 }
 bool TavoMR220::ReadCJC(std::string&) {
     return false;
-}
-
-TavoMR250::TavoMR250(TavoComPort* port) : TavoMR220(port), ExcitationVoltageOperations(port, "") {}
-
-TavoMR250::TavoMR250(TavoComPort* port, const std::string& address)
-    : TavoMR220(port, address), ExcitationVoltageOperations(port, address) {}
-
-void TavoMR250::SetAddress(const std::string& address) {
-    TavoMR220::SetAddress(address);
-    ev_.SetAddress(Address());
 }
 
 bool TavoMR250::ReadEventCounter(std::string&) {
@@ -83,24 +51,14 @@ bool TavoMR250::ClearEventCounter() {
 
 // ---- Multi-channel analog inputs with per-channel ranges ----------------------------
 
-TavoMR240::TavoMR240(TavoComPort* port) : TavoRBase(port), AnalogInputOperations(port, "") {}
-
-TavoMR240::TavoMR240(TavoComPort* port, const std::string& address)
-    : TavoRBase(port, address), AnalogInputOperations(port, address) {}
-
-void TavoMR240::SetAddress(const std::string& address) {
-    TavoRBase::SetAddress(address);
-    ai_.SetAddress(Address());
-}
-
 bool TavoMR240::ReadChannelStatus(std::string& out) {
-    return ai_.ReadChannelStatus(out);
+    return TavoRAnalogInput::ReadChannelStatus(out);
 }
 bool TavoMR240::SendS0() {
-    return ai_.SendS0();
+    return TavoRAnalogInput::SendS0();
 }
 bool TavoMR240::SendS1() {
-    return ai_.SendS1();
+    return TavoRAnalogInput::SendS1();
 }
 
 bool TavoMR270P::SendS0() {
@@ -111,10 +69,7 @@ bool TavoMR270P::SendS1() {
 }
 
 bool TavoMR270P::SetWDT(int tenths) {
-    if (tenths < 0 || tenths > 9999) return false;
-    char text[8];
-    std::snprintf(text, sizeof text, "%04d", tenths);
-    return Command('$', std::string("X") + text);
+    return tenths >= 0 && tenths <= 9999 && Command('$', "X" + DecimalText(tenths, 4));
 }
 
 bool TavoMR270P::ReadWDT(std::string& out) {
@@ -140,21 +95,11 @@ bool TavoMR810::SendS1() {
 
 // ---- Multi-channel analog inputs with one range for all channels --------------------
 
-TavoMR260::TavoMR260(TavoComPort* port) : TavoRBase(port), AnalogInputOperations(port, "") {}
-
-TavoMR260::TavoMR260(TavoComPort* port, const std::string& address)
-    : TavoRBase(port, address), AnalogInputOperations(port, address) {}
-
-void TavoMR260::SetAddress(const std::string& address) {
-    TavoRBase::SetAddress(address);
-    ai_.SetAddress(Address());
-}
-
 bool TavoMR260::ReadChannel(int n, std::string& out) {
-    return ai_.ReadChannel(n, out);
+    return TavoRAnalogInput::ReadChannel(n, out);
 }
 bool TavoMR260::ReadAll(std::string& out) {
-    return ai_.ReadAll(out);
+    return TavoRAnalogInput::ReadAll(out);
 }
 
 bool TavoMR270M::ReadAll(std::string&) {
@@ -166,7 +111,7 @@ bool TavoMR270M::ReadMemoryConfig(std::string& out) {
 }
 
 bool TavoMR270M::SetMemoryConfig(const std::string& x) {
-    return !x.empty() && IsCommandText("C" + x) && Command('@', "C" + x);
+    return !x.empty() && IsCommandBody("C" + x) && Command('@', "C" + x);
 }
 
 bool TavoMR270M::ReadOperation(std::string& out) {
@@ -207,31 +152,11 @@ bool TavoMR270M::ReadChannelAlarm(int n, std::string& high, std::string& low) {
 
 bool TavoMR270M::SetChannelAlarm(int n, const std::string& high, const std::string& low) {
     const std::string body = "A" + DecimalText(n) + high + low;
-    return IsChannelDigit(n) && high.size() == 6 && low.size() == 6 && IsCommandText(body) &&
+    return IsChannelDigit(n) && high.size() == 6 && low.size() == 6 && IsCommandBody(body) &&
            Command('@', body);
 }
 
 // ---- Analog outputs -----------------------------------------------------------------
-
-TavoMR310::TavoMR310(TavoComPort* port) : TavoRBase(port), AnalogOutputOperations(port, "") {}
-
-TavoMR310::TavoMR310(TavoComPort* port, const std::string& address)
-    : TavoRBase(port, address), AnalogOutputOperations(port, address) {}
-
-void TavoMR310::SetAddress(const std::string& address) {
-    TavoRBase::SetAddress(address);
-    ao_.SetAddress(Address());
-}
-
-TavoMR330::TavoMR330(TavoComPort* port) : TavoRBase(port), AnalogOutputOperations(port, "") {}
-
-TavoMR330::TavoMR330(TavoComPort* port, const std::string& address)
-    : TavoRBase(port, address), AnalogOutputOperations(port, address) {}
-
-void TavoMR330::SetAddress(const std::string& address) {
-    TavoRBase::SetAddress(address);
-    ao_.SetAddress(Address());
-}
 
 void TavoMR330::SetProtocolBit(char bit) {
     SetFormatBit(7, bit);
@@ -241,16 +166,6 @@ bool TavoMR330::GetProtocolBit(std::string& out) {
 }
 
 // ---- Loop controller ----------------------------------------------------------------
-
-TavoMR320T::TavoMR320T(TavoComPort* port) : TavoRBase(port), AnalogInputOperations(port, "") {}
-
-TavoMR320T::TavoMR320T(TavoComPort* port, const std::string& address)
-    : TavoRBase(port, address), AnalogInputOperations(port, address) {}
-
-void TavoMR320T::SetAddress(const std::string& address) {
-    TavoRBase::SetAddress(address);
-    ai_.SetAddress(Address());
-}
 
 bool TavoMR320T::ReadStatusB(std::string& out) {
     return Data('$', "B", out);
@@ -294,7 +209,7 @@ bool TavoMR320T::ReadOutputSpan(int n, std::string& out) {
 
 bool TavoMR320T::WriteOutput(int n, const std::string& value) {
     const std::string body = "C" + DecimalText(n) + value;
-    return IsChannelDigit(n) && !value.empty() && IsCommandText(body) && Command('#', body);
+    return IsChannelDigit(n) && !value.empty() && IsCommandBody(body) && Command('#', body);
 }
 
 bool TavoMR320T::WriteDO(int n, bool on) {

@@ -1,13 +1,14 @@
 // Model command classes of the analog modules: the R-series base plus the family
-// objects each model needs, the model's own virtual operations after the base's
-// slots, and the commands only one model has (R270P watchdog, R270M data logger,
-// R320T loop controller).
+// objects each model needs (TavoRFamilyModel), the model's own virtual operations
+// after the base's slots, and the commands only one model has (R270P watchdog, R270M
+// data logger, R320T loop controller).
 #pragma once
 
 #include "alarm_event_counter.h"
 #include "analog_input.h"
 #include "analog_output.h"
-#include "r_base.h"
+#include "digital_io.h"
+#include "family_object.h"
 
 #include <cstdint>
 #include <string>
@@ -15,145 +16,18 @@
 
 namespace tavo {
 
-// The family operations a model offers under their own names, each passing straight
-// to the contained family object. One of these per family; the model class derives
-// from TavoRBase (or another model) first and from these after it.
-class AnalogInputOperations {
-public:
-    bool SpanCalibrate() { return ai_.SpanCalibrate(); }
-    bool ZeroCalibrate() { return ai_.ZeroCalibrate(); }
-    bool SpanCalibrateChannel(int n) { return ai_.SpanCalibrateChannel(n); }
-    bool ZeroCalibrateChannel(int n) { return ai_.ZeroCalibrateChannel(n); }
-    bool NegativeCalibrateChannel(int n) { return ai_.NegativeCalibrateChannel(n); }
-    bool ReadAll(std::string& out) { return ai_.ReadAll(out); }
-    bool ReadChannel(int n, std::string& out) { return ai_.ReadChannel(n, out); }
-    bool SetChannelEnable(int mask) { return ai_.SetChannelEnable(mask); }
-    bool ReadChannelEnable(std::string& out) { return ai_.ReadChannelEnable(out); }
-    bool SetChannelRange(int n, int code) { return ai_.SetChannelRange(n, code); }
-    bool ReadChannelRange(int n, std::string& out) { return ai_.ReadChannelRange(n, out); }
-    bool ReadChannelStatus(std::string& out) { return ai_.ReadChannelStatus(out); }
-    bool ReadCJC(std::string& out) { return ai_.ReadCJC(out); }
-    bool SetCJCOffset(char sign, const std::string& hhhh) { return ai_.SetCJCOffset(sign, hhhh); }
-    bool SetWireCompensation(int ch, char sign, const std::string& hhhh) {
-        return ai_.SetWireCompensation(ch, sign, hhhh);
-    }
-    bool ReadWireCompensation(int ch, std::string& out) {
-        return ai_.ReadWireCompensation(ch, out);
-    }
-    bool SendS0() { return ai_.SendS0(); }
-    bool SendS1() { return ai_.SendS1(); }
-    bool Locate() { return ai_.Locate(); }
-    bool ReadMP(std::string& out) { return ai_.ReadMP(out); }
-    bool ReadMC(std::string& out) { return ai_.ReadMC(out); }
-    bool SetFilterRate(int ppp) { return ai_.SetFilterRate(ppp); }
-    bool ReadFilterRate(int& out) { return ai_.ReadFilterRate(out); }
-    bool SetBurnOut(int x) { return ai_.SetBurnOut(x); }
-    bool ReadBurnOut(std::string& out) { return ai_.ReadBurnOut(out); }
-    bool SetAT(int x) { return ai_.SetAT(x); }
-    bool ReadAT(std::string& out) { return ai_.ReadAT(out); }
-    bool ReadOD(std::string& out) { return ai_.ReadOD(out); }
-    bool SetThermoMode(int x) { return ai_.SetThermoMode(x); }
-
-    TavoRAnalogInput& AnalogInput() { return ai_; }
-
-protected:
-    AnalogInputOperations(TavoComPort* port, const std::string& address) : ai_(port, address) {}
-    ~AnalogInputOperations() = default;
-    TavoRAnalogInput ai_;
-};
-
-class AlarmEventCounterOperations {
-public:
-    bool EnableAlarm(char x) { return aec_.EnableAlarm(x); }
-    bool DisableAlarm() { return aec_.DisableAlarm(); }
-    bool ClearAlarmLatch() { return aec_.ClearAlarmLatch(); }
-    bool SetDO(int dd) { return aec_.SetDO(dd); }
-    bool SetHighLimit(const std::string& v) { return aec_.SetHighLimit(v); }
-    bool SetLowLimit(const std::string& v) { return aec_.SetLowLimit(v); }
-    bool ClearEventCounter() { return aec_.ClearEventCounter(); }
-    bool ReadAlarmStatus(std::string& mode, std::string& dout, std::string& din) {
-        return aec_.ReadAlarmStatus(mode, dout, din);
-    }
-    bool ReadHighLimit(std::string& out) { return aec_.ReadHighLimit(out); }
-    bool ReadLowLimit(std::string& out) { return aec_.ReadLowLimit(out); }
-    bool ReadEventCounter(std::string& out) { return aec_.ReadEventCounter(out); }
-
-    TavoRAlarmEventCounter& AlarmEventCounter() { return aec_; }
-
-protected:
-    AlarmEventCounterOperations(TavoComPort* port, const std::string& address)
-        : aec_(port, address) {}
-    ~AlarmEventCounterOperations() = default;
-    TavoRAlarmEventCounter aec_;
-};
-
-class ExcitationVoltageOperations {
-public:
-    bool SetExcitation(const std::string& value) { return ev_.SetExcitation(value); }
-    bool SetStartupExcitation() { return ev_.SetStartupExcitation(); }
-    bool TrimExcitation(const std::string& nn) { return ev_.TrimExcitation(nn); }
-    bool Calibrate0V() { return ev_.Calibrate0V(); }
-    bool Calibrate10V() { return ev_.Calibrate10V(); }
-    bool ReadExcitation(std::string& out) { return ev_.ReadExcitation(out); }
-
-    TavoRExcitationVoltage& ExcitationVoltage() { return ev_; }
-
-protected:
-    ExcitationVoltageOperations(TavoComPort* port, const std::string& address)
-        : ev_(port, address) {}
-    ~ExcitationVoltageOperations() = default;
-    TavoRExcitationVoltage ev_;
-};
-
-class AnalogOutputOperations {
-public:
-    bool WriteOutput(const std::string& value) { return ao_.WriteOutput(value); }
-    bool SetStartupToCurrent() { return ao_.SetStartupToCurrent(); }
-    bool Trim(const std::string& nn) { return ao_.Trim(nn); }
-    bool Calibrate4mA() { return ao_.Calibrate4mA(); }
-    bool Calibrate20mA() { return ao_.Calibrate20mA(); }
-    bool ReadLastOutput(std::string& out) { return ao_.ReadLastOutput(out); }
-    bool ReadReadback(std::string& out) { return ao_.ReadReadback(out); }
-    bool WriteChannel(int n, const std::string& value) { return ao_.WriteChannel(n, value); }
-    bool SetStartupValue(int n, const std::string& value) { return ao_.SetStartupValue(n, value); }
-    bool SetEmergencyValue(int n, const std::string& value) {
-        return ao_.SetEmergencyValue(n, value);
-    }
-    bool Calibrate4mAChannel(int n) { return ao_.Calibrate4mAChannel(n); }
-    bool Calibrate20mAChannel(int n) { return ao_.Calibrate20mAChannel(n); }
-    bool SetChannelRange(int n, int code) { return ao_.SetChannelRange(n, code); }
-    bool SetEmergencyInput(int n, bool enabled) { return ao_.SetEmergencyInput(n, enabled); }
-    bool SetCommSafety(int tenths) { return ao_.SetCommSafety(tenths); }
-    bool ReadCommSafety(std::string& out) { return ao_.ReadCommSafety(out); }
-    bool ReadChannelOutput(int n, std::string& out) { return ao_.ReadChannelOutput(n, out); }
-    bool ReadChannelRange(int n, std::string& out) { return ao_.ReadChannelRange(n, out); }
-    bool ReadEmergencyInput(int n, std::string& out) { return ao_.ReadEmergencyInput(n, out); }
-    bool ReadStartupValue(int n, std::string& out) { return ao_.ReadStartupValue(n, out); }
-    bool ReadEmergencyValue(int n, std::string& out) { return ao_.ReadEmergencyValue(n, out); }
-    bool ReadDI(std::string& out) { return ao_.ReadDI(out); }
-
-    TavoRAnalogOutput& AnalogOutput() { return ao_; }
-
-protected:
-    AnalogOutputOperations(TavoComPort* port, const std::string& address) : ao_(port, address) {}
-    ~AnalogOutputOperations() = default;
-    TavoRAnalogOutput ao_;
-};
-
 // ---- Single-channel analog inputs -------------------------------------------------
 
-class TavoMR230 : public TavoRBase, public AnalogInputOperations {
+class TavoMR230 : public TavoRFamilyModel<TavoRBase, TavoRAnalogInput> {
 public:
-    explicit TavoMR230(TavoComPort* port);
-    TavoMR230(TavoComPort* port, const std::string& address);
-    void SetAddress(const std::string& address) override;
+    using TavoRFamilyModel::TavoRFamilyModel;
+    TavoRAnalogInput& AnalogInput() { return *this; }
 };
 
-class TavoMR210 : public TavoMR230, public AlarmEventCounterOperations {
+class TavoMR210 : public TavoRFamilyModel<TavoMR230, TavoRAlarmEventCounter> {
 public:
-    explicit TavoMR210(TavoComPort* port);
-    TavoMR210(TavoComPort* port, const std::string& address);
-    void SetAddress(const std::string& address) override;
+    using TavoRFamilyModel::TavoRFamilyModel;
+    TavoRAlarmEventCounter& AlarmEventCounter() { return *this; }
 
     virtual bool SetCJCOffset(char sign, const std::string& hhhh); // 23
     virtual bool ReadCJC(std::string& out);                        // 24
@@ -175,22 +49,21 @@ public:
 };
 
 // Strain-gauge input with excitation output: slots 23 to 26 do nothing and fail.
-class TavoMR250 : public TavoMR220, public ExcitationVoltageOperations {
+class TavoMR250 : public TavoRFamilyModel<TavoMR220, TavoRExcitationVoltage> {
 public:
-    explicit TavoMR250(TavoComPort* port);
-    TavoMR250(TavoComPort* port, const std::string& address);
-    void SetAddress(const std::string& address) override;
+    using TavoRFamilyModel::TavoRFamilyModel;
+    TavoRExcitationVoltage& ExcitationVoltage() { return *this; }
+
     bool ReadEventCounter(std::string& out) override;
     bool ClearEventCounter() override;
 };
 
 // ---- Multi-channel analog inputs with per-channel ranges --------------------------
 
-class TavoMR240 : public TavoRBase, public AnalogInputOperations {
+class TavoMR240 : public TavoRFamilyModel<TavoRBase, TavoRAnalogInput> {
 public:
-    explicit TavoMR240(TavoComPort* port);
-    TavoMR240(TavoComPort* port, const std::string& address);
-    void SetAddress(const std::string& address) override;
+    using TavoRFamilyModel::TavoRFamilyModel;
+    TavoRAnalogInput& AnalogInput() { return *this; }
 
     virtual bool ReadChannelStatus(std::string& out); // 23
     virtual bool SendS0();                            // 24
@@ -230,11 +103,10 @@ public:
 
 // ---- Multi-channel analog inputs with one range for all channels ------------------
 
-class TavoMR260 : public TavoRBase, public AnalogInputOperations {
+class TavoMR260 : public TavoRFamilyModel<TavoRBase, TavoRAnalogInput> {
 public:
-    explicit TavoMR260(TavoComPort* port);
-    TavoMR260(TavoComPort* port, const std::string& address);
-    void SetAddress(const std::string& address) override;
+    using TavoRFamilyModel::TavoRFamilyModel;
+    TavoRAnalogInput& AnalogInput() { return *this; }
 
     virtual bool ReadChannel(int n, std::string& out); // 23
     virtual bool ReadAll(std::string& out);            // 24
@@ -269,19 +141,18 @@ public:
 
 // ---- Analog outputs ----------------------------------------------------------------
 
-class TavoMR310 : public TavoRBase, public AnalogOutputOperations {
+class TavoMR310 : public TavoRFamilyModel<TavoRBase, TavoRAnalogOutput> {
 public:
-    explicit TavoMR310(TavoComPort* port);
-    TavoMR310(TavoComPort* port, const std::string& address);
-    void SetAddress(const std::string& address) override;
+    using TavoRFamilyModel::TavoRFamilyModel;
+    TavoRAnalogOutput& AnalogOutput() { return *this; }
 };
 
 // The R330 keeps its protocol selection in bit 7 of the format byte.
-class TavoMR330 : public TavoRBase, public AnalogOutputOperations {
+class TavoMR330 : public TavoRFamilyModel<TavoRBase, TavoRAnalogOutput> {
 public:
-    explicit TavoMR330(TavoComPort* port);
-    TavoMR330(TavoComPort* port, const std::string& address);
-    void SetAddress(const std::string& address) override;
+    using TavoRFamilyModel::TavoRFamilyModel;
+    TavoRAnalogOutput& AnalogOutput() { return *this; }
+
     void SetProtocolBit(char bit) override;
     bool GetProtocolBit(std::string& out) override;
 };
@@ -289,17 +160,18 @@ public:
 // ---- Loop controller ---------------------------------------------------------------
 
 // Two-loop PID controller with four analog inputs, two analog outputs and two digital
-// inputs and outputs. n is a loop, output or channel number (decimal digit).
-class TavoMR320T : public TavoRBase, public AnalogInputOperations {
+// inputs and outputs. n is a loop, output or channel number (decimal digit). Besides
+// its own commands below it offers the analog input and digital output families.
+class TavoMR320T : public TavoRFamilyModel<TavoRBase, TavoRAnalogInput, TavoRDigitalOutput> {
 public:
     // Largest number of table entries one ReadParameters can bring within the
     // 1024-character reply limit.
     static constexpr int kMaxParameterCount = 127;
     static constexpr std::size_t kParameterReplyLimit = 1024;
 
-    explicit TavoMR320T(TavoComPort* port);
-    TavoMR320T(TavoComPort* port, const std::string& address);
-    void SetAddress(const std::string& address) override;
+    using TavoRFamilyModel::TavoRFamilyModel;
+    TavoRAnalogInput& AnalogInput() { return *this; }
+    TavoRDigitalOutput& DigitalOutput() { return *this; }
 
     bool ReadStatusB(std::string& out);                // $AAB, data
     bool SetOutputRange(int n, int code);              // $AA9C{n}R{code as %02X}
@@ -311,7 +183,8 @@ public:
     bool SetOutputSpan(int n, int x);                  // $AA3C{n}{x as %03X}
     bool ReadOutputSpan(int n, std::string& out);      // $AA3C{n}, characters 5 to n - 2
     bool WriteOutput(int n, const std::string& value); // #AAC{n}{value}
-    bool WriteDO(int n, bool on);                      // #AA1{n}0{1|0}
+    using TavoRDigitalOutput::WriteDO;
+    bool WriteDO(int n, bool on); // #AA1{n}0{1|0}, n decimal
     // $AA7: out1 = characters 3-4 (outputs), out2 = characters 5-6 (inputs), hex.
     bool ReadDIO(std::string& out1, std::string& out2);
     // #AAPR{first as %02X}{count as %02X}: the entries as count x 8 hex digits

@@ -6,7 +6,7 @@ namespace tavo {
 
 namespace {
 std::string OutputChannel(int channel) {
-    return "1" + TavoRIoFamily::HexDigits(static_cast<unsigned>(channel), 1);
+    return "1" + HexDigits(static_cast<unsigned>(channel), 1);
 }
 } // namespace
 
@@ -52,20 +52,6 @@ bool TavoMR710::ReadG(int n, std::string& out) {
 }
 bool TavoMR710::ReadAlarmLimit(bool high, std::string& out) {
     return TavoRCounter::ReadAlarmLimit(high, out);
-}
-
-TavoMR710D::TavoMR710D(TavoComPort* port, const std::string& address)
-    : TavoMR710(port, address), TavoRMappingLED(port, address) {}
-
-void TavoMR710D::SetAddress(const std::string& address) {
-    TavoMR710::SetAddress(address);
-    TavoRMappingLED::SetAddress(address);
-}
-
-bool TavoMR710D::WriteConfigText(const std::string& nnttccff) {
-    if (!TavoMR710::WriteConfigText(nnttccff)) return false;
-    TavoRMappingLED::SetAddress(Address());
-    return true;
 }
 
 bool TavoMR710D::SetPreset(int, std::uint32_t) {

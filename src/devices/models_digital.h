@@ -1,47 +1,20 @@
 // Model command classes of the digital I/O, counter and R8XX modules. Each is an
-// R-series base combined with the family objects its module needs; the family
-// operations are offered under their own names, and every change of address
-// reaches all copies of it.
+// R-series base combined with the family objects its module needs
+// (TavoRFamilyModel); the family operations are offered under their own names, and
+// every change of address reaches all copies of it.
 #pragma once
 
 #include "counter.h"
 #include "digital_io.h"
-#include "r_base.h"
+#include "family_object.h"
 
 #include <cstdint>
 #include <string>
 
 namespace tavo {
 
-// The base part first, then the family objects in order. Each family keeps its own
-// address copy; SetAddress (slot 0) and WriteConfigText move them all together.
-template <class... Families> class TavoRFamilyModel : public TavoRBase, public Families... {
-public:
-    TavoRFamilyModel(TavoComPort* port, const std::string& address)
-        : TavoRBase(port, address), Families(port, address)... {}
-
-    void SetAddress(const std::string& address) override {
-        TavoRBase::SetAddress(address);
-        (Families::SetAddress(address), ...);
-    }
-    // On success the module answers at the address just written, and so do we.
-    bool WriteConfigText(const std::string& nnttccff) {
-        if (!TavoRBase::WriteConfigText(nnttccff)) return false;
-        (Families::SetAddress(TavoRBase::Address()), ...);
-        return true;
-    }
-
-    using TavoRBase::Address;
-    using TavoRBase::GetAddress;
-    using TavoRBase::GetPort;
-
-    // The family object itself, for its operations that the model hides (the text
-    // forms of the count values of TavoMR710, for instance).
-    template <class F> F& Family() { return *this; }
-};
-
 // Digital inputs and outputs: base of the R550, R560 and R850 classes.
-class TavoMR510 : public TavoRFamilyModel<TavoRDigitalInput, TavoRDigitalOutput> {
+class TavoMR510 : public TavoRFamilyModel<TavoRBase, TavoRDigitalInput, TavoRDigitalOutput> {
 public:
     using TavoRFamilyModel::TavoRFamilyModel;
 
@@ -80,19 +53,19 @@ public:
 };
 
 // Input-only modules.
-class TavoMR530 : public TavoRFamilyModel<TavoRDigitalInput> {
+class TavoMR530 : public TavoRFamilyModel<TavoRBase, TavoRDigitalInput> {
 public:
     using TavoRFamilyModel::TavoRFamilyModel;
 };
 
-class TavoMR540 : public TavoRFamilyModel<TavoRDigitalInput> {
+class TavoMR540 : public TavoRFamilyModel<TavoRBase, TavoRDigitalInput> {
 public:
     using TavoRFamilyModel::TavoRFamilyModel;
 };
 
 // Two-channel counter/frequency module. Its own virtual operations follow the base's
 // 23 slots in this order; count values go out with "%8X" (blank-padded).
-class TavoMR710 : public TavoRFamilyModel<TavoRCounter> {
+class TavoMR710 : public TavoRFamilyModel<TavoRBase, TavoRCounter> {
 public:
     using TavoRFamilyModel::TavoRFamilyModel;
 
@@ -108,16 +81,9 @@ public:
 // values or preset modes, so slots 23, 24, 25 and 27 do nothing and fail. Its
 // alarm limits are the high and low limit of counter 0 and do go to the module:
 // the alarm settings cannot be made without them.
-class TavoMR710D : public TavoMR710, public TavoRMappingLED {
+class TavoMR710D : public TavoRFamilyModel<TavoMR710, TavoRMappingLED> {
 public:
-    TavoMR710D(TavoComPort* port, const std::string& address);
-
-    void SetAddress(const std::string& address) override;
-    bool WriteConfigText(const std::string& nnttccff);
-
-    using TavoMR710::Address;
-    using TavoMR710::GetAddress;
-    using TavoMR710::GetPort;
+    using TavoRFamilyModel::TavoRFamilyModel;
 
     bool SetPreset(int n, std::uint32_t value) override;
     bool EnableAlarmChannel(int n) override;
@@ -127,7 +93,7 @@ public:
 
 // A module in its boot loader: configuration (baud rate), firmware version, the
 // download request (StartDownload, $AAD) and the switch back (SendOS).
-class TavoMR8XX : public TavoRFamilyModel<TavoRDigitalInput, TavoRDigitalOutput> {
+class TavoMR8XX : public TavoRFamilyModel<TavoRBase, TavoRDigitalInput, TavoRDigitalOutput> {
 public:
     using TavoRFamilyModel::TavoRFamilyModel;
 };
