@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -299,6 +300,21 @@ TEST_F(MainWindowTest, ExitAsksFirst) {
     ui.ui().answers = {true};
     window.close();
     EXPECT_EQ(window.Port(), nullptr);
+}
+
+TEST_F(MainWindowTest, HelpOpensOurPageAndAboutShowsTheVersion) {
+    ASSERT_TRUE(Action("tlbtnHelp")->isVisible()); // the page ships beside the program
+    Action("tlbtnHelp")->trigger();
+    ASSERT_EQ(ui.ui().opened.size(), 1u);
+    EXPECT_TRUE(ui.ui().opened[0].toLocalFile().endsWith("share/tavo-utility/help/index.html"));
+    QString labels;
+    ui.ui().onDialog = [&](QDialog& d) {
+        for (auto* l : d.findChildren<QLabel*>()) labels += l->text() + "|";
+        return QDialog::Accepted;
+    };
+    Action("menuAboutTavo")->trigger();
+    EXPECT_EQ(ui.ui().dialogsRun.back(), "TfrmDlgAbout");
+    EXPECT_TRUE(labels.contains("Tavo-R000-K100 Utility|Ver 4.00.06|B001|")) << labels.toStdString();
 }
 
 TEST(MainWindowPorts, PortThatCannotBeOpenedSaysWhy) {
