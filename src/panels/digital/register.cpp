@@ -1,7 +1,32 @@
 #include "panels/panels.h"
 
-namespace tavo {
+#include "counter_panels.h"
+#include "digital_io_panels.h"
 
-void RegisterDigitalPanels() {}
+#include "workspace/module_panel.h"
+
+namespace tavo {
+namespace {
+
+template <class Panel> void Add(const char* className) {
+    PanelFactory::Instance().Register(className, [](QWidget* parent) { return new Panel(parent); });
+}
+
+} // namespace
+
+void RegisterDigitalPanels() {
+    Add<TfrmMR510>("TfrmMR510");
+    Add<TfrmMR520>("TfrmMR520");
+    Add<TfrmMR530>("TfrmMR530");
+    Add<TfrmMR540>("TfrmMR540");
+    Add<TfrmMR550>("TfrmMR550");
+    Add<TfrmMR560S>("TfrmMR560S");
+    Add<TfrmMR560SO>("TfrmMR560SO");
+    Add<TfrmMR610>("TfrmMR610");
+    Add<TfrmMR620>("TfrmMR620");
+    Add<TfrmMR630>("TfrmMR630");
+    Add<TfrmMR710>("TfrmMR710");
+    Add<TfrmMR710D>("TfrmMR710D");
+}
 
 } // namespace tavo
