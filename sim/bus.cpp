@@ -6,7 +6,8 @@
 namespace tavo::sim {
 namespace {
 
-bool IsLead(std::uint8_t c) { return c == '$' || c == '#' || c == '%' || c == '@'; }
+// '&' leads the rack controllers' download commands.
+bool IsLead(std::uint8_t c) { return c == '$' || c == '#' || c == '%' || c == '@' || c == '&'; }
 bool Printable(std::uint8_t c) { return c >= 0x20 && c < 0x7F; }
 
 // Length of a Modbus request frame (CRC included) by its function code, 0 when the
@@ -54,6 +55,12 @@ bool Bus::Hears(const SimModule& m) const {
     return true;
 }
 
+SimModule* Bus::BinaryListener(TimePoint now) {
+    for (auto& m : modules_)
+        if (m->protocol() == Protocol::Ascii && Hears(*m) && m->WantsBinary(now)) return m.get();
+    return nullptr;
+}
+
 void Bus::Receive(const std::uint8_t* data, std::size_t n, TimePoint now,
                   std::vector<Transmission>& out) {
     // After a long quiet spell whatever was half-received is stale.
@@ -69,6 +76,17 @@ void Bus::Receive(const std::uint8_t* data, std::size_t n, TimePoint now,
 // Bytes that can start neither are dropped one at a time.
 void Bus::Decode(TimePoint now, std::vector<Transmission>& out) {
     while (!buffer_.empty()) {
+        if (SimModule* m = BinaryListener(now)) {
+            std::optional<Bytes> reply;
+            const std::size_t used = m->OnBinary(buffer_.data(), buffer_.size(), now, reply);
+            if (used == 0) break;
+            buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(used));
+            if (reply) {
+                std::vector<std::pair<SimModule*, Bytes>> replies{{m, std::move(*reply)}};
+                Emit(replies, false, used, out);
+            }
+            continue;
+        }
         bool maybeAscii = false;
         if (IsLead(buffer_[0])) {
             std::size_t i = 1;
@@ -105,6 +123,7 @@ void Bus::Decode(TimePoint now, std::vector<Transmission>& out) {
 
 void Bus::Idle(TimePoint now, std::vector<Transmission>& out) {
     if (buffer_.empty()) return;
+    if (BinaryListener(now)) return; // the rest of a binary packet is still to come
     if (CrcOk(buffer_, buffer_.size())) {
         const std::size_t n = buffer_.size();
         const Bytes frame(buffer_.begin(), buffer_.end() - 2);

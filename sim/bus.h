@@ -69,6 +69,7 @@ private:
     void Modbus(const Bytes& frame, std::size_t requestBytes, TimePoint now,
                 std::vector<Transmission>& out);
     bool Hears(const SimModule& m) const;
+    SimModule* BinaryListener(TimePoint now);
     void Emit(std::vector<std::pair<SimModule*, Bytes>>& replies, bool modbus,
               std::size_t requestBytes, std::vector<Transmission>& out);
     void Decode(TimePoint now, std::vector<Transmission>& out);

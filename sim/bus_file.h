@@ -47,13 +47,16 @@
 //                            trips its group of four
 //   overcurrent=G            R560SO groups already tripped (bit g = outputs 4g..4g+3)
 //   freqN=HZ                 pulses on R850 input N (N = 0..6), fractions allowed
-//   image=valid|none         R850/R860: whether the boot loader finds a valid firmware
+//   image=valid|none         R810/R820/R850/R860: whether the boot loader finds a
+//                            valid firmware
 // Counters (R710, R710D):
 //   freq0=HZ freq1=HZ        pulses on counter input 0 / 1
 //   gatein=0|1               level of the gate input (default 1)
 // A module in its boot loader:
 //   05 R8XX target=R850      answers as R8XX at 00 until #00OS; then the R850 (or
-//                            R860) at the line's address. image= as above.
+//                            R810, R820, R860) at the line's address. image= as
+//                            above. The boot loader takes firmware images
+//                            (sim/boot_loader.h), as does a K100 in INIT state.
 // Analog models (R2xx, R8xx analog inputs, R310, R330, R320T):
 //   value=X                  every input channel reads X (engineering units of its
 //                            range, degC for temperature ranges) instead of a slowly

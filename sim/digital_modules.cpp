@@ -467,19 +467,6 @@ bool AddDigitalModel(SimModule& m) {
         m.Add<CounterModule>(m, c.designation == "R710D").ApplyOptions(c);
         return true;
     }
-    if (c.designation == "R8XX") {
-        const auto it = c.options.find("target");
-        const std::string target = it == c.options.end() ? "R850" : it->second;
-        if (target != "R850" && target != "R860")
-            throw std::invalid_argument("bad value in 'target=" + target + "': R850 or R860");
-        c.designation = target;
-        c.options.erase("target");
-        AddModelRegisters(m);
-        auto& dio = m.Add<UniversalDio>(m, *FindDioProfile(target));
-        dio.ApplyOptions(c);
-        dio.EnterBootLoader();
-        return true;
-    }
     const DioProfile* profile = FindDioProfile(c.designation);
     if (!profile) return false;
     if (profile->universal)

@@ -16,6 +16,8 @@
 
 namespace tavo::sim {
 
+class R8xxBootLoader;
+
 using Micros = std::chrono::microseconds;
 
 // The signal on the input terminals: a fixed pattern of bits, or a cycle of
@@ -164,11 +166,7 @@ public:
     // ---- direct access for tests ----
     void SetFrequency(int input, double hz);
     std::uint32_t InputValue(int input); // what #AA{c} reports
-    bool InBootLoader() const { return bootLoader_; }
-    bool DownloadRequested() const { return downloadRequested_; }
-    // Stops normal operation and answers as "R8XX" at address 00, 9600 baud.
-    void EnterBootLoader();
-    void SetImageValid(bool valid) { imageValid_ = valid; }
+    bool InBootLoader() const;
 
 protected:
     bool TakeOption(const std::string& key, const std::string& value) override;
@@ -202,8 +200,7 @@ private:
     };
 
     std::optional<std::string> Channel(SimModule& m, char lead, std::string_view body);
-    std::optional<std::string> BootLoader(SimModule& m, char lead, std::string_view body);
-    void LeaveBootLoader();
+    void Restart();
     void Edges(Input& in, std::uint64_t rising, std::uint64_t falling, std::uint64_t pulses);
     bool OutputOn(const Output& out, TimePoint now) const;
     void SetOutputMode(Output& out, unsigned mode, TimePoint now);
@@ -215,18 +212,7 @@ private:
     std::array<Input, 8> inputs_{};
     std::array<Output, 8> outputs_{};
     TimePoint lastUpdate_;
-    bool bootLoader_ = false;
-    bool downloadRequested_ = false;
-    bool imageValid_ = true;
-    // What the module is outside its boot loader.
-    struct Normal {
-        unsigned address, typeCode, formatCode, baudCode;
-        bool init;
-        std::string designation;
-        Protocol protocol;
-    };
-    std::optional<Normal> normal_;
-    std::string modelDigits_; // "50" for R850
+    R8xxBootLoader* loader_; // null when the model has none
 };
 
 // R710 and R710D: two counter/frequency channels, gate, input filter, maximum count

@@ -1,5 +1,7 @@
 #include "models.h"
 
+#include "boot_loader.h"
+
 namespace tavo::sim {
 
 std::optional<std::string> ConfigCommands::Ascii(SimModule& m, char lead, std::string_view body) {
@@ -61,11 +63,15 @@ bool IsModelOption(const std::string& key) {
 
 std::unique_ptr<SimModule> MakeModule(ModuleConfig config) {
     auto m = std::make_unique<SimModule>(std::move(config));
+    // A boot loader takes every command while it runs, so it goes first.
+    bool startInLoader = false;
+    R8xxBootLoader* loader = AddR8xxBootLoader(*m, startInLoader);
     AddModelRegisters(*m);
     // Family command sets come first, so a model may answer a configuration
     // command its own way; the common configuration commands answer the rest.
     AddAnalogModel(*m) || AddDigitalModel(*m) || AddSystemModel(*m);
     m->Add<ConfigCommands>();
+    if (loader && startInLoader) loader->Enter();
     return m;
 }
 

@@ -59,13 +59,36 @@ std::optional<std::string> SimModule::OnAsciiLine(std::string_view line, TimePoi
     const char lead = line[0];
     const std::string_view body = line.substr(3);
     std::optional<std::string> reply;
+    silence_ = false;
     for (auto& set : sets_) {
         reply = set->Ascii(*this, lead, body);
-        if (reply) break;
+        if (reply || silence_) break;
+    }
+    if (silence_) {
+        silence_ = false;
+        return std::nullopt;
     }
     std::string out = reply ? *reply : Refuse();
     if (ChecksumOn()) out += AsciiChecksum(out);
     return out;
+}
+
+bool SimModule::WantsBinary(TimePoint now) {
+    for (auto& set : sets_)
+        if (set->WantsBinary(now)) return true;
+    return false;
+}
+
+std::size_t SimModule::OnBinary(const std::uint8_t* data, std::size_t n, TimePoint now,
+                                std::optional<Bytes>& reply) {
+    for (auto& set : sets_) {
+        if (!set->WantsBinary(now)) continue;
+        now_ = now;
+        const std::size_t used = set->Binary(*this, data, n, reply);
+        if (used > 0) Remember("[" + std::to_string(used) + " bytes]");
+        return used;
+    }
+    return 0;
 }
 
 std::optional<Bytes> SimModule::OnModbusFrame(const Bytes& frame, TimePoint now) {

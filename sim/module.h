@@ -69,6 +69,16 @@ public:
     virtual std::optional<Bytes> Modbus(SimModule&, const Bytes& /*pdu*/) { return std::nullopt; }
     // Brings time-dependent state (counters, watchdogs, moving values) up to `now`.
     virtual void Advance(SimModule&, TimePoint /*now*/) {}
+    // Binary transfers (firmware blocks) bypass the line framing: while a set wants
+    // binary input, the bus hands it the raw bytes before anything else sees them.
+    virtual bool WantsBinary(TimePoint /*now*/) { return false; }
+    // Takes one packet from the front of `data` (`n` bytes there): returns its
+    // length once it is whole (0: more bytes are needed) and the answer in `reply`
+    // (nullopt: silence).
+    virtual std::size_t Binary(SimModule&, const std::uint8_t* /*data*/, std::size_t /*n*/,
+                               std::optional<Bytes>& /*reply*/) {
+        return 0;
+    }
 };
 
 std::uint32_t BaudForCode(unsigned code); // 0 for an unknown code
@@ -98,6 +108,15 @@ public:
     // A Modbus frame without CRC; returns the response frame without CRC, or
     // nullopt for silence (not addressed, broadcast).
     std::optional<Bytes> OnModbusFrame(const Bytes& frame, TimePoint now);
+    // True while one of the module's sets waits for binary input.
+    bool WantsBinary(TimePoint now);
+    // Raw bytes for that set; returns how many it took (0: it needs more) and the
+    // answer in `reply`.
+    std::size_t OnBinary(const std::uint8_t* data, std::size_t n, TimePoint now,
+                         std::optional<Bytes>& reply);
+    // A set that takes a line but must not answer it (a command that expects no
+    // reply) calls this while handling it.
+    void Silence() { silence_ = true; }
 
     // Address the module listens to on the wire (00 in INIT state).
     unsigned WireAddress() const { return config_.init ? 0u : config_.address; }
@@ -123,7 +142,8 @@ public:
     std::map<std::uint16_t, bool> coils;
 
     // The last commands the module answered or refused (ASCII lines without
-    // checksum, Modbus frames as hex), oldest first, at most 2000.
+    // checksum, Modbus frames as hex, binary packets as "[N bytes]"), oldest first,
+    // at most 2000.
     std::deque<std::string> received;
 
 private:
@@ -133,6 +153,7 @@ private:
     ModuleConfig config_;
     FaultPlan faults_;
     TimePoint now_{};
+    bool silence_ = false;
     std::vector<std::unique_ptr<CommandSet>> sets_;
 };
 

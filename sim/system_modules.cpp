@@ -37,6 +37,7 @@
 //                             overflow), control 12-15 (write 0 stop, 1 start, 2
 //                             clear); digital slots: point mask in register 0
 // Function 32 reads holding registers like function 3.
+#include "boot_loader.h"
 #include "models.h"
 #include "rack_slots.h"
 
@@ -567,6 +568,7 @@ bool AddSystemModel(SimModule& m) {
             c.formatCode |= 0x04;
         else if (c.formatCode & 0x04)
             c.protocol = Protocol::Modbus;
+        m.Add<RackDownload>(m); // first: it takes every command while a download runs
         m.Add<KRackCommands>(c, SlotCountFor(d), d == "K100M");
         return true;
     }

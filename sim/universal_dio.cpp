@@ -27,15 +27,8 @@
 // count and latch alike, so either wording of "clear counter" and "clear latch"
 // does what the user meant.
 //
-// Boot loader: answers as "R8XX" at address 00 and 9600 baud without checksum; $002
-// reports the model's digits as type ("50" for R850). It takes
-//   %0000TTCCFF           !00             a new baud code CC (TT and FF are kept)
-//   $00D                  !00             request for a firmware image: the old one is
-//                                         gone from then on (the block transfer that
-//                                         follows is not simulated yet)
-//   #00OS                 !00 / ?00       back to normal operation at 9600 baud with the
-//                                         configured address, if a valid image is there
-// and $00F, $00M, $00OU, #00OU0cc as every module does; all else is refused.
+// The boot loader (sim/boot_loader.h) comes before this set: #AAOS enters it,
+// and while it runs outputs are off and the channels rest.
 //
 // Modbus channel map (one-based reference numbers):
 //   holding 00301..00307  input mode of DI0..DI6, read and write
@@ -45,6 +38,8 @@
 //   coils   00033..00039  counting state of DI0..DI6, read and write
 //   coils   00049..00055  latch of DI0..DI6; writing 0 clears count and latch
 #include "digital_modules.h"
+
+#include "boot_loader.h"
 
 #include <cmath>
 #include <stdexcept>
@@ -76,10 +71,15 @@ Micros Tenths(std::uint64_t tenthsOfMs) {
 } // namespace
 
 UniversalDio::UniversalDio(SimModule& m, const DioProfile& profile)
-    : DigitalIo(m, profile), lastUpdate_(SimClock::now()),
-      modelDigits_(std::string(profile.designation.substr(2, 2))) {
+    : DigitalIo(m, profile), lastUpdate_(SimClock::now()), loader_(m.Find<R8xxBootLoader>()) {
     AddChannelPoints();
+    if (loader_) {
+        loader_->onEnter = [this] { ResetOutputs(); };
+        loader_->onLeave = [this] { Restart(); };
+    }
 }
+
+bool UniversalDio::InBootLoader() const { return loader_ && loader_->Active(); }
 
 void UniversalDio::AddChannelPoints() {
     ModbusPoints& p = points();
@@ -150,7 +150,7 @@ void UniversalDio::Edges(Input& in, std::uint64_t rising, std::uint64_t falling,
 }
 
 void UniversalDio::CatchUp(TimePoint now) {
-    if (bootLoader_) {
+    if (InBootLoader()) {
         lastUpdate_ = now;
         return;
     }
@@ -250,7 +250,7 @@ void UniversalDio::SetOutputMode(Output& out, unsigned mode, TimePoint now) {
 }
 
 unsigned UniversalDio::OutputState(TimePoint now) {
-    if (bootLoader_) return 0;
+    if (InBootLoader()) return 0;
     unsigned state = 0;
     for (int c = 0; c < profile().outputs; ++c)
         if (OutputOn(outputs_[c], now)) state |= 1u << c;
@@ -291,12 +291,7 @@ void UniversalDio::SetFrequency(int input, double hz) {
 // ---- commands ----
 
 std::optional<std::string> UniversalDio::Ascii(SimModule& m, char lead, std::string_view body) {
-    if (bootLoader_) return BootLoader(m, lead, body);
-    if (lead == '#' && body == "OS") {
-        std::string reply = m.Ok();
-        EnterBootLoader();
-        return reply;
-    }
+    if (InBootLoader()) return std::nullopt; // only the common commands get here
     if (auto reply = Channel(m, lead, body)) return reply;
     return DigitalIo::Ascii(m, lead, body);
 }
@@ -396,36 +391,11 @@ std::optional<std::string> UniversalDio::Channel(SimModule& m, char lead, std::s
     return std::nullopt;
 }
 
-// ---- boot loader ----
+// ---- restart ----
 
-void UniversalDio::EnterBootLoader() {
-    if (bootLoader_) return;
-    ModuleConfig& c = module().config();
-    normal_ =
-        Normal{c.address, c.typeCode, c.formatCode, c.baudCode, c.init, c.designation, c.protocol};
-    c.address = 0;
-    c.designation = "R8XX";
-    c.typeCode = ParseHex(modelDigits_).value_or(0);
-    c.formatCode = 0;
-    c.baudCode = 6;
-    c.init = false;
-    c.protocol = Protocol::Ascii;
-    ResetOutputs();
-    bootLoader_ = true;
-    downloadRequested_ = false;
-}
-
-void UniversalDio::LeaveBootLoader() {
-    if (!bootLoader_ || !normal_) return;
-    ModuleConfig& c = module().config();
-    c.address = normal_->address;
-    c.designation = normal_->designation;
-    c.typeCode = normal_->typeCode;
-    c.formatCode = normal_->formatCode;
-    c.baudCode = 6; // the firmware starts at 9600 baud
-    c.init = normal_->init;
-    c.protocol = normal_->protocol;
-    bootLoader_ = false;
+// After new firmware the module starts afresh: outputs off, counts kept only where
+// the channel's mode says so.
+void UniversalDio::Restart() {
     ResetOutputs();
     for (Input& in : inputs_) {
         if (!(in.mode & 0x20)) in.count = 0;
@@ -435,32 +405,6 @@ void UniversalDio::LeaveBootLoader() {
     const TimePoint now = module().Now();
     lastUpdate_ = now;
     ResetContact(now);
-}
-
-std::optional<std::string> UniversalDio::BootLoader(SimModule& m, char lead,
-                                                    std::string_view body) {
-    if (lead == '$' && body == "D") {
-        downloadRequested_ = true;
-        imageValid_ = false;
-        return m.Ok();
-    }
-    if (lead == '#' && body == "OS") {
-        if (!imageValid_) return m.Refuse();
-        std::string reply = m.Ok();
-        LeaveBootLoader();
-        return reply;
-    }
-    if (lead == '%') {
-        const auto nn = body.size() == 8 ? ParseHex(body.substr(0, 2)) : std::nullopt;
-        const auto cc = body.size() == 8 ? ParseHex(body.substr(4, 2)) : std::nullopt;
-        if (!nn || *nn != 0 || !cc || BaudForCode(*cc) == 0 || !ParseHex(body)) return m.Refuse();
-        m.config().baudCode = *cc;
-        return m.Ok();
-    }
-    const bool common =
-        (lead == '$' && (body == "2" || body == "F" || body == "M" || body == "OU")) ||
-        (lead == '#' && body.substr(0, 3) == "OU0");
-    return common ? std::nullopt : std::optional<std::string>(m.Refuse());
 }
 
 bool UniversalDio::TakeOption(const std::string& key, const std::string& value) {
@@ -477,12 +421,6 @@ bool UniversalDio::TakeOption(const std::string& key, const std::string& value) 
         const unsigned mask = MaskOption(key, value, (1u << profile().outputs) - 1);
         for (int c = 0; c < profile().outputs; ++c)
             outputs_[c].commanded = (mask >> c) & 1;
-        return true;
-    }
-    if (key == "image") {
-        if (value != "valid" && value != "none")
-            throw std::invalid_argument("bad value in 'image=" + value + "': valid or none");
-        imageValid_ = value == "valid";
         return true;
     }
     return DigitalIo::TakeOption(key, value);

@@ -1,4 +1,6 @@
 // The tavo command-line tool, run as a program against the simulator.
+#include "sim/boot_loader.h"
+#include "support/firmware_files.h"
 #include "support/sim_bus.h"
 
 #include <gtest/gtest.h>
@@ -15,8 +17,9 @@ struct Run {
     std::string out; // standard output and standard error together
 };
 
-Run Tavo(const std::string& args) {
-    const std::string command = std::string(TAVO_CLI) + " " + args + " 2>&1";
+// `env` goes before the program ("XDG_DATA_HOME=/tmp/x").
+Run Tavo(const std::string& args, const std::string& env = {}) {
+    const std::string command = env + " " + std::string(TAVO_CLI) + " " + args + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     std::string out;
     std::array<char, 512> buf{};
@@ -75,7 +78,10 @@ TEST(Cli, WrongArgumentsAndPortsExitWithTwo) {
                              "send --port X --baud 1234 '$01M'", "send --port X --parity Q '$01M'",
                              "modbus --port X read-holding 1 1", "modbus --port X --slave 1 frob",
                              "modbus --port X --slave 1 read-holding 1 200", "sim",
-                             "sim /nonexistent/bus.txt", "ports extra"}) {
+                             "sim /nonexistent/bus.txt", "ports extra", "firmware",
+                             "firmware flash --port X f", "firmware r8xx --port X",
+                             "firmware rack --port X f.img",
+                             "firmware r8xx --port X --version A f.hex"}) {
         const auto r = Tavo(args);
         EXPECT_EQ(r.status, 2) << args << "\n" << r.out;
         EXPECT_NE(r.out.find("tavo"), std::string::npos) << args;
@@ -83,6 +89,62 @@ TEST(Cli, WrongArgumentsAndPortsExitWithTwo) {
     const auto r = Tavo("send --port /dev/ttyNOSUCH9 '$01M'");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.out.find("is the adapter plugged in"), std::string::npos) << r.out;
+}
+
+TEST(Cli, FirmwareR8xxSendsTheImageOrSaysWhyNot) {
+    test::TempDir dir;
+    const auto image = test::Pattern(700);
+    test::WriteFile(dir.File("r850.hex"), test::R8xxFile("R850", image));
+    test::WriteFile(dir.File("r860.hex"), test::R8xxFile("R860", image));
+    std::string bad = test::R8xxFile("R850", image);
+    bad[30] = 'x';
+    test::WriteFile(dir.File("bad.hex"), bad);
+    test::SimBus sim("05 R8XX target=R850\n");
+    const std::string base = "firmware r8xx --port " + sim.path() + " ";
+
+    auto r = Tavo(base + dir.File("bad.hex"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Read data from image fail!\n" + dir.File("bad.hex") + ": line 2: 'x'"),
+              std::string::npos)
+        << r.out;
+    r = Tavo(base + dir.File("none.hex"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Open file failed!"), std::string::npos) << r.out;
+    r = Tavo(base + dir.File("r860.hex"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Target module is Tavo-R850, continue anyway?"), std::string::npos)
+        << r.out;
+    {
+        std::lock_guard lock(sim.bus().mutex());
+        auto* loader = sim.module(0).Find<sim::R8xxBootLoader>();
+        ASSERT_NE(loader, nullptr);
+        EXPECT_FALSE(loader->DownloadRequested()); // nothing was sent
+    }
+    r = Tavo(base + dir.File("r850.hex"));
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "Update Success, please search again!\n"); // no progress bar into a pipe
+    std::lock_guard lock(sim.bus().mutex());
+    auto* loader = sim.module(0).Find<sim::R8xxBootLoader>();
+    ASSERT_NE(loader, nullptr);
+    EXPECT_EQ(loader->Image(), std::vector<std::uint8_t>(image.begin() + 512, image.end()));
+    EXPECT_TRUE(loader->ImageValid());
+}
+
+TEST(Cli, FirmwareRackNamesAMissingLoaderImage) {
+    test::TempDir dir;
+    test::WriteFile(dir.File("rack.img"), test::Pattern(1024 * 128));
+    test::SimBus sim("01 K100 init\n");
+    const auto r = Tavo("firmware rack --port " + sim.path() +
+                            " --designation K100E --version A1.00 " + dir.File("rack.img"),
+                        "XDG_DATA_HOME=" + dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(
+        r.out.find("Send mini-program failed!\nThe loader image \"DnW900e.img\" was not found"),
+        std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find(dir.File("tavo-utility/loader")), std::string::npos) << r.out;
+    std::lock_guard lock(sim.bus().mutex());
+    EXPECT_TRUE(sim.module(1).received.empty());
 }
 
 } // namespace

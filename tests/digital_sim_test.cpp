@@ -3,6 +3,7 @@
 // alarms, the boot loader and the Modbus maps.
 #include "devices/models_digital.h"
 #include "sim/bus_file.h"
+#include "sim/boot_loader.h"
 #include "sim/digital_modules.h"
 #include "support/pty_peer.h"
 #include "support/sim_bus.h"
@@ -329,7 +330,7 @@ TEST(UniversalSim, BootLoaderAndBack) {
         ASSERT_TRUE(loader.StartDownload());
         {
             std::lock_guard lock(sim.bus().mutex());
-            EXPECT_TRUE(SetOf<sim::UniversalDio>(sim, 0).DownloadRequested());
+            EXPECT_TRUE(SetOf<sim::R8xxBootLoader>(sim, 0).DownloadRequested());
         }
         EXPECT_FALSE(loader.SendOS()); // the old firmware is gone
     }
@@ -354,7 +355,7 @@ TEST(UniversalSim, BootLoaderAndBack) {
         EXPECT_FALSE(loader.SendOS());
         {
             std::lock_guard lock(sim.bus().mutex());
-            SetOf<sim::UniversalDio>(sim, 0).SetImageValid(true);
+            SetOf<sim::R8xxBootLoader>(sim, 0).SetImageValid(true);
         }
         EXPECT_TRUE(loader.SendOS());
     }

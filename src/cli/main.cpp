@@ -6,8 +6,15 @@
 #include "transport/com_port.h"
 #include "transport/modbus.h"
 #include "transport/port_list.h"
+#include "devices/models_digital.h"
+#include "workspace/core/data_dirs.h"
+#include "workspace/core/r8xx_download.h"
+#include "workspace/core/rack_loader.h"
 #include "workspace/core/search_engine.h"
 #include "workspace/core/terminal_log.h"
+
+#include <algorithm>
+#include <atomic>
 
 #include <csignal>
 #include <fstream>
@@ -38,6 +45,8 @@ const char* kUsageText =
     "  tavo search --port P [--start N] [--end N] [--baud B] [--parity N|E|O] [--stop 1|2]\n"
     "              [--timeout MS] [--kinds]\n"
     "  tavo sim [--link PATH] BUSFILE\n"
+    "  tavo firmware r8xx --port P [--baud B] [--timeout MS] [--force] FILE.hex\n"
+    "  tavo firmware rack --port P --designation D --version V FILE\n"
     "Register and coil numbers are one-based. Exit status: 0 done, 1 a module did not\n"
     "answer or refused, 2 wrong arguments or the port could not be used.\n";
 
@@ -319,6 +328,122 @@ int Sim(const std::vector<std::string>& argv) {
     return kOk;
 }
 
+// ---- firmware ----
+
+std::atomic<bool> g_cancel{false};
+
+// "\r<label> [#####     ]  45%" on standard error, only when that is a terminal.
+class ProgressBar {
+public:
+    ProgressBar() : shown_(isatty(STDERR_FILENO) != 0) {}
+    ~ProgressBar() { Finish(); }
+    void Show(const std::string& label, unsigned done, unsigned total) {
+        if (!shown_ || total == 0) return;
+        constexpr unsigned kWidth = 40;
+        const unsigned filled = std::min(done, total) * kWidth / total;
+        const std::string bar = std::string(filled, '#') + std::string(kWidth - filled, ' ');
+        std::fprintf(stderr, "\r%-16.16s [%s] %3u%%", label.c_str(), bar.c_str(),
+                     std::min(done, total) * 100 / total);
+        std::fflush(stderr);
+        open_ = true;
+    }
+    void Finish() {
+        if (open_) std::fprintf(stderr, "\n");
+        open_ = false;
+    }
+
+private:
+    bool shown_;
+    bool open_ = false;
+};
+
+int Fail(const std::string& message) {
+    std::cerr << message << "\n";
+    return kNoAnswer;
+}
+
+int FirmwareR8xx(const Args& args) {
+    if (args.Has("designation") || args.Has("version"))
+        throw UsageError{"--designation and --version belong to 'tavo firmware rack'"};
+    if (args.words.size() != 2) throw UsageError{"tavo firmware r8xx takes one HEX file"};
+    const std::string path = args.words[1];
+    const PortOptions o = ReadPortOptions(args);
+    // The whole file is checked before the module hears of it.
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return Fail("Open file failed!\n" + path + ": cannot open it");
+    std::stringstream text;
+    text << in.rdbuf();
+    R8xxImage image;
+    std::string why;
+    const auto fault = ParseR8xxFile(text.str(), image, why);
+    if (fault != R8xxFileFault::None)
+        return Fail(std::string(fault == R8xxFileFault::Header ? "Open file failed!"
+                                                               : "Read data from image fail!") +
+                    "\n" + path + ": " + why);
+    auto port = OpenPort(o);
+    TavoMR8XX loader(port.get(), "00");
+    if (!loader.ReadConfig()) return Fail("Send request failed!");
+    const std::string moduleId = "R8" + loader.TypeCode();
+    if (image.targetModel != moduleId && !args.Has("force"))
+        return Fail("Target module is Tavo-" + moduleId + ", continue anyway? (the file is for " +
+                    image.targetModel + "; give --force to send it all the same)");
+    if (!loader.StartDownload()) return Fail("Send request failed!");
+    std::signal(SIGINT, [](int) { g_cancel = true; });
+    ProgressBar bar;
+    const auto blocks = static_cast<unsigned>(image.bytes.size() / kR8xxBlockData + 1);
+    R8xxDownloader::Hooks hooks;
+    hooks.progress = [&](unsigned block) { bar.Show("Downloading", block, blocks); };
+    R8xxDownloader downloader(*port, std::move(image.bytes), R8xxIsR810OrR820(loader.TypeCode()),
+                              hooks);
+    const auto result = downloader.Run(&g_cancel);
+    bar.Finish();
+    if (result == R8xxDownloader::Result::Done) {
+        std::cout << "Update Success, please search again!\n";
+        return kOk;
+    }
+    if (result == R8xxDownloader::Result::Failed) std::cerr << "Ack fail!\n";
+    return Fail(downloader.Detail() +
+                "\nThere is no valid firmware in the module currently,\nplease DO NOT switch back "
+                "to Normal mode and try again.");
+}
+
+int FirmwareRack(const Args& args) {
+    if (args.Has("force")) throw UsageError{"--force belongs to 'tavo firmware r8xx'"};
+    if (!args.Has("designation") || !args.Has("version"))
+        throw UsageError{"tavo firmware rack needs --designation and --version (as the K100 "
+                         "panel shows them)"};
+    if (args.words.size() != 2) throw UsageError{"tavo firmware rack takes one firmware file"};
+    const PortOptions o = ReadPortOptions(args);
+    auto port = OpenPort(o);
+    ProgressBar bar;
+    std::string label;
+    RackLoader::Hooks hooks;
+    hooks.transferStarted = [&](const std::string& file, unsigned) {
+        bar.Finish();
+        label = file;
+    };
+    hooks.progress = [&](unsigned done, unsigned total) { bar.Show(label, done, total); };
+    RackLoader loader(*port, hooks);
+    const int result = loader.Download(args.Get("designation"), args.Get("version"), args.words[1],
+                                       DataDirectoryList(ExecutableDirectory()));
+    bar.Finish();
+    if (result == kRackDone) {
+        std::cout << RackResultMessage(result) << "\n";
+        return kOk;
+    }
+    const std::string detail = loader.Detail().empty() ? "" : "\n" + loader.Detail();
+    return Fail(RackResultMessage(result) + detail);
+}
+
+int Firmware(const std::vector<std::string>& argv) {
+    const Args args = Args::Parse(
+        argv, {"port", "baud", "parity", "stop", "timeout", "designation", "version"}, {"force"});
+    const std::string kind = args.words.empty() ? "" : args.words[0];
+    if (kind == "r8xx") return FirmwareR8xx(args);
+    if (kind == "rack") return FirmwareRack(args);
+    throw UsageError{"tavo firmware needs r8xx or rack"};
+}
+
 } // namespace
 } // namespace tavo::cli
 
@@ -340,6 +465,7 @@ int main(int argc, char** argv) {
         if (command == "modbus") return Modbus(args);
         if (command == "sim") return Sim(args);
         if (command == "search") return Search(args);
+        if (command == "firmware") return Firmware(args);
         throw UsageError{"unknown command '" + command + "'"};
     } catch (const UsageError& e) {
         std::cerr << "tavo: " << e.message << "\n" << kUsageText;

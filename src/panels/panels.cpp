@@ -1,5 +1,7 @@
 #include "panels.h"
 
+#include "workspace/r8xx_panel.h"
+
 namespace tavo {
 
 void RegisterAllPanels() {
@@ -7,6 +9,8 @@ void RegisterAllPanels() {
     RegisterDigitalPanels();
     RegisterSystemPanels();
     RegisterConverterPanels();
+    // The boot-loader panel belongs to the workspace (it is the firmware download).
+    PanelFactory::Instance().Register("TfrmMR8XX", [](QWidget* p) { return new TfrmMR8XX(p); });
 }
 
 } // namespace tavo

@@ -1,7 +1,8 @@
 #include "data_paths.h"
 
+#include "core/data_dirs.h"
+
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -9,11 +10,8 @@ namespace tavo {
 
 QStringList DataDirectories() {
     QStringList dirs;
-    const QString exeDir = QCoreApplication::applicationDirPath();
-    if (!exeDir.isEmpty()) dirs << QDir::cleanPath(exeDir + "/../share/tavo-utility");
-    QString home = qEnvironmentVariable("XDG_DATA_HOME");
-    if (home.isEmpty()) home = QDir::homePath() + "/.local/share";
-    dirs << QDir::cleanPath(home + "/tavo-utility");
+    for (const auto& dir : DataDirectoryList(QCoreApplication::applicationDirPath().toStdString()))
+        dirs << QString::fromStdString(dir);
     return dirs;
 }
 

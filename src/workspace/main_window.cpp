@@ -325,11 +325,13 @@ bool TfrmMain::ConfirmExit() {
 }
 
 void TfrmMain::ReleaseResource() {
+    // The panel first: a firmware download's worker thread must have let go of the
+    // port before it is closed.
+    ReleaseAllForm();
     if (port_) {
         port_->ClosePort();
         port_.reset();
     }
-    ReleaseAllForm();
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

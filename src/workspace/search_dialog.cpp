@@ -1,5 +1,6 @@
 #include "search_dialog.h"
 
+#include "frame_animation.h"
 #include "module_tree.h"
 #include "transport/com_port.h"
 
@@ -14,19 +15,9 @@
 namespace tavo {
 
 // A magnifier circling over a module while the scan runs.
-class SearchAnimation : public QWidget {
+class SearchAnimation : public FrameAnimation {
 public:
-    explicit SearchAnimation(QWidget* parent) : QWidget(parent) {
-        setObjectName("Animate1");
-        setFixedSize(120, 48);
-        timer_.setInterval(80);
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            frame_ = (frame_ + 1) % 24;
-            update();
-        });
-    }
-    void Play() { timer_.start(); }
-    void StopPlaying() { timer_.stop(); }
+    explicit SearchAnimation(QWidget* parent) : FrameAnimation(parent, {120, 48}, 24, 80) {}
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -35,16 +26,13 @@ protected:
         p.setBrush(QColor(40, 120, 60));
         p.setPen(Qt::black);
         for (int i = 0; i < 4; ++i) p.drawRect(10 + i * 26, 18, 20, 22);
-        const double x = 12 + (frame_ < 12 ? frame_ : 24 - frame_) * 7.5;
+        const int frame = Frame();
+        const double x = 12 + (frame < 12 ? frame : 24 - frame) * 7.5;
         p.setBrush(QColor(200, 230, 255, 160));
         p.setPen(QPen(Qt::black, 2));
         p.drawEllipse(QPointF(x + 8, 20), 9, 9);
         p.drawLine(QPointF(x + 14, 27), QPointF(x + 20, 34));
     }
-
-private:
-    QTimer timer_;
-    int frame_ = 0;
 };
 
 TfrmDlgSearch::TfrmDlgSearch(QWidget* parent) : QDialog(parent) {

@@ -1,5 +1,6 @@
 #include "test_ui.h"
 
+#include "workspace/rack_download.h"
 #include "workspace/search_dialog.h"
 #include "workspace/small_windows.h"
 
@@ -46,6 +47,10 @@ int TestUi::Exec(QDialog& dialog) {
     }
     if (auto* wait = qobject_cast<TfrmMWaitFor*>(&dialog)) {
         clockMs += wait->RunToEnd();
+        return QDialog::Accepted;
+    }
+    if (auto* download = qobject_cast<TfrmMDownload*>(&dialog)) {
+        download->RunToEnd(); // its waits run on the test clock
         return QDialog::Accepted;
     }
     if (auto* search = qobject_cast<TfrmDlgSearch*>(&dialog)) {

@@ -1,0 +1,109 @@
+// The panel of an R8XX module (a module waiting in its boot loader) and the
+// worker thread that sends it new firmware without blocking the window.
+#pragma once
+
+#include "module_panel.h"
+
+#include <QThread>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace tavo {
+
+class TavoMR8XX;
+
+// Sends one image over the port; the port is the worker's alone while it runs.
+// Progress, status texts and the failure message arrive as signals, which reach
+// the panel queued on the window's thread. Not reused: one object per download.
+class TavoR8XXDL : public QThread {
+    Q_OBJECT
+public:
+    static constexpr int kSuccess = 6;
+
+    TavoR8XXDL(TavoComPort& port, std::vector<std::uint8_t> image, bool r810OrR820,
+               QObject* parent = nullptr);
+    ~TavoR8XXDL() override;
+
+    bool Done() const { return done_; }
+    // 6 success, 0 failure (or cancelled).
+    int Result() const { return result_; }
+    // Stops between two blocks; the module is then left without valid firmware.
+    void Cancel() { cancel_ = true; }
+    // Full blocks plus the final packet: what the progress counts up to.
+    int BlockCount() const;
+
+    void Execute();
+
+signals:
+    void Progress(int block);
+    void StatusText(const QString& text);
+    void Failed(const QString& message);
+
+protected:
+    void run() override { Execute(); }
+
+private:
+    TavoComPort& port_;
+    std::vector<std::uint8_t> image_;
+    bool r810OrR820_;
+    std::atomic<bool> done_{false};
+    std::atomic<bool> cancel_{false};
+    std::atomic<int> result_{0};
+};
+
+class TfrmMR8XX : public ModulePanel {
+    Q_OBJECT
+public:
+    explicit TfrmMR8XX(QWidget* parent = nullptr);
+    ~TfrmMR8XX() override;
+
+    void InitModule(const PanelContext& context) override;
+
+    void Bt_RefreshClick();
+    void Bt_BaudUpdateClick();
+    void Bt_FindHexFileClick();
+    void Bt_downloadClick();
+    void Bt_SwitchClick();
+    void DL_TimerTimer();
+
+    bool Downloading() const { return downloading_; }
+    TavoR8XXDL* Worker() const { return worker_.get(); }
+
+    QLineEdit* Edt_Module;
+    QComboBox* cb_baudrate;
+    QPushButton* Bt_BaudUpdate;
+    QPushButton* Bt_Refresh;
+    QLineEdit* Edt_FirmVer;
+    QLineEdit* Edt_HexFile;
+    QPushButton* Bt_FindHexFile;
+    QPushButton* Bt_download;
+    QProgressBar* DL_PgBar;
+    QPushButton* Bt_Switch;
+    QLabel* ErrMsg;
+    QTimer* DL_Timer;
+
+private:
+    void EnablePortControls(bool on);
+    void SetPortBaud(std::uint32_t baud);
+    void Status(const QString& text);
+    void OnProgress(int block);
+    void MakeLoader();
+
+    PanelContext context_;
+    std::unique_ptr<TavoMR8XX> loader_;
+    std::unique_ptr<TavoR8XXDL> worker_;
+    bool downloading_ = false;
+    bool workerFinished_ = false;
+};
+
+} // namespace tavo
