@@ -325,11 +325,12 @@ bool TfrmMain::ConfirmExit() {
 }
 
 void TfrmMain::ReleaseResource() {
+    // Panels first: a panel may put back a port setting it changed while open.
+    ReleaseAllForm();
     if (port_) {
         port_->ClosePort();
         port_.reset();
     }
-    ReleaseAllForm();
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
