@@ -21,8 +21,9 @@ namespace {
 using test::PanelFixture;
 using test::Starting;
 
-
-QTimer* PollTimer(QWidget* panel) { return panel->findChild<QTimer*>("tmrUpdateAIData"); }
+QTimer* PollTimer(QWidget* panel) {
+    return panel->findChild<QTimer*>("tmrUpdateAIData");
+}
 
 TEST(AnalogFormats, AlarmLimitFieldsAndValues) {
     struct Row {
@@ -31,11 +32,11 @@ TEST(AnalogFormats, AlarmLimitFieldsAndValues) {
         const char* expected; // nullptr: refused
     };
     const Row rows[] = {
-        {5, {3, 2}, "+05.000"},     {0, {3, 2}, "-00.000"},     {-2.5, {3, 2}, "-02.500"},
-        {150, {3, 2}, nullptr},     {99.9999, {3, 2}, nullptr}, {12.3456, {3, 2}, "+12.346"},
-        {5, {2, 3}, "+005.00"},     {499.99, {2, 3}, "+499.99"}, {1000, {2, 3}, nullptr},
-        {0.5, {4, 1}, "+0.5000"},   {12, {4, 1}, nullptr},       {5, {1, 4}, "+0005.0"},
-        {1370, {1, 4}, "+1370.0"},  {-100, {1, 4}, "-0100.0"},   {1e20, {3, 2}, nullptr},
+        {5, {3, 2}, "+05.000"},          {0, {3, 2}, "-00.000"},      {-2.5, {3, 2}, "-02.500"},
+        {150, {3, 2}, nullptr},          {99.9999, {3, 2}, nullptr},  {12.3456, {3, 2}, "+12.346"},
+        {5, {2, 3}, "+005.00"},          {499.99, {2, 3}, "+499.99"}, {1000, {2, 3}, nullptr},
+        {0.5, {4, 1}, "+0.5000"},        {12, {4, 1}, nullptr},       {5, {1, 4}, "+0005.0"},
+        {1370, {1, 4}, "+1370.0"},       {-100, {1, 4}, "-0100.0"},   {1e20, {3, 2}, nullptr},
         {std::nan(""), {3, 2}, nullptr},
     };
     for (const auto& r : rows) {
@@ -74,10 +75,10 @@ TEST(AnalogPanels, EachModelOpensFromTheTreeAndPolls) {
         const char* node;
         const char* caption;
         int ranges;
-        int range;           // list position of the module's type code
+        int range; // list position of the module's type code
         bool cjc, alarms, events;
         int outputs;
-        const char* value;   // what the first poll shows
+        const char* value; // what the first poll shows
     };
     const Case cases[] = {
         {"01 R210D type=0F value=250.5 firmware=B2.10\n", "(01)R210D", " Tavo-R210D ", 14, 8, true,
@@ -87,7 +88,8 @@ TEST(AnalogPanels, EachModelOpensFromTheTreeAndPolls) {
          "0.25"},
         {"01 R230 type=22 value=100\n", "(01)R230", " Tavo-R230 ", 10, 2, false, false, false, 0,
          "+100.00"},
-        {"01 R250 type=06 value=12\n", "(01)R250", " Tavo-R250 ", 5, 4, false, true, false, 4, "12"},
+        {"01 R250 type=06 value=12\n", "(01)R250", " Tavo-R250 ", 5, 4, false, true, false, 4,
+         "12"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.node);
@@ -107,7 +109,8 @@ TEST(AnalogPanels, EachModelOpensFromTheTreeAndPolls) {
         EXPECT_EQ(panel->grpAlarmType->isVisibleTo(panel), c.alarms);
         EXPECT_EQ(panel->grpEventCounter->isVisibleTo(panel), c.events);
         for (int n = 0; n < 4; ++n)
-            EXPECT_EQ(panel->btDO[static_cast<std::size_t>(n)]->isVisibleTo(panel), n < c.outputs && c.alarms);
+            EXPECT_EQ(panel->btDO[static_cast<std::size_t>(n)]->isVisibleTo(panel),
+                      n < c.outputs && c.alarms);
         ASSERT_NE(PollTimer(panel), nullptr);
         EXPECT_TRUE(PollTimer(panel)->isActive());
         EXPECT_EQ(PollTimer(panel)->interval(), 500);
@@ -154,10 +157,11 @@ TEST(AnalogPanels, InitModeTalksToAddress00AndWritesEveryField) {
     ASSERT_NE(panel, nullptr);
     EXPECT_EQ(panel->edtAddress_Hex->text(), "*05");
     EXPECT_EQ(panel->edtAddress_Dec->text(), "5");
-    for (QWidget* w : {static_cast<QWidget*>(panel->cmbBaudRate), static_cast<QWidget*>(panel->chkCheckSum),
-                       static_cast<QWidget*>(panel->cmbDataFormat),
-                       static_cast<QWidget*>(panel->cmbIntegrationTime), static_cast<QWidget*>(panel->btZeroCal),
-                       static_cast<QWidget*>(panel->btSpanCal)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(panel->cmbBaudRate), static_cast<QWidget*>(panel->chkCheckSum),
+          static_cast<QWidget*>(panel->cmbDataFormat),
+          static_cast<QWidget*>(panel->cmbIntegrationTime), static_cast<QWidget*>(panel->btZeroCal),
+          static_cast<QWidget*>(panel->btSpanCal)})
         EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
     const auto opened = fx.Received(0x05);
     EXPECT_EQ(opened[0], "$00M");
@@ -177,6 +181,22 @@ TEST(AnalogPanels, InitModeTalksToAddress00AndWritesEveryField) {
     // Still at 00: the next poll reaches the module.
     panel->tmrUpdateAIDataTimer();
     EXPECT_EQ(fx.StatusText(), "Read AI succeeded!!  ");
+}
+
+TEST(AnalogPanels, R230ShowsOhmsAndWritesThemAsFormat11) {
+    PanelFixture fx("02 R230 init type=21 format=03 value=50\n");
+    auto* panel = fx.Open<TfrmMR230>("(*)R230");
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->cmbDataFormat->currentText(), "Ohms");
+    panel->tmrUpdateAIDataTimer();
+    EXPECT_EQ(panel->edtAI_Val->text(), "+119.25"); // the reply as it came
+    panel->cmbDataFormat->setCurrentIndex(1);
+    fx.Received(0x02);
+    panel->btSystemUpdateClick();
+    EXPECT_EQ(Starting(fx.Received(0x02), "%"), std::vector<std::string>{"%0002210601"});
+    panel->cmbDataFormat->setCurrentIndex(2);
+    panel->btSystemUpdateClick();
+    EXPECT_EQ(Starting(fx.Received(0x02), "%"), std::vector<std::string>{"%0002210603"});
 }
 
 TEST(AnalogPanels, GeneralUpdateMovesTheModuleAndRenamesTheNode) {
@@ -211,7 +231,8 @@ TEST(AnalogPanels, AddressRefusalsSendNoConfiguration) {
         const long long before = fx.ui().clockMs;
         panel->edtAddress_Dec->setText(bad);
         panel->btSystemUpdateClick();
-        EXPECT_EQ(fx.ui().Texts(), QStringList{"Please input dicimal address between 1 and 255!"}) << bad;
+        EXPECT_EQ(fx.ui().Texts(), QStringList{"Please input dicimal address between 1 and 255!"})
+            << bad;
         EXPECT_TRUE(Starting(fx.Received(0x01), "%").empty()) << bad;
         EXPECT_EQ(fx.ui().clockMs - before, 10000) << bad; // the wait and the re-read still run
         EXPECT_EQ(panel->edtAddress_Dec->text(), "1");
@@ -270,13 +291,16 @@ TEST(AnalogPanels, AlarmLimitsAreFormattedByRangeAndRefusedWhenTooWide) {
         fx.Received(0x01);
         QLineEdit* edit = r.high ? panel->edtHighLimt : panel->edtLowLimt;
         edit->setText(r.text);
-        if (r.high) panel->btHighAlarmLimitUpdateClick();
-        else panel->btLowAlarmLimitUpdateClick();
+        if (r.high)
+            panel->btHighAlarmLimitUpdateClick();
+        else
+            panel->btLowAlarmLimitUpdateClick();
         const auto sent = Starting(fx.Received(0x01), r.high ? "@01HI" : "@01LO");
         if (r.sent) {
             EXPECT_EQ(sent, std::vector<std::string>{r.sent});
-            EXPECT_EQ(fx.ui().Texts(), QStringList{r.high ? "Update hihg alarm limit value succeeded!"
-                                                          : "Update low alarm limit value succeeded!"});
+            EXPECT_EQ(fx.ui().Texts(),
+                      QStringList{r.high ? "Update hihg alarm limit value succeeded!"
+                                         : "Update low alarm limit value succeeded!"});
             double expected = 0;
             ASSERT_TRUE(ParsePlainDecimal(QString(r.sent).mid(5), expected));
             EXPECT_EQ(edit->text(), QString::number(expected, 'g', 15)); // read back
@@ -394,8 +418,9 @@ TEST(AnalogPanels, AlarmModesOutputsLatchAndEventCounter) {
     panel->btAlarmTypeSettingUpdateClick();
     fx.WithModule(0x01, [](sim::SimModule& m) { m.faults().noReply.count = 1; });
     panel->btDO0Click();
-    EXPECT_EQ(fx.ui().Texts(), (QStringList{"Clear Event Counter Error!!", "Setting Alarm Type error!!",
-                                            "Write Digital Output Failed!!"}));
+    EXPECT_EQ(fx.ui().Texts(),
+              (QStringList{"Clear Event Counter Error!!", "Setting Alarm Type error!!",
+                           "Write Digital Output Failed!!"}));
     EXPECT_TRUE(PollTimer(panel)->isActive());
 }
 
@@ -406,7 +431,8 @@ TEST(AnalogPanels, R250DrivesFourOutputs) {
     EXPECT_EQ(fx.window().Port()->GetTimeOut(), 300);
     panel->btDO[3]->click();
     panel->btDO[2]->click();
-    EXPECT_EQ(Starting(fx.Received(0x01), "@01DO"), (std::vector<std::string>{"@01DO08", "@01DO0C"}));
+    EXPECT_EQ(Starting(fx.Received(0x01), "@01DO"),
+              (std::vector<std::string>{"@01DO08", "@01DO0C"}));
     EXPECT_TRUE(panel->btDO[2]->property("on").toBool());
     // Leaving the panel puts the port's time-out back.
     fx.window().ClickNode(fx.window().Tree()->FindPort(QString::fromStdString(fx.sim().path())));

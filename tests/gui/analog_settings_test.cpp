@@ -32,7 +32,6 @@ void Write(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-
 // Sets the alarm mode and limits through the panel, as a user would.
 void SetAlarm(TfrmMR210D* panel, int mode, const QString& high, const QString& low) {
     panel->cmbAlarmType->setCurrentIndex(mode);
@@ -53,9 +52,10 @@ TEST(AnalogSettingsFiles, SaveThenLoadOntoAnotherModule) {
     fx.ui().saveNames.push_back(file);
     fx.window().tlbtnSaveConfClick();
     EXPECT_EQ(fx.ui().defaultNames.back(), "R210D.txt");
-    EXPECT_EQ(ReadAll(file), "Module Name:  Tavo-R210D \r\nBaudRate: 3\r\ncheckSum: 1\r\nInput Range: 3\r\n"
-                             "Data Format: 0\r\nIntegration Time: 1\r\nAlarm Type: 2\r\nHigh Alarm: 250\r\n"
-                             "Low Alarm: -100.5\r\n");
+    EXPECT_EQ(ReadAll(file),
+              "Module Name:  Tavo-R210D \r\nBaudRate: 3\r\ncheckSum: 1\r\nInput Range: 3\r\n"
+              "Data Format: 0\r\nIntegration Time: 1\r\nAlarm Type: 2\r\nHigh Alarm: 250\r\n"
+              "Low Alarm: -100.5\r\n");
 
     auto* second = fx.Open<TfrmMR210D>("(02)R210D");
     ASSERT_NE(second, nullptr);
@@ -85,7 +85,8 @@ TEST(AnalogSettingsFiles, LoadInInitModeWritesEveryGeneralSetting) {
     QTemporaryDir dir;
     const QString file = dir.filePath("R210D.txt");
     Write(file, "Module Name:  Tavo-R210D \r\nBaudRate: 7\r\ncheckSum: 0\r\nInput Range: 9\r\n"
-                "Data Format: 1\r\nIntegration Time: 1\r\nAlarm Type: 0\r\nHigh Alarm: 5\r\nLow Alarm: -5\r\n");
+                "Data Format: 1\r\nIntegration Time: 1\r\nAlarm Type: 0\r\nHigh Alarm: 5\r\nLow "
+                "Alarm: -5\r\n");
     auto* panel = fx.Open<TfrmMR210D>("(*)R210D");
     ASSERT_NE(panel, nullptr);
     fx.Received(0x03);
@@ -105,8 +106,9 @@ TEST(AnalogSettingsFiles, HiddenControlsAreLeftOutAndOtherModelsRefused) {
     ASSERT_NE(r230, nullptr);
     fx.ui().saveNames.push_back(file);
     r230->SaveSettings();
-    EXPECT_EQ(ReadAll(file), "Module Name:  Tavo-R230 \r\nBaudRate: 3\r\ncheckSum: 1\r\nInput Range: 3\r\n"
-                             "Data Format: 0\r\nIntegration Time: 0\r\n");
+    EXPECT_EQ(ReadAll(file),
+              "Module Name:  Tavo-R230 \r\nBaudRate: 3\r\ncheckSum: 1\r\nInput Range: 3\r\n"
+              "Data Format: 0\r\nIntegration Time: 0\r\n");
     auto* r210 = fx.Open<TfrmMR210>("(02)R210");
     ASSERT_NE(r210, nullptr);
     fx.Received(0x02);
@@ -130,36 +132,42 @@ TEST(AnalogSettingsFiles, FilesThatDoNotFitSendOnlyWhatWasRead) {
     struct Row {
         const char* name;
         QByteArray bytes;
-        bool refused;       // "Load Configuration File Error!", nothing sent
-        unsigned type;      // the module's range afterwards
-        const char* high;   // its high limit afterwards
+        bool refused;     // "Load Configuration File Error!", nothing sent
+        unsigned type;    // the module's range afterwards
+        const char* high; // its high limit afterwards
     };
     const Row rows[] = {
         {"empty", QByteArray(), true, 0x01, "+20.000"},
-        {"binary", QByteArray("\x00\x01\xFF\xFEModule Name:  Tavo-R210D \r\n", 31), true, 0x01, "+20.000"},
+        {"binary", QByteArray("\x00\x01\xFF\xFEModule Name:  Tavo-R210D \r\n", 31), true, 0x01,
+         "+20.000"},
         {"noise", QByteArray(4096, '\xA5'), true, 0x01, "+20.000"},
         {"name only", head, false, 0x01, "+20.000"},
         {"garbage", head + "xyz\r\n\x01\x02\r\n", false, 0x01, "+20.000"},
         {"missing", head + "BaudRate: 3\r\ncheckSum: 1\r\n", false, 0x01, "+20.000"},
-        {"reordered", head + "Input Range: 2\r\nBaudRate: 3\r\ncheckSum: 1\r\n", false, 0x01, "+20.000"},
-        {"range out of list", head + "BaudRate: 3\r\ncheckSum: 1\r\nInput Range: 99\r\n", false, 0x01,
+        {"reordered", head + "Input Range: 2\r\nBaudRate: 3\r\ncheckSum: 1\r\n", false, 0x01,
          "+20.000"},
-        {"negative range", head + "BaudRate: 3\r\ncheckSum: 1\r\nInput Range: -1\r\n", false, 0x01, "+20.000"},
+        {"range out of list", head + "BaudRate: 3\r\ncheckSum: 1\r\nInput Range: 99\r\n", false,
+         0x01, "+20.000"},
+        {"negative range", head + "BaudRate: 3\r\ncheckSum: 1\r\nInput Range: -1\r\n", false, 0x01,
+         "+20.000"},
         {"limit not a number",
-         head + "BaudRate: 3\r\ncheckSum: 1\r\nInput Range: 1\r\nData Format: 0\r\nIntegration Time: 0\r\n"
+         head + "BaudRate: 3\r\ncheckSum: 1\r\nInput Range: 1\r\nData Format: 0\r\nIntegration "
+                "Time: 0\r\n"
                 "Alarm Type: 1\r\nHigh Alarm: 1e9\r\nLow Alarm: -5\r\n",
          false, 0x01, "+20.000"},
         {"limit too long",
-         head + "BaudRate: 3\r\ncheckSum: 1\r\nInput Range: 1\r\nData Format: 0\r\nIntegration Time: 0\r\n"
+         head + "BaudRate: 3\r\ncheckSum: 1\r\nInput Range: 1\r\nData Format: 0\r\nIntegration "
+                "Time: 0\r\n"
                 "Alarm Type: 1\r\nHigh Alarm: 12.345678\r\n",
          false, 0x01, "+20.000"},
         {"extra lines",
-         head + "BaudRate: 3\r\ncheckSum: 1\r\nInput Range: 2\r\nData Format: 0\r\nIntegration Time: 0\r\n"
+         head + "BaudRate: 3\r\ncheckSum: 1\r\nInput Range: 2\r\nData Format: 0\r\nIntegration "
+                "Time: 0\r\n"
                 "Alarm Type: 1\r\nHigh Alarm: 40\r\nLow Alarm: -40\r\nColour: blue\r\n\r\n",
          false, 0x02, "+040.00"},
         {"LF only",
-         QByteArray("Module Name:  Tavo-R210D \nBaudRate: 3\ncheckSum: 1\nInput Range: 4\n"), false, 0x04,
-         "+20.000"},
+         QByteArray("Module Name:  Tavo-R210D \nBaudRate: 3\ncheckSum: 1\nInput Range: 4\n"), false,
+         0x04, "+20.000"},
     };
     QTemporaryDir dir;
     for (const auto& r : rows) {
@@ -182,10 +190,16 @@ TEST(AnalogSettingsFiles, FilesThatDoNotFitSendOnlyWhatWasRead) {
         }
         // Whatever ran sent the module's own settings or the file's, never others.
         for (const auto& c : Starting(sent, "%"))
-            EXPECT_TRUE(c == "%0101010600" || c == "%010102" "0600" || c == "%0101040600") << c;
-        for (const auto& c : Starting(sent, "@01EA")) EXPECT_EQ(c, "@01EAM");
+            EXPECT_TRUE(c == "%0101010600" ||
+                        c == "%010102"
+                             "0600" ||
+                        c == "%0101040600")
+                << c;
+        for (const auto& c : Starting(sent, "@01EA"))
+            EXPECT_EQ(c, "@01EAM");
         EXPECT_TRUE(Starting(sent, "@01DA").empty());
-        EXPECT_EQ(fx.WithModule(0x01, [](sim::SimModule& m) { return m.config().typeCode; }), r.type);
+        EXPECT_EQ(fx.WithModule(0x01, [](sim::SimModule& m) { return m.config().typeCode; }),
+                  r.type);
         EXPECT_EQ(fx.WithModule(0x01, [](sim::SimModule& m) { return m.config().formatCode; }), 0u);
         EXPECT_EQ(panel->cmbAlarmType->currentIndex(), 1);
         double high = 0;

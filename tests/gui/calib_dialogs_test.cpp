@@ -37,8 +37,10 @@ TEST(CalibrationFromPanels, ZeroAndSpanOfTheR210D) {
         if (!calib) return -1;
         title = calib->windowTitle();
         input = calib->Edit1->text();
-        if (clicks-- > 0) calib->Button1->click();
-        else calib->Button2->click();
+        if (clicks-- > 0)
+            calib->Button1->click();
+        else
+            calib->Button2->click();
         return calib->result();
     };
     fx.Received(0x01);
@@ -125,8 +127,8 @@ TEST(CalibrationFromPanels, ColdJunctionOffsets) {
         const char* offset;
         const char* sent; // nullptr: refused
     };
-    const Row rows[] = {{"50", "$019+15B3"},  {"-0.5", "$019-0037"}, {"1.0", "$019+006F"},
-                        {"100", nullptr},     {"-100", nullptr},     {"abc", nullptr},
+    const Row rows[] = {{"50", "$019+15B3"},   {"-0.5", "$019-0037"}, {"1.0", "$019+006F"},
+                        {"100", nullptr},      {"-100", nullptr},     {"abc", nullptr},
                         {"99.9", "$019+2B5C"}, {"0", "$019+0000"}};
     bool first = true;
     for (const auto& r : rows) {
@@ -178,7 +180,8 @@ TEST(CalibrationFromPanels, ColdJunctionOffsets) {
 class DialogKinds : public ::testing::Test {
 protected:
     DialogKinds()
-        : sim("01 R240\n02 R280\n03 R310\n04 R250\n05 R330\n06 R240T\n07 K100 slots=K230,K310,K220H\n"
+        : sim("01 R240\n02 R280\n03 R310\n04 R250\n05 R330\n06 R240T\n07 K100 "
+              "slots=K230,K310,K220H\n"
               "08 Z351 slots=Z320\n09 R270P\n0A R270M\n0B R270P\n"),
           port(sim.Open(30)) {}
 
@@ -217,12 +220,15 @@ TEST_F(DialogKinds, InputCalibrationCommandsAndMessages) {
     const Row rows[] = {
         {[&](TfrmCalib& d) { d.SetR240(&r240); }, 0, 1, "$011C2", "Zero Calibration succeeded", 0},
         {[&](TfrmCalib& d) { d.SetR240(&r240); }, 1, 1, "$010C2", "Span Calibration succeeded", 0},
-        {[&](TfrmCalib& d) { d.SetR280(&r280); }, 2, 2, "$02NC2", "Negative Calibration succeeded", 0},
+        {[&](TfrmCalib& d) { d.SetR280(&r280); }, 2, 2, "$02NC2", "Negative Calibration succeeded",
+         0},
         {[&](TfrmCalib& d) { d.SetR280(&r280); }, 1, 2, "$020C2", "Span Calibration succeeded", 0},
         {[&](TfrmCalib& d) { d.SetInput(&r270p); }, 0, 9, "$091", "Zero Calibration succeeded", 0},
-        {[&](TfrmCalib& d) { d.SetK230(&k230); }, 0, 7, "$07S01", "Zero Calibration succeeded", 2000},
+        {[&](TfrmCalib& d) { d.SetK230(&k230); }, 0, 7, "$07S01", "Zero Calibration succeeded",
+         2000},
         {[&](TfrmCalib& d) { d.SetK230(&k230); }, 1, 7, "$07S00", "Span Calibration succeeded", 0},
-        {[&](TfrmCalib& d) { d.SetK220H(&k220h); }, 0, 7, "$07S21", "Zero Calibration succeeded", 0},
+        {[&](TfrmCalib& d) { d.SetK220H(&k220h); }, 0, 7, "$07S21", "Zero Calibration succeeded",
+         0},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.sent);
@@ -276,8 +282,10 @@ TEST_F(DialogKinds, ZSeriesInputCalibratesCurrentChannelsByThemselves) {
     dialog.SetMode(TfrmCalib::kSpan);
     dialog.Button1Click();
     EXPECT_EQ(Received(8), std::vector<std::string>{"$08S0C00"});
-    EXPECT_EQ(Texts(), (QStringList{"Only current type can be calibrated by channel,\ncalibration channel set to 0.",
-                                    "Span Calibration succeeded"}));
+    EXPECT_EQ(Texts(),
+              (QStringList{
+                  "Only current type can be calibrated by channel,\ncalibration channel set to 0.",
+                  "Span Calibration succeeded"}));
     dialog.edtChannel_Dec->setText("7");
     dialog.Button1Click();
     EXPECT_TRUE(Received(8).empty());
@@ -352,21 +360,61 @@ TEST_F(DialogKinds, OutputCalibrationAndTrim) {
     };
     const std::vector<std::string> none;
     const Row rows[] = {
-        {[&](TfrmMAOCalib& d) { d.SetR310(&r310); }, 0, 3, none, "4.0mA", " Trim for 4.0 mA ",
-         {"$0330A", "$03301", "$033FF", "$033F6"}, "$030", "4mA Calibration succeeded"},
-        {[&](TfrmMAOCalib& d) { d.SetR310(&r310); }, 1, 3, none, "20.0mA", " Trim for 20.0 mA ",
-         {"$0330A", "$03301", "$033FF", "$033F6"}, "$031", "20mA Calibration succeeded"},
-        {[&](TfrmMAOCalib& d) { d.SetR250Output(&r250); }, 2, 4, none, "0.0V", " Trim for 0.0 V ",
-         {"$04E0A", "$04E01", "$04EFF", "$04EF6"}, "$04A", "0V Calibration succeeded"},
-        {[&](TfrmMAOCalib& d) { d.SetR250Output(&r250); }, 3, 4, none, "10.0V", " Trim for 10.0 V ",
-         {"$04E0A", "$04E01", "$04EFF", "$04EF6"}, "$04B", "10V Calibration succeeded"},
-        {[&](TfrmMAOCalib& d) { d.SetR330(&r330); }, 1, 5, none, "20.0 mA", "Trim for 20.0 mA: ", none,
-         "$051C2", "20mA Calibration succeeded"},
-        {[&](TfrmMAOCalib& d) { d.SetK310(&k310); }, 0, 7, {"#07S1C204.000"}, "4.0mA",
-         " Trim for 4.0 mA ", {"$07S1C230A", "$07S1C2301", "$07S1C23FF", "$07S1C23F6"}, "$07S1C20",
+        {[&](TfrmMAOCalib& d) { d.SetR310(&r310); },
+         0,
+         3,
+         none,
+         "4.0mA",
+         " Trim for 4.0 mA ",
+         {"$0330A", "$03301", "$033FF", "$033F6"},
+         "$030",
          "4mA Calibration succeeded"},
-        {[&](TfrmMAOCalib& d) { d.SetK310(&k310); }, 1, 7, {"#07S1C220.000"}, "20.0mA",
-         " Trim for 20.0 mA ", {"$07S1C230A", "$07S1C2301", "$07S1C23FF", "$07S1C23F6"}, "$07S1C21",
+        {[&](TfrmMAOCalib& d) { d.SetR310(&r310); },
+         1,
+         3,
+         none,
+         "20.0mA",
+         " Trim for 20.0 mA ",
+         {"$0330A", "$03301", "$033FF", "$033F6"},
+         "$031",
+         "20mA Calibration succeeded"},
+        {[&](TfrmMAOCalib& d) { d.SetR250Output(&r250); },
+         2,
+         4,
+         none,
+         "0.0V",
+         " Trim for 0.0 V ",
+         {"$04E0A", "$04E01", "$04EFF", "$04EF6"},
+         "$04A",
+         "0V Calibration succeeded"},
+        {[&](TfrmMAOCalib& d) { d.SetR250Output(&r250); },
+         3,
+         4,
+         none,
+         "10.0V",
+         " Trim for 10.0 V ",
+         {"$04E0A", "$04E01", "$04EFF", "$04EF6"},
+         "$04B",
+         "10V Calibration succeeded"},
+        {[&](TfrmMAOCalib& d) { d.SetR330(&r330); }, 1, 5, none, "20.0 mA",
+         "Trim for 20.0 mA: ", none, "$051C2", "20mA Calibration succeeded"},
+        {[&](TfrmMAOCalib& d) { d.SetK310(&k310); },
+         0,
+         7,
+         {"#07S1C204.000"},
+         "4.0mA",
+         " Trim for 4.0 mA ",
+         {"$07S1C230A", "$07S1C2301", "$07S1C23FF", "$07S1C23F6"},
+         "$07S1C20",
+         "4mA Calibration succeeded"},
+        {[&](TfrmMAOCalib& d) { d.SetK310(&k310); },
+         1,
+         7,
+         {"#07S1C220.000"},
+         "20.0mA",
+         " Trim for 20.0 mA ",
+         {"$07S1C230A", "$07S1C2301", "$07S1C23FF", "$07S1C23F6"},
+         "$07S1C21",
          "20mA Calibration succeeded"},
     };
     for (const auto& r : rows) {
@@ -380,7 +428,8 @@ TEST_F(DialogKinds, OutputCalibrationAndTrim) {
         EXPECT_EQ(Received(r.address), r.onShow);
         EXPECT_EQ(dialog.labCalibVal->text(), r.value);
         EXPECT_EQ(dialog.grpUnit->title(), r.group);
-        for (int tag = 1; tag <= 4; ++tag) dialog.bitbtnLeftLeft20Click(tag);
+        for (int tag = 1; tag <= 4; ++tag)
+            dialog.bitbtnLeftLeft20Click(tag);
         EXPECT_EQ(Received(r.address), r.trims);
         dialog.bitbtn20ExecuteClick();
         EXPECT_EQ(Received(r.address), std::vector<std::string>{r.save});
@@ -414,8 +463,9 @@ TEST_F(DialogKinds, ZSeriesOutputTrimCounter) {
     EXPECT_EQ(Received(8), (std::vector<std::string>{"#08S0C104.000", "$08S0C1333"}));
     EXPECT_EQ(dialog.TrimCounter(), 50);
     EXPECT_EQ(dialog.grpUnit->title(), " Zero Calibration ");
-    for (int i = 0; i < 4; ++i) dialog.bitbtnLeftLeft20Click(1); // 50 -> 10
-    dialog.bitbtnLeftLeft20Click(2);                             // 9
+    for (int i = 0; i < 4; ++i)
+        dialog.bitbtnLeftLeft20Click(1); // 50 -> 10
+    dialog.bitbtnLeftLeft20Click(2);     // 9
     EXPECT_EQ(dialog.TrimCounter(), 9);
     EXPECT_TRUE(Texts().isEmpty());
     dialog.bitbtnLeftLeft20Click(1); // clamps at 0
@@ -463,7 +513,7 @@ TEST_F(DialogKinds, LeadWireCompensation) {
         const char* sent;
     };
     const Row rows[] = {{"12.34", "$06R0+007B"}, {"-1.5", "$06R0-000F"}, {"6553.5", "$06R0+FFFF"},
-                        {"6553.6", nullptr},     {"-7000", nullptr},      {"x", nullptr}};
+                        {"6553.6", nullptr},     {"-7000", nullptr},     {"x", nullptr}};
     for (const auto& r : rows) {
         SCOPED_TRACE(r.value);
         Received(6);

@@ -31,7 +31,8 @@ QPushButton* MakeButton(const QString& text, const char* name, QWidget* parent) 
     return button;
 }
 
-QLineEdit* MakeEdit(const char* name, QWidget* parent, int maxLength = 32767, bool readOnly = false) {
+QLineEdit* MakeEdit(const char* name, QWidget* parent, int maxLength = 32767,
+                    bool readOnly = false) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(name);
     edit->setMaxLength(maxLength);
@@ -41,8 +42,8 @@ QLineEdit* MakeEdit(const char* name, QWidget* parent, int maxLength = 32767, bo
 
 // The channel selector both calibration dialogs keep hidden unless a kind needs
 // it: "<caption>" [edit][up-down] "DEC".
-void MakeChannelSelector(QDialog* dialog, const QString& caption, QLabel*& label,
-                         QLineEdit*& edit, UpDown*& upDown, QLabel*& dec, QLayout* into) {
+void MakeChannelSelector(QDialog* dialog, const QString& caption, QLabel*& label, QLineEdit*& edit,
+                         UpDown*& upDown, QLabel*& dec, QLayout* into) {
     auto* row = new QHBoxLayout;
     label = MakeLabel(caption, dialog, "LabCalCh");
     edit = MakeEdit("edtChannel_Dec", dialog, 1);
@@ -207,7 +208,8 @@ void TfrmCalib::Button1Click() {
         }
         // Voltage inputs share one calibration; only current inputs have their own.
         if (!currentType_[static_cast<std::size_t>(channel)] && channel != 0) {
-            Box(true, "Only current type can be calibrated by channel,\ncalibration channel set to 0.");
+            Box(true,
+                "Only current type can be calibrated by channel,\ncalibration channel set to 0.");
             channel = 0;
         }
     }
@@ -448,19 +450,25 @@ void TfrmMAOCalib::FormShow() {
     switch (kind_) {
     case Kind::R310:
         SetHints(kCurrentHints);
-        if (mode_ == k4mA) SetPoint("4.0mA", " Trim for 4.0 mA ");
-        else SetPoint("20.0mA", " Trim for 20.0 mA ");
+        if (mode_ == k4mA)
+            SetPoint("4.0mA", " Trim for 4.0 mA ");
+        else
+            SetPoint("20.0mA", " Trim for 20.0 mA ");
         break;
     case Kind::R250:
         SetHints(kVoltageHints);
-        if (mode_ == k0V) SetPoint("0.0V", " Trim for 0.0 V ");
-        else SetPoint("10.0V", " Trim for 10.0 V ");
+        if (mode_ == k0V)
+            SetPoint("0.0V", " Trim for 0.0 V ");
+        else
+            SetPoint("10.0V", " Trim for 10.0 V ");
         break;
     case Kind::K310: {
         SetHints(kCurrentHints);
         const bool high = mode_ == k20mA;
-        if (high) SetPoint("20.0mA", " Trim for 20.0 mA ");
-        else SetPoint("4.0mA", " Trim for 4.0 mA ");
+        if (high)
+            SetPoint("20.0mA", " Trim for 20.0 mA ");
+        else
+            SetPoint("4.0mA", " Trim for 4.0 mA ");
         if (!k310_->WriteChannel(channel_, high ? "20.000" : "04.000"))
             ShowError(this, "Write AO Failed!");
         break;
@@ -552,8 +560,10 @@ void TfrmMAOCalib::bitbtnLeftLeft20Click(int tag) {
     }
     if (!Trim(nn)) Box(false, "Write Trim Calibration failed");
     if (kind_ != Kind::ZSeries) return;
-    if (trimCounter_ == 255) Box(true, "It's already the highest trim value!");
-    else if (trimCounter_ == 0) Box(true, "It's already the lowest trim value!");
+    if (trimCounter_ == 255)
+        Box(true, "It's already the highest trim value!");
+    else if (trimCounter_ == 0)
+        Box(true, "It's already the lowest trim value!");
 }
 
 void TfrmMAOCalib::bitbtn20ExecuteClick() {
@@ -639,7 +649,9 @@ void TfrmMWirePayment::ShowCompensation() {
         edtCurrentWirePaymentVal->setText("+0.0");
 }
 
-void TfrmMWirePayment::FormShow() { ShowCompensation(); }
+void TfrmMWirePayment::FormShow() {
+    ShowCompensation();
+}
 
 void TfrmMWirePayment::btExecuteClick() {
     double value = 0.0;

@@ -102,8 +102,7 @@ QIcon Glyph(const QColor& color) {
     return QIcon(pixmap);
 }
 
-template <class W>
-W* Named(W* widget, const char* name) {
+template <class W> W* Named(W* widget, const char* name) {
     widget->setObjectName(name);
     return widget;
 }
@@ -156,7 +155,9 @@ TfrmMR210D::TfrmMR210D(const Model& model, QWidget* parent) : PanelBase(parent),
             [this] { tmrUpdateAIDataTimer(); });
 }
 
-TfrmMR210D::~TfrmMR210D() { StopPolling(); }
+TfrmMR210D::~TfrmMR210D() {
+    StopPolling();
+}
 
 void TfrmMR210D::BuildForm() {
     auto* outer = new QVBoxLayout(this);
@@ -198,12 +199,12 @@ void TfrmMR210D::BuildForm() {
     general->addWidget(Caption("Firmware Ver :", grpGeneralSetting), 3, 0);
     general->addWidget(edtFirmwareVer, 3, 1);
     QStringList ranges;
-    for (const RangeItem& item : RangeItems(model_.ranges)) ranges << item.text;
+    for (const RangeItem& item : RangeItems(model_.ranges))
+        ranges << item.text;
     cmbTypeChangeAllCh = Combo("cmbTypeChangeAllCh", ranges, grpGeneralSetting);
     general->addWidget(Caption("Input Range :", grpGeneralSetting, cmbTypeChangeAllCh), 4, 0);
     general->addWidget(cmbTypeChangeAllCh, 4, 1);
-    cmbDataFormat = Combo("cmbDataFormat",
-                          {"Engineering Units", "% FSR", "Two Completed of Hex"},
+    cmbDataFormat = Combo("cmbDataFormat", {"Engineering Units", "% FSR", "Two Completed of Hex"},
                           grpGeneralSetting);
     general->addWidget(Caption("&Data Format :", grpGeneralSetting, cmbDataFormat), 5, 0);
     general->addWidget(cmbDataFormat, 5, 1);
@@ -229,7 +230,8 @@ void TfrmMR210D::BuildForm() {
     btZeroCal = Button("&Zero Cal.", "btZeroCal", grpCalibration);
     btSpanCal = Button("S&pan Cal.", "btSpanCal", grpCalibration);
     btCJCCal = Button("&CJC Cal.", "btCJCCal", grpCalibration);
-    for (QPushButton* b : {btZeroCal, btSpanCal, btCJCCal}) calibration->addWidget(b);
+    for (QPushButton* b : {btZeroCal, btSpanCal, btCJCCal})
+        calibration->addWidget(b);
     mainLayout_->addWidget(grpCalibration, 3, 0);
 
     // Value.
@@ -322,7 +324,9 @@ void TfrmMR210D::BuildForm() {
     EnableAlarmControls();
 }
 
-QString TfrmMR210D::MainCaption() const { return grpModule->title(); }
+QString TfrmMR210D::MainCaption() const {
+    return grpModule->title();
+}
 
 void TfrmMR210D::Drop(QWidget* group) {
     group->hide();
@@ -334,7 +338,9 @@ void TfrmMR210D::SetLamp(QPushButton* lamp, bool on) {
     lamp->setProperty("on", on);
 }
 
-bool TfrmMR210D::Shown(const QWidget* control) const { return control->isVisibleTo(this); }
+bool TfrmMR210D::Shown(const QWidget* control) const {
+    return control->isVisibleTo(this);
+}
 
 // ---- Hooks ---------------------------------------------------------------------------
 
@@ -347,12 +353,13 @@ int TfrmMR210D::RangeCodeToIndex(int code) const {
     return std::max(tavo::RangeCodeToIndex(model_.ranges, code), 0);
 }
 
-QString TfrmMR210D::ZeroCalibrationInput(int index) const { return index == 6 ? "0 mA" : "0 mV"; }
+QString TfrmMR210D::ZeroCalibrationInput(int index) const {
+    return index == 6 ? "0 mA" : "0 mV";
+}
 
 QString TfrmMR210D::SpanCalibrationInput(int index) const {
-    static const char* const kSpans[] = {"15mV", "50mV", "100mV", "500mV", "1V",
-                                         "2.5V", "20mA", "50mV",  "50mV",  "22mV",
-                                         "80mV", "22mV", "22mV",  "15mV"};
+    static const char* const kSpans[] = {"15mV", "50mV", "100mV", "500mV", "1V",   "2.5V", "20mA",
+                                         "50mV", "50mV", "22mV",  "80mV",  "22mV", "22mV", "15mV"};
     return index >= 0 && index < 14 ? kSpans[index] : "###.##";
 }
 
@@ -366,25 +373,31 @@ void TfrmMR210D::ShowDataFormat(const std::string& bits) {
     cmbDataFormat->setCurrentIndex(bits == "00" ? 0 : bits == "01" ? 1 : 2);
 }
 
-void TfrmMR210D::SetTypeChangeDelay() { typeChangeDelayMs_ = 10000; }
+void TfrmMR210D::SetTypeChangeDelay() {
+    typeChangeDelayMs_ = 10000;
+}
 
-LimitFormat TfrmMR210D::AlarmLimitFormat(int index) const { return DefaultLimitFormat(index); }
+LimitFormat TfrmMR210D::AlarmLimitFormat(int index) const {
+    return DefaultLimitFormat(index);
+}
 
 std::unique_ptr<TavoMR210> TfrmMR210D::MakeCommandObject(TavoComPort* port,
                                                          const std::string& address) const {
     return std::make_unique<TavoMR210D>(port, address);
 }
 
-void TfrmMR210D::GiveCalibrationObject(TfrmCalib& dialog) { dialog.SetSingleInput(module_.get()); }
+void TfrmMR210D::GiveCalibrationObject(TfrmCalib& dialog) {
+    dialog.SetSingleInput(module_.get());
+}
 
 // ---- Start and refresh ---------------------------------------------------------------
 
 void TfrmMR210D::InitModule(const PanelContext& context) {
     Bind(context);
-    for (QWidget* w : {static_cast<QWidget*>(cmbBaudRate), static_cast<QWidget*>(chkCheckSum),
-                       static_cast<QWidget*>(cmbDataFormat),
-                       static_cast<QWidget*>(cmbIntegrationTime), static_cast<QWidget*>(btZeroCal),
-                       static_cast<QWidget*>(btSpanCal)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(cmbBaudRate), static_cast<QWidget*>(chkCheckSum),
+          static_cast<QWidget*>(cmbDataFormat), static_cast<QWidget*>(cmbIntegrationTime),
+          static_cast<QWidget*>(btZeroCal), static_cast<QWidget*>(btSpanCal)})
         w->setEnabled(InitMode());
     module_ = MakeCommandObject(Port(), WireAddress());
     std::string name;
@@ -419,7 +432,9 @@ void TfrmMR210D::RefreshGeneralSetting() {
     cmbIntegrationTime->setCurrentIndex(integration == "0" ? 0 : 1);
 }
 
-void TfrmMR210D::DelayForChangeType() { WaitWithIndicator(this, typeChangeDelayMs_); }
+void TfrmMR210D::DelayForChangeType() {
+    WaitWithIndicator(this, typeChangeDelayMs_);
+}
 
 void TfrmMR210D::EnableAlarmControls() {
     const int mode = cmbAlarmType->currentIndex();
@@ -599,7 +614,8 @@ void TfrmMR210D::UpdateAlarmLimit(bool high) {
     if (!module_) return;
     QPushButton* button = high ? btHighAlarmLimitUpdate : btLowAlarmLimitUpdate;
     const QString text = (high ? edtHighLimt : edtLowLimt)->text();
-    const QString failure = high ? "Write High Alarm Value Failed!!" : "Write Low Alarm Value Failed!!";
+    const QString failure =
+        high ? "Write High Alarm Value Failed!!" : "Write Low Alarm Value Failed!!";
     bool ok = false;
     {
         Operation op(*this, button);
@@ -762,16 +778,22 @@ TfrmMR220::TfrmMR220(const Model& model, QWidget* parent) : TfrmMR210D(model, pa
     SetTypeChangeDelayMs(5000);
 }
 
-QString TfrmMR220::ZeroCalibrationInput(int index) const { return index == 5 ? "0 mA" : "0 mV"; }
+QString TfrmMR220::ZeroCalibrationInput(int index) const {
+    return index == 5 ? "0 mA" : "0 mV";
+}
 
 QString TfrmMR220::SpanCalibrationInput(int index) const {
     static const char* const kSpans[] = {"10V", "5V", "1V", "500mV", "150mV", "20mA"};
     return index >= 0 && index < 6 ? kSpans[index] : "##.###";
 }
 
-void TfrmMR220::SetTypeChangeDelay() { SetTypeChangeDelayMs(5000); }
+void TfrmMR220::SetTypeChangeDelay() {
+    SetTypeChangeDelayMs(5000);
+}
 
-LimitFormat TfrmMR220::AlarmLimitFormat(int index) const { return R220LimitFormat(index); }
+LimitFormat TfrmMR220::AlarmLimitFormat(int index) const {
+    return R220LimitFormat(index);
+}
 
 std::unique_ptr<TavoMR210> TfrmMR220::MakeCommandObject(TavoComPort* port,
                                                         const std::string& address) const {
@@ -780,10 +802,10 @@ std::unique_ptr<TavoMR210> TfrmMR220::MakeCommandObject(TavoComPort* port,
 
 TfrmMR230::TfrmMR230(QWidget* parent) : TfrmMR220(Model{"R230", RangeList::R230, 2}, parent) {
     cmbDataFormat->setItemText(2, "Ohms");
-    for (QWidget* group : {static_cast<QWidget*>(grpEventCounter),
-                           static_cast<QWidget*>(grpAlarmStatus),
-                           static_cast<QWidget*>(grpHighAlarmLimit),
-                           static_cast<QWidget*>(grpLowAlarmLimit), static_cast<QWidget*>(grpAlarmType)})
+    for (QWidget* group :
+         {static_cast<QWidget*>(grpEventCounter), static_cast<QWidget*>(grpAlarmStatus),
+          static_cast<QWidget*>(grpHighAlarmLimit), static_cast<QWidget*>(grpLowAlarmLimit),
+          static_cast<QWidget*>(grpAlarmType)})
         Drop(group);
 }
 
@@ -863,8 +885,12 @@ std::unique_ptr<TavoMR210> TfrmMR250::MakeCommandObject(TavoComPort* port,
     return std::make_unique<TavoMR250>(port, address);
 }
 
-void TfrmMR250::PollAfterValue() { RefreshAlarmStatus(kOutputs); }
+void TfrmMR250::PollAfterValue() {
+    RefreshAlarmStatus(kOutputs);
+}
 
-void TfrmMR250::GiveCalibrationObject(TfrmCalib& dialog) { dialog.SetInput(Module()); }
+void TfrmMR250::GiveCalibrationObject(TfrmCalib& dialog) {
+    dialog.SetInput(Module());
+}
 
 } // namespace tavo

@@ -57,6 +57,8 @@ void UpDown::SetPosition(int number) {
     syncing_ = false;
 }
 
-int UpDown::Number() const { return maximum() + minimum() - value(); }
+int UpDown::Number() const {
+    return maximum() + minimum() - value();
+}
 
 } // namespace tavo
