@@ -325,8 +325,8 @@ bool TfrmMain::ConfirmExit() {
 }
 
 void TfrmMain::ReleaseResource() {
-    // The panel first: a firmware download's worker thread must have let go of the
-    // port before it is closed.
+    // Panels first: a firmware download's worker must have let go of the port, and
+    // a panel may put back a port setting it changed while open.
     ReleaseAllForm();
     if (port_) {
         port_->ClosePort();

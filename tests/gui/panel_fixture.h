@@ -17,6 +17,15 @@
 
 namespace tavo::test {
 
+// The commands in `received` that start with `prefix`, in order.
+inline std::vector<std::string> Starting(const std::vector<std::string>& received,
+                                         const std::string& prefix) {
+    std::vector<std::string> out;
+    for (const auto& c : received)
+        if (c.rfind(prefix, 0) == 0) out.push_back(c);
+    return out;
+}
+
 class PanelFixture {
 public:
     // `bus` is bus file text; the port is opened on its pseudo-terminal.

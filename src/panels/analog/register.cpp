@@ -1,7 +1,18 @@
 #include "panels/panels.h"
 
+#include "single_input_panels.h"
+
+#include "workspace/module_panel.h"
+
 namespace tavo {
 
-void RegisterAnalogPanels() {}
+void RegisterAnalogPanels() {
+    auto& factory = PanelFactory::Instance();
+    factory.Register("TfrmMR210D", [](QWidget* p) { return new TfrmMR210D(p); });
+    factory.Register("TfrmMR210", [](QWidget* p) { return new TfrmMR210(p); });
+    factory.Register("TfrmMR220", [](QWidget* p) { return new TfrmMR220(p); });
+    factory.Register("TfrmMR230", [](QWidget* p) { return new TfrmMR230(p); });
+    factory.Register("TfrmMR250", [](QWidget* p) { return new TfrmMR250(p); });
+}
 
 } // namespace tavo

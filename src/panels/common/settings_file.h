@@ -52,6 +52,8 @@ public:
     // counts as a line that does not match.
     bool Index(const QString& key, QComboBox* combo);
     bool Matching() const { return matching_; }
+    // Ends the reading here: for a line whose value the caller refuses.
+    void Stop() { matching_ = false; }
 
 private:
     std::optional<QString> Next(const QString& key);

@@ -1,0 +1,896 @@
+#include "single_input_panels.h"
+
+#include "calib_dialogs.h"
+
+#include "panels/common/edit_controls.h"
+#include "panels/common/settings_file.h"
+#include "workspace/small_windows.h"
+
+#include "devices/models_analog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <cstdio>
+
+namespace tavo {
+
+// ---- Alarm limits and values ---------------------------------------------------------
+
+bool FormatAlarmLimit(double value, LimitFormat format, std::string& out) {
+    if (!std::isfinite(value)) return false;
+    const char sign = value > 0.0 ? '+' : '-';
+    char text[400];
+    std::snprintf(text, sizeof text, "%.*f", format.decimals, std::fabs(value));
+    // The module's field holds six characters.
+    std::string field = std::string(text).substr(0, 6);
+    const std::size_t point = field.find('.');
+    const std::size_t integers = point == std::string::npos ? field.size() : point;
+    if (integers > static_cast<std::size_t>(format.digits)) return false;
+    field.insert(0, static_cast<std::size_t>(format.digits) - integers, '0');
+    out = sign + field.substr(0, 6);
+    return true;
+}
+
+LimitFormat DefaultLimitFormat(int index) {
+    switch (index) {
+    case 0:
+    case 1:
+    case 6:
+        return {3, 2};
+    case 2:
+    case 3:
+    case 7:
+    case 9:
+        return {2, 3};
+    case 4:
+    case 5:
+        return {4, 1};
+    case 8:
+    case 10:
+    case 11:
+    case 12:
+    case 13:
+        return {1, 4};
+    default:
+        return {3, 2};
+    }
+}
+
+LimitFormat R220LimitFormat(int index) {
+    switch (index) {
+    case 1:
+    case 2:
+        return {4, 1};
+    case 3:
+    case 4:
+        return {2, 3};
+    default:
+        return {3, 2};
+    }
+}
+
+QString ValueText(const std::string& reply) {
+    const QString text = QString::fromStdString(reply);
+    double value = 0.0;
+    if (!ParsePlainDecimal(text, value)) return text.trimmed();
+    return QString::number(value, 'g', 15);
+}
+
+// ---- Form ----------------------------------------------------------------------------
+
+namespace {
+
+QIcon Glyph(const QColor& color) {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::darkGray, 1));
+    painter.setBrush(color);
+    painter.drawEllipse(2, 2, 12, 12);
+    return QIcon(pixmap);
+}
+
+template <class W> W* Named(W* widget, const char* name) {
+    widget->setObjectName(name);
+    return widget;
+}
+
+QGroupBox* Group(const QString& caption, const char* name, QWidget* parent) {
+    return Named(new QGroupBox(caption, parent), name);
+}
+
+QPushButton* Button(const QString& caption, const char* name, QWidget* parent) {
+    return Named(new QPushButton(caption, parent), name);
+}
+
+QLineEdit* Edit(const char* name, QWidget* parent, int maxLength = 32767, bool readOnly = false) {
+    auto* edit = Named(new QLineEdit(parent), name);
+    edit->setMaxLength(maxLength);
+    edit->setReadOnly(readOnly);
+    return edit;
+}
+
+QComboBox* Combo(const char* name, const QStringList& items, QWidget* parent) {
+    auto* combo = Named(new QComboBox(parent), name);
+    combo->addItems(items);
+    // Nothing is selected until the module has been read, so an Update can never
+    // send a choice nobody made.
+    combo->setCurrentIndex(-1);
+    return combo;
+}
+
+QLabel* Caption(const QString& text, QWidget* parent, QWidget* buddy = nullptr) {
+    auto* label = new QLabel(text, parent);
+    if (buddy) label->setBuddy(buddy);
+    return label;
+}
+
+// A two-digit hexadecimal field as a number, -1 when it is not one.
+int HexValue(const std::string& text) {
+    bool ok = false;
+    const int v = QString::fromStdString(text).toInt(&ok, 16);
+    return ok && text.size() == 2 ? v : -1;
+}
+
+} // namespace
+
+TfrmMR210D::TfrmMR210D(QWidget* parent) : TfrmMR210D(Model{"R210D", RangeList::R210, 2}, parent) {}
+
+TfrmMR210D::TfrmMR210D(const Model& model, QWidget* parent) : PanelBase(parent), model_(model) {
+    setObjectName(QString("TfrmM") + model.designation);
+    BuildForm();
+    connect(MakePollTimer("tmrUpdateAIData", 500), &QTimer::timeout, this,
+            [this] { tmrUpdateAIDataTimer(); });
+}
+
+TfrmMR210D::~TfrmMR210D() {
+    StopPolling();
+}
+
+void TfrmMR210D::BuildForm() {
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    grpModule = Group(QString(" Tavo-%1 ").arg(model_.designation), "grpModule", this);
+    outer->addWidget(grpModule);
+    outer->addStretch();
+    mainLayout_ = new QGridLayout(grpModule);
+
+    // General settings.
+    grpGeneralSetting = Group(" General Setting ", "grpGeneralSetting", grpModule);
+    auto* general = new QGridLayout(grpGeneralSetting);
+    edtAddress_Dec = Edit("edtAddress_Dec", grpGeneralSetting, 3);
+    edtAddress_Dec->setText("0");
+    FilterKeys(edtAddress_Dec, kDigits, [this] { btSystemUpdateClick(); });
+    UpDownTAVO_ID = new UpDown(edtAddress_Dec, 0, 255, grpGeneralSetting);
+    UpDownTAVO_ID->setObjectName("UpDownTAVO_ID");
+    edtAddress_Hex = Edit("edtAddress_Hex", grpGeneralSetting, 32767, true);
+    auto* address = new QHBoxLayout;
+    address->addWidget(Caption("DEC", grpGeneralSetting, edtAddress_Dec));
+    address->addWidget(edtAddress_Dec);
+    address->addWidget(UpDownTAVO_ID);
+    address->addSpacing(8);
+    address->addWidget(Caption("HEX", grpGeneralSetting));
+    address->addWidget(edtAddress_Hex);
+    general->addWidget(Caption("Address :", grpGeneralSetting), 0, 0);
+    general->addLayout(address, 0, 1);
+    cmbBaudRate = Combo("cmbBaudRate",
+                        {"1200 bps", "2400 bps", "4800 bps", "9600 bps", "19.2 kbps", "38.4 kbps",
+                         "57.6 kbps", "115.2 kbps"},
+                        grpGeneralSetting);
+    general->addWidget(Caption("Baud Rate :", grpGeneralSetting, cmbBaudRate), 1, 0);
+    general->addWidget(cmbBaudRate, 1, 1);
+    chkCheckSum = Named(new QCheckBox("Enable", grpGeneralSetting), "chkCheckSum");
+    chkCheckSum->setEnabled(false);
+    general->addWidget(Caption("CheckSum :", grpGeneralSetting), 2, 0);
+    general->addWidget(chkCheckSum, 2, 1);
+    edtFirmwareVer = Edit("edtFirmwareVer", grpGeneralSetting, 32767, true);
+    general->addWidget(Caption("Firmware Ver :", grpGeneralSetting), 3, 0);
+    general->addWidget(edtFirmwareVer, 3, 1);
+    QStringList ranges;
+    for (const RangeItem& item : RangeItems(model_.ranges))
+        ranges << item.text;
+    cmbTypeChangeAllCh = Combo("cmbTypeChangeAllCh", ranges, grpGeneralSetting);
+    general->addWidget(Caption("Input Range :", grpGeneralSetting, cmbTypeChangeAllCh), 4, 0);
+    general->addWidget(cmbTypeChangeAllCh, 4, 1);
+    cmbDataFormat = Combo("cmbDataFormat", {"Engineering Units", "% FSR", "Two Completed of Hex"},
+                          grpGeneralSetting);
+    general->addWidget(Caption("&Data Format :", grpGeneralSetting, cmbDataFormat), 5, 0);
+    general->addWidget(cmbDataFormat, 5, 1);
+    cmbIntegrationTime =
+        Combo("cmbIntegrationTime", {"50 ms(60 Hz)", "60 ms(50 Hz)"}, grpGeneralSetting);
+    general->addWidget(Caption("Integration Time : ", grpGeneralSetting, cmbIntegrationTime), 6, 0);
+    general->addWidget(cmbIntegrationTime, 6, 1);
+    btSystemUpdate = Button("&Update", "btSystemUpdate", grpGeneralSetting);
+    general->addWidget(btSystemUpdate, 7, 1, Qt::AlignRight);
+    bitbtnOff = Button("", "bitbtnOff", grpGeneralSetting);
+    bitbtnOff->setIcon(Glyph(QColor(0, 90, 0)));
+    bitbtnOff->hide();
+    bitbtnOn = Button("", "bitbtnOn", grpGeneralSetting);
+    bitbtnOn->setIcon(Glyph(QColor(0, 230, 0)));
+    bitbtnOn->hide();
+    ComboBox5 = Named(new QComboBox(grpGeneralSetting), "ComboBox5");
+    ComboBox5->hide();
+    mainLayout_->addWidget(grpGeneralSetting, 0, 0, 3, 1);
+
+    // Calibration.
+    grpCalibration = Group(" AI Calibration ", "grpCalibration", grpModule);
+    auto* calibration = new QHBoxLayout(grpCalibration);
+    btZeroCal = Button("&Zero Cal.", "btZeroCal", grpCalibration);
+    btSpanCal = Button("S&pan Cal.", "btSpanCal", grpCalibration);
+    btCJCCal = Button("&CJC Cal.", "btCJCCal", grpCalibration);
+    for (QPushButton* b : {btZeroCal, btSpanCal, btCJCCal})
+        calibration->addWidget(b);
+    mainLayout_->addWidget(grpCalibration, 3, 0);
+
+    // Value.
+    grpDataArea = Group(" Data Area ", "grpDataArea", grpModule);
+    auto* value = new QHBoxLayout(grpDataArea);
+    edtAI_Val = Edit("edtAI_Val", grpDataArea, 32767, true);
+    value->addWidget(Caption("Reading AI value :", grpDataArea));
+    value->addWidget(edtAI_Val);
+    mainLayout_->addWidget(grpDataArea, 0, 1, 1, 2);
+
+    // Alarm outputs.
+    grpAlarmStatus = Group(" Alarm Status ", "grpAlarmStatus", grpModule);
+    auto* status = new QGridLayout(grpAlarmStatus);
+    static const char* const kDoNames[4] = {"btDO0", "btDO1", "btDO2", "btDO3"};
+    static const char* const kDoCaptions[4] = {"High Alarm :", "Low Alarm:", "", ""};
+    for (int n = 0; n < 4; ++n) {
+        QPushButton* b = Button(QString("DO%1").arg(n), kDoNames[n], grpAlarmStatus);
+        b->setProperty("Tag", 0);
+        b->setToolTip("Set by hand while the alarm is disabled");
+        btDO[static_cast<std::size_t>(n)] = b;
+        SetLamp(b, false);
+        connect(b, &QPushButton::clicked, this, [this, n] { btDOClick(n); });
+        if (n < model_.alarmOutputs) {
+            status->addWidget(Caption(kDoCaptions[n], grpAlarmStatus), n, 0);
+            status->addWidget(b, n, 1);
+        } else {
+            b->hide();
+        }
+    }
+    btClearAlarmLatch = Button("Clear Latch", "btClearAlarmLatch", grpAlarmStatus);
+    status->addWidget(btClearAlarmLatch, 0, 2);
+    mainLayout_->addWidget(grpAlarmStatus, 1, 1, 1, 2);
+
+    // Alarm limits.
+    const auto limitGroup = [this](const QString& caption, const char* group, const char* edit,
+                                   int tag, const char* button, QLineEdit*& e, QPushButton*& b) {
+        QGroupBox* g = Group(caption, group, grpModule);
+        auto* row = new QHBoxLayout(g);
+        e = Edit(edit, g, 7);
+        e->setProperty("Tag", tag);
+        FilterKeys(e, kSignedDecimal, [this, tag] { UpdateAlarmLimit(tag == 100); });
+        b = Button("&Update", button, g);
+        row->addWidget(e);
+        row->addWidget(b);
+        return g;
+    };
+    grpHighAlarmLimit = limitGroup(" Hihg Alarm Limit ", "grpHighAlarmLimit", "edtHighLimt", 100,
+                                   "btHighAlarmLimitUpdate", edtHighLimt, btHighAlarmLimitUpdate);
+    grpLowAlarmLimit = limitGroup(" Low Alarm Limit ", "grpLowAlarmLimit", "edtLowLimt", 101,
+                                  "btLowAlarmLimitUpdate", edtLowLimt, btLowAlarmLimitUpdate);
+    mainLayout_->addWidget(grpHighAlarmLimit, 2, 1);
+    mainLayout_->addWidget(grpLowAlarmLimit, 2, 2);
+
+    // Alarm mode.
+    grpAlarmType = Group(" Alarm Type Setting ", "grpAlarmType", grpModule);
+    auto* type = new QHBoxLayout(grpAlarmType);
+    cmbAlarmType = Combo("cmbAlarmType", {"disable", "MOMENTARY", "LATCH"}, grpAlarmType);
+    btAlarmTypeSettingUpdate = Button("&Update", "btAlarmTypeSettingUpdate", grpAlarmType);
+    type->addWidget(cmbAlarmType);
+    type->addWidget(btAlarmTypeSettingUpdate);
+    mainLayout_->addWidget(grpAlarmType, 3, 1);
+
+    // Event counter.
+    grpEventCounter = Group(" Event Counter ", "grpEventCounter", grpModule);
+    auto* counter = new QGridLayout(grpEventCounter);
+    edtEventCounter = Edit("edtEventCounter", grpEventCounter, 7, true);
+    counter->addWidget(Caption("Counter Value :", grpEventCounter), 0, 0);
+    counter->addWidget(edtEventCounter, 0, 1);
+    btDI = Button("DI", "btDI", grpEventCounter);
+    SetLamp(btDI, false);
+    counter->addWidget(Caption("DI Status :", grpEventCounter), 1, 0);
+    counter->addWidget(btDI, 1, 1);
+    btClearEventCounter = Button("Clear Event Cnt", "btClearEventCounter", grpEventCounter);
+    counter->addWidget(btClearEventCounter, 2, 1);
+    mainLayout_->addWidget(grpEventCounter, 3, 2);
+
+    connect(btSystemUpdate, &QPushButton::clicked, this, &TfrmMR210D::btSystemUpdateClick);
+    connect(btAlarmTypeSettingUpdate, &QPushButton::clicked, this,
+            &TfrmMR210D::btAlarmTypeSettingUpdateClick);
+    connect(btHighAlarmLimitUpdate, &QPushButton::clicked, this,
+            &TfrmMR210D::btHighAlarmLimitUpdateClick);
+    connect(btLowAlarmLimitUpdate, &QPushButton::clicked, this,
+            &TfrmMR210D::btLowAlarmLimitUpdateClick);
+    connect(btClearAlarmLatch, &QPushButton::clicked, this, &TfrmMR210D::btClearAlarmLatchClick);
+    connect(btClearEventCounter, &QPushButton::clicked, this,
+            &TfrmMR210D::btClearEventCounterClick);
+    connect(btZeroCal, &QPushButton::clicked, this, &TfrmMR210D::btZeroCalClick);
+    connect(btSpanCal, &QPushButton::clicked, this, &TfrmMR210D::btSpanCalClick);
+    connect(btCJCCal, &QPushButton::clicked, this, &TfrmMR210D::btCJCCalClick);
+    EnableAlarmControls();
+}
+
+QString TfrmMR210D::MainCaption() const {
+    return grpModule->title();
+}
+
+void TfrmMR210D::Drop(QWidget* group) {
+    group->hide();
+    group->setEnabled(false);
+}
+
+void TfrmMR210D::SetLamp(QPushButton* lamp, bool on) {
+    lamp->setIcon((on ? bitbtnOn : bitbtnOff)->icon());
+    lamp->setProperty("on", on);
+}
+
+bool TfrmMR210D::Shown(const QWidget* control) const {
+    return control->isVisibleTo(this);
+}
+
+// ---- Hooks ---------------------------------------------------------------------------
+
+int TfrmMR210D::RangeIndexToCode(int index) const {
+    return tavo::RangeIndexToCode(model_.ranges, index);
+}
+
+int TfrmMR210D::RangeCodeToIndex(int code) const {
+    // A range this panel does not list shows as the first item.
+    return std::max(tavo::RangeCodeToIndex(model_.ranges, code), 0);
+}
+
+QString TfrmMR210D::ZeroCalibrationInput(int index) const {
+    return index == 6 ? "0 mA" : "0 mV";
+}
+
+QString TfrmMR210D::SpanCalibrationInput(int index) const {
+    static const char* const kSpans[] = {"15mV", "50mV", "100mV", "500mV", "1V",   "2.5V", "20mA",
+                                         "50mV", "50mV", "22mV",  "80mV",  "22mV", "22mV", "15mV"};
+    return index >= 0 && index < 14 ? kSpans[index] : "###.##";
+}
+
+void TfrmMR210D::WriteDataFormat() {
+    static const char* const kBits[] = {"00", "01", "10"};
+    const int i = cmbDataFormat->currentIndex();
+    if (i >= 0 && i < 3) module_->SetFormatBits10(kBits[i]);
+}
+
+void TfrmMR210D::ShowDataFormat(const std::string& bits) {
+    cmbDataFormat->setCurrentIndex(bits == "00" ? 0 : bits == "01" ? 1 : 2);
+}
+
+void TfrmMR210D::SetTypeChangeDelay() {
+    typeChangeDelayMs_ = 10000;
+}
+
+LimitFormat TfrmMR210D::AlarmLimitFormat(int index) const {
+    return DefaultLimitFormat(index);
+}
+
+std::unique_ptr<TavoMR210> TfrmMR210D::MakeCommandObject(TavoComPort* port,
+                                                         const std::string& address) const {
+    return std::make_unique<TavoMR210D>(port, address);
+}
+
+void TfrmMR210D::GiveCalibrationObject(TfrmCalib& dialog) {
+    dialog.SetSingleInput(module_.get());
+}
+
+// ---- Start and refresh ---------------------------------------------------------------
+
+void TfrmMR210D::InitModule(const PanelContext& context) {
+    Bind(context);
+    for (QWidget* w :
+         {static_cast<QWidget*>(cmbBaudRate), static_cast<QWidget*>(chkCheckSum),
+          static_cast<QWidget*>(cmbDataFormat), static_cast<QWidget*>(cmbIntegrationTime),
+          static_cast<QWidget*>(btZeroCal), static_cast<QWidget*>(btSpanCal)})
+        w->setEnabled(InitMode());
+    module_ = MakeCommandObject(Port(), WireAddress());
+    std::string name;
+    if (module_->ReadModuleName(name)) moduleName_ = QString::fromStdString(name.substr(0, 64));
+    RefreshGeneralSetting();
+    Pause(300);
+    RefreshAlarmStatus(kAllAlarmParts);
+    Pause(300);
+    RefreshAlarmLimits();
+    Pause(300);
+    StartPolling();
+}
+
+void TfrmMR210D::RefreshGeneralSetting() {
+    std::string address, firmware, checksum, bits, integration;
+    const bool ok = module_->ReadConfigAddress(address) && module_->ReadFirmwareVersion(firmware) &&
+                    module_->GetFormatBit6(checksum) && module_->GetFormatBits10(bits) &&
+                    module_->GetFormatBit7(integration);
+    const int baud = HexValue(module_->BaudCode()) - 3;
+    const int code = HexValue(module_->TypeCode());
+    if (!ok || baud < 0 || baud >= cmbBaudRate->count() || code < 0 || HexValue(address) < 0) {
+        Status("Fail to fresh general setting data!");
+        return;
+    }
+    edtAddress_Hex->setText((InitMode() ? "*" : "") + QString::fromStdString(address));
+    edtAddress_Dec->setText(QString::number(HexValue(address)));
+    cmbBaudRate->setCurrentIndex(baud);
+    chkCheckSum->setChecked(checksum == "1");
+    edtFirmwareVer->setText(QString::fromStdString(firmware));
+    cmbTypeChangeAllCh->setCurrentIndex(RangeCodeToIndex(code));
+    ShowDataFormat(bits);
+    cmbIntegrationTime->setCurrentIndex(integration == "0" ? 0 : 1);
+}
+
+void TfrmMR210D::DelayForChangeType() {
+    WaitWithIndicator(this, typeChangeDelayMs_);
+}
+
+void TfrmMR210D::EnableAlarmControls() {
+    const int mode = cmbAlarmType->currentIndex();
+    btClearAlarmLatch->setEnabled(mode == 2);
+    for (QWidget* w : {static_cast<QWidget*>(btHighAlarmLimitUpdate),
+                       static_cast<QWidget*>(btLowAlarmLimitUpdate),
+                       static_cast<QWidget*>(edtHighLimt), static_cast<QWidget*>(edtLowLimt)})
+        w->setEnabled(mode == 1 || mode == 2);
+}
+
+void TfrmMR210D::RefreshAlarmStatus(int parts) {
+    std::string mode, dout, din;
+    if (!module_->ReadAlarmStatus(mode, dout, din) || mode[0] > '2') {
+        Status("Read Alarm Status error!!");
+        return;
+    }
+    if (parts & kAlarmMode) {
+        cmbAlarmType->setCurrentIndex(mode[0] - '0');
+        EnableAlarmControls();
+    }
+    if (parts & kOutputs) {
+        const int outputs = HexValue(dout);
+        for (int n = 0; n < model_.alarmOutputs; ++n) {
+            const bool on = (outputs >> n) & 1;
+            QPushButton* b = btDO[static_cast<std::size_t>(n)];
+            SetLamp(b, on);
+            b->setProperty("Tag", on ? 1 : 0);
+        }
+    }
+    if (parts & kInput) SetLamp(btDI, HexValue(din) & 1);
+}
+
+void TfrmMR210D::RefreshAlarmLimits() {
+    std::string low, high;
+    if (!module_->ReadLowLimit(low) || !module_->ReadHighLimit(high)) {
+        Status("Read Alarm Status error!!");
+        return;
+    }
+    edtLowLimt->setText(ValueText(low));
+    edtHighLimt->setText(ValueText(high));
+}
+
+// ---- Poll ----------------------------------------------------------------------------
+
+bool TfrmMR210D::PollValue(bool plainText) {
+    std::string value;
+    if (!module_->ReadAll(value)) {
+        Status("Read AI error!!    ");
+        Heartbeat(false);
+        return false;
+    }
+    edtAI_Val->setText(plainText ? QString::fromStdString(value) : ValueText(value));
+    Status("Read AI succeeded!!  ", Qt::red);
+    Heartbeat(true);
+    return true;
+}
+
+void TfrmMR210D::tmrUpdateAIDataTimer() {
+    if (module_ && PollValue(false)) PollAfterValue();
+}
+
+void TfrmMR210D::PollAfterValue() {
+    std::string count;
+    bool ok = false;
+    const qlonglong events =
+        module_->ReadEventCounter(count) ? QString::fromStdString(count).toLongLong(&ok) : 0;
+    if (!ok) {
+        Status("Read Event Counter error!!");
+        return;
+    }
+    edtEventCounter->setText(QString::number(events));
+    RefreshAlarmStatus(kOutputs | kInput);
+}
+
+// ---- User operations -----------------------------------------------------------------
+
+void TfrmMR210D::btSystemUpdateClick() {
+    if (!module_) return;
+    bool failed = false;
+    {
+        Operation op(*this);
+        const std::string oldAddress = module_->Address();
+        int address = 0;
+        if (!ReadNewAddress(edtAddress_Dec->text(), address)) {
+            failed = true;
+        } else if (InitMode()) {
+            const int code = RangeIndexToCode(cmbTypeChangeAllCh->currentIndex());
+            const int baud = cmbBaudRate->currentIndex();
+            if (!module_->ReadConfig()) {
+                Error("Query module configuration failed!");
+                failed = true;
+            } else if (code < 0 || baud < 0 || cmbDataFormat->currentIndex() < 0 ||
+                       cmbIntegrationTime->currentIndex() < 0) {
+                Error("Update failed!");
+                failed = true;
+            } else {
+                module_->SetAddress(Hex2(address).toStdString());
+                module_->SetBaudCode(Hex2(baud + 3).toStdString());
+                module_->SetFormatBit6(chkCheckSum->isChecked() ? '1' : '0');
+                module_->SetTypeCode(Hex2(code).toStdString());
+                WriteDataFormat();
+                module_->SetFormatBit7(cmbIntegrationTime->currentIndex() == 0 ? '0' : '1');
+                if (!module_->WriteConfig()) {
+                    Error("Update failed!");
+                    failed = true;
+                }
+            }
+            // The module keeps answering at 00 while it is in INIT.
+            module_->SetAddress("00");
+        } else {
+            std::string name;
+            bool written = false;
+            const int code = RangeIndexToCode(cmbTypeChangeAllCh->currentIndex());
+            if (!module_->ReadConfig() || !module_->ReadModuleName(name)) {
+                Error("Query module configuration failed!");
+                failed = true;
+            } else if (code < 0) {
+                Error("Update failed!");
+                failed = true;
+            } else {
+                Pause(100);
+                const QString target = Hex2(address);
+                module_->SetAddress(target.toStdString());
+                module_->SetTypeCode(Hex2(code).toStdString());
+                QString owner;
+                if (target.toStdString() != oldAddress && AddressInUse(address, owner)) {
+                    Error(QString("The address %1 (Dec) is used by Module [%2] !")
+                              .arg(address)
+                              .arg(owner));
+                    failed = true;
+                } else if (module_->WriteConfig()) {
+                    written = true;
+                    RenameModuleNode(address, QString::fromStdString(name));
+                } else {
+                    Error("Update failed!");
+                    failed = true;
+                }
+            }
+            if (!written) module_->SetAddress(oldAddress);
+        }
+        SetTypeChangeDelay();
+        DelayForChangeType();
+        RefreshGeneralSetting();
+    }
+    if (!failed) Information("Update general setting succeeded!");
+}
+
+void TfrmMR210D::btAlarmTypeSettingUpdateClick() {
+    if (!module_) return;
+    bool ok = false;
+    {
+        Operation op(*this, btAlarmTypeSettingUpdate);
+        switch (cmbAlarmType->currentIndex()) {
+        case 0:
+            ok = module_->DisableAlarm();
+            break;
+        case 1:
+            ok = module_->EnableAlarm('M');
+            break;
+        case 2:
+            ok = module_->EnableAlarm('L');
+            break;
+        default: // nothing chosen: nothing to send
+            break;
+        }
+        if (!ok) Error("Setting Alarm Type error!!");
+        Pause(300);
+        RefreshAlarmStatus(kAllAlarmParts);
+        Pause(300);
+        RefreshAlarmLimits();
+        Pause(300);
+    }
+    if (ok) Information("Update alarm type setting succeeded!");
+}
+
+void TfrmMR210D::UpdateAlarmLimit(bool high) {
+    if (!module_) return;
+    QPushButton* button = high ? btHighAlarmLimitUpdate : btLowAlarmLimitUpdate;
+    const QString text = (high ? edtHighLimt : edtLowLimt)->text();
+    const QString failure =
+        high ? "Write High Alarm Value Failed!!" : "Write Low Alarm Value Failed!!";
+    bool ok = false;
+    {
+        Operation op(*this, button);
+        double value = 0.0;
+        if (!ParsePlainDecimal(text, value)) {
+            Error(failure);
+        } else {
+            RefreshGeneralSetting(); // the range decides the field's format
+            Pause(100);
+            std::string field;
+            if (!FormatAlarmLimit(value, AlarmLimitFormat(cmbTypeChangeAllCh->currentIndex()),
+                                  field)) {
+                Error(failure);
+            } else {
+                ok = high ? module_->SetHighLimit(field) : module_->SetLowLimit(field);
+                if (!ok) Error(failure);
+            }
+        }
+        Pause(500);
+        RefreshAlarmLimits();
+        repaint();
+    }
+    EnableAlarmControls();
+    if (ok)
+        Information(high ? "Update hihg alarm limit value succeeded!"
+                         : "Update low alarm limit value succeeded!");
+}
+
+void TfrmMR210D::btDOClick(int n) {
+    // The outputs are the alarm's while it is enabled.
+    if (!module_ || cmbAlarmType->currentIndex() != 0 || n < 0 || n >= model_.alarmOutputs) return;
+    QPushButton* button = btDO[static_cast<std::size_t>(n)];
+    Operation op(*this, button);
+    button->setProperty("Tag", button->property("Tag").toInt() ^ 1);
+    int value = 0;
+    for (int i = 0; i < model_.alarmOutputs; ++i)
+        value |= (btDO[static_cast<std::size_t>(i)]->property("Tag").toInt() & 1) << i;
+    if (!module_->SetDO(value)) Error("Write Digital Output Failed!!");
+    Pause(300);
+    RefreshAlarmStatus(kOutputs);
+}
+
+void TfrmMR210D::btClearAlarmLatchClick() {
+    if (!module_) return;
+    bool ok = false;
+    {
+        Operation op(*this, btClearAlarmLatch);
+        ok = module_->ClearAlarmLatch();
+        if (!ok) Error("Clear Latch Alarm Error!!");
+        Pause(300);
+        RefreshAlarmStatus(kOutputs);
+    }
+    EnableAlarmControls();
+    if (ok) Information("Update succeeded!");
+}
+
+void TfrmMR210D::btClearEventCounterClick() {
+    if (!module_) return;
+    bool ok = false;
+    {
+        Operation op(*this, btClearEventCounter);
+        ok = module_->ClearEventCounter();
+        if (!ok) Error("Clear Event Counter Error!!");
+        Pause(300);
+        RefreshAlarmStatus(kInput);
+    }
+    if (ok) Information("Update succeeded!");
+}
+
+void TfrmMR210D::Calibrate(bool zero) {
+    if (!module_) return;
+    const int range = cmbTypeChangeAllCh->currentIndex();
+    TfrmCalib dialog(this);
+    dialog.setWindowTitle(MainCaption() + (zero ? " Zero calibration" : " Span calibration"));
+    dialog.SetMode(zero ? TfrmCalib::kZero : TfrmCalib::kSpan);
+    dialog.SetInputText(zero ? ZeroCalibrationInput(range) : SpanCalibrationInput(range));
+    GiveCalibrationObject(dialog);
+    dialog.Run();
+}
+
+void TfrmMR210D::btCJCCalClick() {
+    if (!module_) return;
+    TfrmCJC dialog(this);
+    dialog.setWindowTitle("Tavo-" + MainCaption() + " Cold Junction Compesation");
+    dialog.SetSingleInput(module_.get());
+    dialog.Run();
+}
+
+// ---- Settings file -------------------------------------------------------------------
+
+void TfrmMR210D::SaveSettings() {
+    SaveSettingsFile(this, MainCaption(), [this](SettingsWriter& w) {
+        w.Line("BaudRate: ", cmbBaudRate->currentIndex());
+        w.Line("checkSum: ", chkCheckSum->isChecked() ? "0" : "1");
+        w.Line("Input Range: ", cmbTypeChangeAllCh->currentIndex());
+        if (Shown(cmbDataFormat)) w.Line("Data Format: ", cmbDataFormat->currentIndex());
+        if (Shown(cmbIntegrationTime))
+            w.Line("Integration Time: ", cmbIntegrationTime->currentIndex());
+        if (Shown(cmbAlarmType)) w.Line("Alarm Type: ", cmbAlarmType->currentIndex());
+        if (Shown(edtHighLimt)) w.Line("High Alarm: ", edtHighLimt->text());
+        if (Shown(edtLowLimt)) w.Line("Low Alarm: ", edtLowLimt->text());
+    });
+}
+
+void TfrmMR210D::LoadSettings() {
+    if (!module_) return;
+    Operation op(*this);
+    LoadSettingsFile(this, MainCaption(), [this](SettingsReader& r) { ReadSettings(r); });
+}
+
+void TfrmMR210D::ReadSettings(SettingsReader& r) {
+    // The stored baud rate is read past, never applied: a module changes its baud
+    // rate only in INIT, and then the user chooses it.
+    r.Int("BaudRate: ");
+    if (const auto checksum = r.Word("checkSum: ")) chkCheckSum->setChecked(*checksum == "0");
+    r.Index("Input Range: ", cmbTypeChangeAllCh);
+    if (Shown(cmbDataFormat)) r.Index("Data Format: ", cmbDataFormat);
+    if (Shown(cmbIntegrationTime)) r.Index("Integration Time: ", cmbIntegrationTime);
+    btSystemUpdateClick();
+    if (Shown(cmbAlarmType)) {
+        r.Index("Alarm Type: ", cmbAlarmType);
+        btAlarmTypeSettingUpdateClick();
+    }
+    // A limit is taken only as the field itself would take it; anything else ends
+    // the reading there and the field keeps what the module reported.
+    const auto limit = [&r](const QString& key, QLineEdit* edit) {
+        const auto value = r.Word(key);
+        double number = 0.0;
+        if (!value) return;
+        if (value->size() > edit->maxLength() || !ParsePlainDecimal(*value, number)) {
+            r.Stop();
+            return;
+        }
+        edit->setText(*value);
+    };
+    if (Shown(edtHighLimt)) {
+        limit("High Alarm: ", edtHighLimt);
+        btHighAlarmLimitUpdateClick();
+    }
+    if (Shown(edtLowLimt)) {
+        limit("Low Alarm: ", edtLowLimt);
+        btLowAlarmLimitUpdateClick();
+    }
+}
+
+// ---- Members -------------------------------------------------------------------------
+
+TfrmMR210::TfrmMR210(QWidget* parent) : TfrmMR210D(Model{"R210", RangeList::R210, 2}, parent) {}
+
+std::unique_ptr<TavoMR210> TfrmMR210::MakeCommandObject(TavoComPort* port,
+                                                        const std::string& address) const {
+    return std::make_unique<TavoMR210>(port, address);
+}
+
+TfrmMR220::TfrmMR220(QWidget* parent) : TfrmMR220(Model{"R220", RangeList::R220, 2}, parent) {}
+
+TfrmMR220::TfrmMR220(const Model& model, QWidget* parent) : TfrmMR210D(model, parent) {
+    // No cold junction on these modules.
+    btCJCCal->hide();
+    SetTypeChangeDelayMs(5000);
+}
+
+QString TfrmMR220::ZeroCalibrationInput(int index) const {
+    return index == 5 ? "0 mA" : "0 mV";
+}
+
+QString TfrmMR220::SpanCalibrationInput(int index) const {
+    static const char* const kSpans[] = {"10V", "5V", "1V", "500mV", "150mV", "20mA"};
+    return index >= 0 && index < 6 ? kSpans[index] : "##.###";
+}
+
+void TfrmMR220::SetTypeChangeDelay() {
+    SetTypeChangeDelayMs(5000);
+}
+
+LimitFormat TfrmMR220::AlarmLimitFormat(int index) const {
+    return R220LimitFormat(index);
+}
+
+std::unique_ptr<TavoMR210> TfrmMR220::MakeCommandObject(TavoComPort* port,
+                                                        const std::string& address) const {
+    return std::make_unique<TavoMR220>(port, address);
+}
+
+TfrmMR230::TfrmMR230(QWidget* parent) : TfrmMR220(Model{"R230", RangeList::R230, 2}, parent) {
+    cmbDataFormat->setItemText(2, "Ohms");
+    for (QWidget* group :
+         {static_cast<QWidget*>(grpEventCounter), static_cast<QWidget*>(grpAlarmStatus),
+          static_cast<QWidget*>(grpHighAlarmLimit), static_cast<QWidget*>(grpLowAlarmLimit),
+          static_cast<QWidget*>(grpAlarmType)})
+        Drop(group);
+}
+
+QString TfrmMR230::ZeroCalibrationInput(int index) const {
+    return index <= 9 ? "60 ohms" : "0 ohms";
+}
+
+QString TfrmMR230::SpanCalibrationInput(int index) const {
+    switch (index) {
+    case 0:
+    case 1:
+    case 4:
+    case 5:
+        return "140 ohms";
+    case 2:
+    case 3:
+    case 6:
+    case 8:
+    case 9:
+        return "200 ohms";
+    case 7:
+        return "440 ohms";
+    default:
+        return "##.###";
+    }
+}
+
+void TfrmMR230::WriteDataFormat() {
+    // The third format of the RTD module reports ohms.
+    static const char* const kBits[] = {"00", "01", "11"};
+    const int i = cmbDataFormat->currentIndex();
+    if (i >= 0 && i < 3) Module()->SetFormatBits10(kBits[i]);
+}
+
+void TfrmMR230::tmrUpdateAIDataTimer() {
+    if (Module()) PollValue(true);
+}
+
+TfrmMR250::TfrmMR250(QWidget* parent) : TfrmMR210D(Model{"R250", RangeList::R250, 4}, parent) {
+    btCJCCal->hide();
+    Drop(grpEventCounter);
+}
+
+TfrmMR250::~TfrmMR250() {
+    StopPolling();
+    if (Port() && previousTimeOut_ > 0) Port()->SetTimeOut(previousTimeOut_);
+}
+
+void TfrmMR250::InitModule(const PanelContext& context) {
+    if (context.port) {
+        previousTimeOut_ = context.port->GetTimeOut();
+        context.port->SetTimeOut(kReplyTimeOutMs);
+    }
+    TfrmMR210D::InitModule(context);
+}
+
+int TfrmMR250::R210Position(int index) const {
+    return tavo::RangeCodeToIndex(RangeList::R210, RangeIndexToCode(index));
+}
+
+QString TfrmMR250::ZeroCalibrationInput(int index) const {
+    return TfrmMR210D::ZeroCalibrationInput(R210Position(index));
+}
+
+QString TfrmMR250::SpanCalibrationInput(int index) const {
+    return TfrmMR210D::SpanCalibrationInput(R210Position(index));
+}
+
+LimitFormat TfrmMR250::AlarmLimitFormat(int index) const {
+    // Formats follow the range, not its place in this shorter list (the current
+    // range is fifth here and seventh on the R210D).
+    return DefaultLimitFormat(R210Position(index));
+}
+
+std::unique_ptr<TavoMR210> TfrmMR250::MakeCommandObject(TavoComPort* port,
+                                                        const std::string& address) const {
+    return std::make_unique<TavoMR250>(port, address);
+}
+
+void TfrmMR250::PollAfterValue() {
+    RefreshAlarmStatus(kOutputs);
+}
+
+void TfrmMR250::GiveCalibrationObject(TfrmCalib& dialog) {
+    dialog.SetInput(Module());
+}
+
+} // namespace tavo
