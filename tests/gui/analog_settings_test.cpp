@@ -166,8 +166,9 @@ TEST(AnalogSettingsFiles, FilesThatDoNotFitSendOnlyWhatWasRead) {
                 "Alarm Type: 1\r\nHigh Alarm: 40\r\nLow Alarm: -40\r\nColour: blue\r\n\r\n",
          false, 0x02, "+040.00"},
         {"LF only",
-         QByteArray("Module Name:  Tavo-R210D \nBaudRate: 3\ncheckSum: 1\nInput Range: 4\n"), false,
-         0x04, "+20.000"},
+         QByteArray("Module Name:  Tavo-R210D \nBaudRate: 3\ncheckSum: 1\nInput Range: 4\n"
+                    "Data Format: 0\nIntegration Time: 0\n"),
+         false, 0x04, "+20.000"},
     };
     QTemporaryDir dir;
     for (const auto& r : rows) {
@@ -187,6 +188,11 @@ TEST(AnalogSettingsFiles, FilesThatDoNotFitSendOnlyWhatWasRead) {
             EXPECT_EQ(fx.ui().Texts(), QStringList{"Load Configuration File Error!"});
             EXPECT_TRUE(sent.empty());
             continue;
+        }
+        // A file that stops matching says where; the groups before it were written.
+        if (r.high != std::string("+040.00")) {
+            ASSERT_FALSE(fx.ui().boxes.empty());
+            EXPECT_TRUE(fx.ui().boxes.back().text.startsWith("Load Configuration File Error!\nLine "));
         }
         // Whatever ran sent the module's own settings or the file's, never others.
         for (const auto& c : Starting(sent, "%"))

@@ -117,7 +117,7 @@ void TfrmCalib::SetSingleInput(TavoMR230* module) {
     kind_ = Kind::SingleInput;
     input_ = module;
 }
-void TfrmCalib::SetInput(AnalogInputOperations* module) {
+void TfrmCalib::SetInput(TavoRAnalogInput* module) {
     kind_ = Kind::Input;
     input_ = module;
 }

@@ -20,7 +20,7 @@ class QPushButton;
 
 namespace tavo {
 
-class AnalogInputOperations;
+class TavoRAnalogInput;
 class TavoKAnalogInput;
 class TavoMK230;
 class TavoMK310;
@@ -50,7 +50,7 @@ public:
     // (R210, R210D, R220, R230); SetInput the other whole-module inputs (R250
     // input side, R270M, R270P family).
     void SetSingleInput(TavoMR230* module);
-    void SetInput(AnalogInputOperations* module);
+    void SetInput(TavoRAnalogInput* module);
     void SetR240(TavoMR240* module);
     void SetR280(TavoMR280* module);
     void SetK220H(TavoKAnalogInput* slot);
@@ -86,7 +86,7 @@ private:
     bool Calibrate(int channel);
 
     Kind kind_ = Kind::None;
-    AnalogInputOperations* input_ = nullptr;
+    TavoRAnalogInput* input_ = nullptr;
     TavoKAnalogInput* slot_ = nullptr;
     int mode_ = kZero;
     int channel_ = 0;

@@ -727,36 +727,47 @@ void TfrmMR210D::LoadSettings() {
 }
 
 void TfrmMR210D::ReadSettings(SettingsReader& r) {
+    // Each group goes to the controls and the module only when all of its lines
+    // were read; the first line that does not fit ends the load there.
     // The stored baud rate is read past, never applied: a module changes its baud
     // rate only in INIT, and then the user chooses it.
     r.Int("BaudRate: ");
-    if (const auto checksum = r.Word("checkSum: ")) chkCheckSum->setChecked(*checksum == "0");
-    r.Index("Input Range: ", cmbTypeChangeAllCh);
-    if (Shown(cmbDataFormat)) r.Index("Data Format: ", cmbDataFormat);
-    if (Shown(cmbIntegrationTime)) r.Index("Integration Time: ", cmbIntegrationTime);
+    const auto checksum = ReadTickedFlag(r, "checkSum: ");
+    const auto range = ReadListIndex(r, "Input Range: ", cmbTypeChangeAllCh);
+    std::optional<int> format, integration;
+    if (Shown(cmbDataFormat)) format = ReadListIndex(r, "Data Format: ", cmbDataFormat);
+    if (Shown(cmbIntegrationTime))
+        integration = ReadListIndex(r, "Integration Time: ", cmbIntegrationTime);
+    if (!r.Matching()) return;
+    chkCheckSum->setChecked(*checksum);
+    cmbTypeChangeAllCh->setCurrentIndex(*range);
+    if (format) cmbDataFormat->setCurrentIndex(*format);
+    if (integration) cmbIntegrationTime->setCurrentIndex(*integration);
     btSystemUpdateClick();
     if (Shown(cmbAlarmType)) {
-        r.Index("Alarm Type: ", cmbAlarmType);
+        const auto type = ReadListIndex(r, "Alarm Type: ", cmbAlarmType);
+        if (!type) return;
+        cmbAlarmType->setCurrentIndex(*type);
         btAlarmTypeSettingUpdateClick();
     }
-    // A limit is taken only as the field itself would take it; anything else ends
-    // the reading there and the field keeps what the module reported.
+    // A limit is taken only as the field itself would take it.
     const auto limit = [&r](const QString& key, QLineEdit* edit) {
         const auto value = r.Word(key);
         double number = 0.0;
-        if (!value) return;
+        if (!value) return false;
         if (value->size() > edit->maxLength() || !ParsePlainDecimal(*value, number)) {
             r.Stop();
-            return;
+            return false;
         }
         edit->setText(*value);
+        return true;
     };
     if (Shown(edtHighLimt)) {
-        limit("High Alarm: ", edtHighLimt);
+        if (!limit("High Alarm: ", edtHighLimt)) return;
         btHighAlarmLimitUpdateClick();
     }
     if (Shown(edtLowLimt)) {
-        limit("Low Alarm: ", edtLowLimt);
+        if (!limit("Low Alarm: ", edtLowLimt)) return;
         btLowAlarmLimitUpdateClick();
     }
 }

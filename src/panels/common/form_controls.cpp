@@ -53,47 +53,6 @@ bool LampOn(const QObject* control) {
     return control && control->property("lamp").toBool();
 }
 
-UpDown::UpDown(QLineEdit* edit, int min, int max, QWidget* parent)
-    : QWidget(parent), edit_(edit), min_(min), max_(max) {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    for (const int delta : {1, -1}) {
-        auto* arrow = new QToolButton(this);
-        arrow->setArrowType(delta > 0 ? Qt::UpArrow : Qt::DownArrow);
-        arrow->setFixedSize(16, 11);
-        arrow->setAutoRepeat(true);
-        connect(arrow, &QToolButton::clicked, this, [this, delta] { StepBy(delta); });
-        layout->addWidget(arrow);
-    }
-}
-
-void UpDown::StepBy(int delta) {
-    bool ok = false;
-    int value = edit_->text().trimmed().toInt(&ok);
-    value = ok ? std::clamp(value + delta, min_, max_) : min_;
-    edit_->setText(QString::number(value));
-}
-
-KeyFilter::KeyFilter(QLineEdit* edit, const QString& allowed, std::function<void()> enter)
-    : QObject(edit), allowed_(allowed), enter_(std::move(enter)) {
-    edit->installEventFilter(this);
-}
-
-bool KeyFilter::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress) return QObject::eventFilter(watched, event);
-    auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-        if (enter_) enter_();
-        return true;
-    }
-    const QString text = key->text();
-    // Editing and navigation keys carry no printable text; they always pass.
-    if (text.isEmpty() || !text[0].isPrint()) return false;
-    for (const QChar c : text)
-        if (!allowed_.contains(c)) return true;
-    return false;
-}
 
 std::optional<std::uint64_t> ParseTenths(const QString& text, std::uint64_t cap) {
     const QString t = text.trimmed();

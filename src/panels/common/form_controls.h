@@ -1,6 +1,6 @@
 // Small controls the module panels share: the on/off lamps of indicators and
-// bitmap buttons, the up-down beside a decimal edit, key filters of numeric
-// edits, and the parsing of what users type into them.
+// bitmap buttons, the baud rate list, and the parsing of counts and tenths users
+// type in. Key filters and the address up-down are in edit_controls.h.
 #pragma once
 
 #include <QObject>
@@ -27,34 +27,6 @@ const QStringList& BaudRateItems();
 void SetLamp(QAbstractButton* button, bool on);
 void SetLamp(QLabel* picture, bool on);
 bool LampOn(const QObject* control);
-
-// The up-down arrows beside a decimal edit: each click steps the edit's number
-// by one within [min, max] (an edit that holds no number starts from min).
-class UpDown : public QWidget {
-    Q_OBJECT
-public:
-    UpDown(QLineEdit* edit, int min, int max, QWidget* parent = nullptr);
-    void StepBy(int delta);
-
-private:
-    QLineEdit* edit_;
-    int min_, max_;
-};
-
-// Filters the key presses of a numeric edit: printable characters not in
-// `allowed` are dropped, editing keys pass, and Enter runs `enter` (if given).
-class KeyFilter : public QObject {
-    Q_OBJECT
-public:
-    KeyFilter(QLineEdit* edit, const QString& allowed, std::function<void()> enter = {});
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    QString allowed_;
-    std::function<void()> enter_;
-};
 
 // A decimal text with at most one '.', in tenths, truncated toward zero ("6553.59"
 // gives 65535). Values beyond `cap` tenths come back as `cap` + 1, so callers can

@@ -1,3 +1,4 @@
+#include "edit_controls.h"
 #include "general_settings.h"
 
 #include "form_controls.h"
@@ -38,7 +39,7 @@ void GeneralSettingsPanel::AddGeneralControls(QGridLayout* grid, int& row) {
     edtAddress_Dec = new QLineEdit("0", parent);
     edtAddress_Dec->setObjectName("edtAddress_Dec");
     edtAddress_Dec->setMaxLength(3);
-    new KeyFilter(edtAddress_Dec, "0123456789");
+    FilterKeys(edtAddress_Dec, "0123456789");
     UpDownTAVO_ID = new UpDown(edtAddress_Dec, 0, 255, parent);
     UpDownTAVO_ID->setObjectName("UpDownTAVO_ID");
     edtAddress_Hex = new QLineEdit(parent);

@@ -53,7 +53,7 @@ SettingsReader::SettingsReader(const QByteArray& bytes) {
 
 std::optional<QString> SettingsReader::Next(const QString& key) {
     if (!matching_ || next_ >= lines_.size() || !lines_[next_].startsWith(key)) {
-        matching_ = false;
+        StopAt(next_ + 1);
         return std::nullopt;
     }
     return lines_[next_++].mid(key.size());
@@ -71,7 +71,7 @@ std::optional<QString> SettingsReader::Word(const QString& key) {
     if (!value) return std::nullopt;
     const QStringList words = value->split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
     if (words.isEmpty()) {
-        matching_ = false;
+        Stop();
         return std::nullopt;
     }
     return words.first();
@@ -81,7 +81,7 @@ std::optional<int> SettingsReader::Int(const QString& key) {
     const auto value = Next(key);
     if (!value) return std::nullopt;
     const auto number = LeadingInt(*value);
-    if (!number) matching_ = false;
+    if (!number) Stop();
     return number;
 }
 
@@ -91,7 +91,7 @@ std::optional<double> SettingsReader::Real(const QString& key) {
     bool ok = false;
     const double number = value->trimmed().toDouble(&ok);
     if (!ok) {
-        matching_ = false;
+        Stop();
         return std::nullopt;
     }
     return number;
@@ -101,11 +101,31 @@ bool SettingsReader::Index(const QString& key, QComboBox* combo) {
     const auto index = Int(key);
     if (!index) return false;
     if (*index < 0 || *index >= combo->count()) {
-        matching_ = false;
+        Stop();
         return false;
     }
     combo->setCurrentIndex(*index);
     return true;
+}
+
+std::optional<int> ReadListIndex(SettingsReader& reader, const QString& key, const QComboBox* combo) {
+    const auto index = reader.Int(key);
+    if (!index) return std::nullopt;
+    if (*index < 0 || *index >= combo->count()) {
+        reader.Stop();
+        return std::nullopt;
+    }
+    return index;
+}
+
+std::optional<bool> ReadTickedFlag(SettingsReader& reader, const QString& key) {
+    const auto word = reader.Word(key);
+    if (!word) return std::nullopt;
+    if (*word != "0" && *word != "1") {
+        reader.Stop();
+        return std::nullopt;
+    }
+    return *word == "0";
 }
 
 QString DefaultSettingsFileName(const QString& caption) { return caption.mid(6).trimmed() + ".txt"; }
@@ -141,6 +161,12 @@ bool LoadSettingsFile(QWidget* parent, const QString& caption,
         return false;
     }
     read(reader);
+    if (!reader.Matching()) {
+        ShowError(parent, QString("Load Configuration File Error!\nLine %1 of the file does not fit "
+                                  "this panel; nothing from there on was written to the module.")
+                              .arg(reader.StopLine()));
+        return false;
+    }
     return true;
 }
 

@@ -52,15 +52,32 @@ public:
     // counts as a line that does not match.
     bool Index(const QString& key, QComboBox* combo);
     bool Matching() const { return matching_; }
+    // The line (from 1) where the file stopped matching; 0 while it matches.
+    int StopLine() const { return stopLine_; }
     // Ends the reading here: for a line whose value the caller refuses.
-    void Stop() { matching_ = false; }
+    // Ends the reading at the line just read (its value was not acceptable).
+    void Stop() { StopAt(next_); }
 
 private:
     std::optional<QString> Next(const QString& key);
     QStringList lines_;
+    void StopAt(int line) {
+        if (matching_) stopLine_ = line;
+        matching_ = false;
+    }
     int next_ = 0;
     bool matching_ = true;
+    int stopLine_ = 0;
 };
+
+// Group readers: a panel reads a whole group of lines into locals and applies them
+// (and runs the group's Update) only when the reader still matches, so a broken
+// file never sends a value the panel did not read from it.
+// A list index the list has; anything else ends the reading.
+std::optional<int> ReadListIndex(SettingsReader& reader, const QString& key, const QComboBox* combo);
+// A flag line that stores "0" for a ticked box and "1" for a clear one.
+std::optional<bool> ReadTickedFlag(SettingsReader& reader, const QString& key);
+inline QString TickedFlag(bool ticked) { return ticked ? "0" : "1"; }
 
 // "R210D.txt" from " Tavo-R210D ": the caption from its seventh character on.
 QString DefaultSettingsFileName(const QString& caption);
@@ -70,8 +87,9 @@ QString DefaultSettingsFileName(const QString& caption);
 bool SaveSettingsFile(QWidget* parent, const QString& caption,
                       const std::function<void(SettingsWriter&)>& write);
 // Asks for a file, checks its model against the caption ("Load Configuration File
-// Error!" when it differs) and hands the reader to `read`. False when nothing was
-// loaded.
+// Error!" when it differs) and hands the reader to `read`. When the file stopped
+// matching somewhere, says at which line (the groups before it were written).
+// False when nothing was loaded or the file did not match to its end.
 bool LoadSettingsFile(QWidget* parent, const QString& caption,
                       const std::function<void(SettingsReader&)>& read);
 

@@ -1,6 +1,7 @@
+#include "panels/common/edit_controls.h"
 #include "counter_panels.h"
 
-#include "settings_lines.h"
+#include "panels/common/settings_file.h"
 
 #include "panels/common/form_controls.h"
 #include "panels/common/settings_file.h"
@@ -176,11 +177,11 @@ void TfrmMR710::BuildForm(const QString& model) {
     edtLowLevelVolt = NamedEdit(filter, "edtLowLevelVolt");
     for (QLineEdit* width : {edtHighLevelWidth, edtLowLevelWidth}) {
         width->setMaxLength(10);
-        new KeyFilter(width, "0123456789", filterUpdate);
+        FilterKeys(width, "0123456789", filterUpdate);
     }
     for (QLineEdit* volt : {edtHighLevelVolt, edtLowLevelVolt}) {
         volt->setMaxLength(10);
-        new KeyFilter(volt, "0123456789.", filterUpdate);
+        FilterKeys(volt, "0123456789.", filterUpdate);
     }
     AddRow(filterGrid, 1, "High Level Width :", edtHighLevelWidth, " (u sec)");
     AddRow(filterGrid, 2, "Low Level Width :", edtLowLevelWidth, " (u sec)");
@@ -261,7 +262,7 @@ QGroupBox* TfrmMR710::ChannelGroup(int channel, QGridLayout*& grid) {
 QLineEdit* TfrmMR710::CountEdit(const QString& name, int channel) {
     auto* edit = NamedEdit(nullptr, name);
     edit->setMaxLength(10);
-    new KeyFilter(edit, "0123456789", [this, channel] { CounterSettingUpdate(channel); });
+    FilterKeys(edit, "0123456789", [this, channel] { CounterSettingUpdate(channel); });
     channelControls_[static_cast<std::size_t>(channel)].push_back(edit);
     return edit;
 }
@@ -821,7 +822,7 @@ TfrmMR710D::TfrmMR710D(QWidget* parent) : TfrmMR710(parent, "R710D") {
     edtLEDValue = NamedEdit(led, "edtLEDValue", "0.0");
     edtLEDValue->setMaxLength(10);
     edtLEDValue->setEnabled(false);
-    new KeyFilter(edtLEDValue, "0123456789.", [this] { btUpateLEDSettingClick(); });
+    FilterKeys(edtLEDValue, "0123456789.", [this] { btUpateLEDSettingClick(); });
     btUpateLEDSetting = new QPushButton("&Update", led);
     btUpateLEDSetting->setObjectName("btUpateLEDSetting");
     AddRow(ledGrid, 0, "Display Channel :", cmbLEDDisplaySetting);

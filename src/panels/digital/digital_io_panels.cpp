@@ -1,6 +1,7 @@
+#include "panels/common/edit_controls.h"
 #include "digital_io_panels.h"
 
-#include "settings_lines.h"
+#include "panels/common/settings_file.h"
 
 #include "panels/common/form_controls.h"
 #include "panels/common/settings_file.h"
@@ -88,7 +89,7 @@ void TfrmMR550::BuildForm(const QString& model) {
     edtTimeoutSetting->setObjectName("edtTimeoutSetting");
     edtTimeoutSetting->setToolTip("0.0~6553.5");
     edtTimeoutSetting->setMaxLength(6);
-    new KeyFilter(edtTimeoutSetting, "0123456789.", [this] { btSafeSettingUpdateClick(); });
+    FilterKeys(edtTimeoutSetting, "0123456789.", [this] { btSafeSettingUpdateClick(); });
     btSafeSettingUpdate = new QPushButton("&Update", grpSafe);
     btSafeSettingUpdate->setObjectName("btSafeSettingUpdate");
     connect(btSafeSettingUpdate, &QPushButton::clicked, this,
