@@ -7,6 +7,10 @@
 #include "workspace/main_window.h"
 #include "workspace/module_tree.h"
 #include "workspace/search_dialog.h"
+#include "workspace/terminal.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -65,6 +69,42 @@ void BM_EmptyBusScan(benchmark::State& state) {
     server.Stop();
 }
 BENCHMARK(BM_EmptyBusScan)->Arg(20)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
+
+// A long terminal session: 10,000 exchanges with the simulator, each logging its
+// two lines. Reports the time of the first and of the last thousand exchanges, so
+// a log that slows down as it grows shows up as a rising ratio.
+void BM_TerminalLongSession(benchmark::State& state) {
+    tavo::sim::Bus bus;
+    std::string error;
+    tavo::sim::LoadBusText("01 R210D\n", bus, error);
+    tavo::sim::PtyServer server(bus);
+    if (!server.Start(error)) throw std::runtime_error(error);
+    tavo::TavoComPort port(server.DevicePath());
+    port.OpenPort();
+    port.SetPortState(9600, 8, tavo::kParityNone, tavo::kOneStopBit);
+    port.SetTimeOut(80);
+    for (auto _ : state) {
+        tavo::TfrmMTerminal terminal(port);
+        terminal.show();
+        terminal.edtCommandLine->setText("$012");
+        QElapsedTimer clock;
+        clock.start();
+        double firstMs = 0, lastStart = 0;
+        for (int i = 0; i < 10000; ++i) {
+            if (i == 9000) lastStart = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+            terminal.btSendClick();
+            if (i % 50 == 0) QApplication::processEvents(); // repaints, as the event loop would
+            if (i == 999) firstMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        }
+        const double totalMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        state.SetIterationTime(totalMs / 1000);
+        state.counters["first_1000_ms"] = firstMs;
+        state.counters["last_1000_ms"] = totalMs - lastStart;
+        state.counters["log_lines"] = terminal.edtCommandStatus->blockCount();
+    }
+    server.Stop();
+}
+BENCHMARK(BM_TerminalLongSession)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
 
 } // namespace
 
