@@ -35,11 +35,14 @@ int main(int argc, char** argv) {
                                   "save the window to FILE as PNG, then quit.",
                                   "FILE");
     QCommandLineOption select("select", "The node to click before --screenshot.", "NODE");
+    QCommandLineOption settle("settle", "How long the selected panel runs before --screenshot "
+                                        "takes the picture (default 1500).", "MS");
     parser.addOption(port);
     parser.addOption(demo);
     parser.addOption(quitAfterStart);
     parser.addOption(screenshot);
     parser.addOption(select);
+    parser.addOption(settle);
     parser.process(app);
 
     QStringList ports = parser.values(port);
@@ -73,6 +76,7 @@ int main(int argc, char** argv) {
         request.port = QString::fromStdString(server->DevicePath());
         request.lastAddress = 0x60;
         request.select = parser.value(select);
+        if (parser.isSet(settle)) request.settleMs = parser.value(settle).toInt();
         const bool ok = tavo::TakeScreenshot(window, request);
         window.hide();
         server->Stop();

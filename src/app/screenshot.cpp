@@ -6,10 +6,10 @@
 #include "workspace/module_tree.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QPixmap>
 #include <QSplitter>
-#include <QThread>
 
 #include <cstdio>
 #include <functional>
@@ -47,12 +47,10 @@ bool TakeScreenshot(TfrmMain& window, const ScreenshotRequest& r) {
             tree->scrollToItem(found);
         }
     }
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < r.settleMs) {
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(10);
-    }
+    // Let the panel run (its poll timer ticks) as it would in the program.
+    QEventLoop loop;
+    QTimer::singleShot(r.settleMs, &loop, &QEventLoop::quit);
+    loop.exec();
     if (!window.grab().save(r.file, "PNG")) {
         std::fprintf(stderr, "tavo-utility: cannot write %s\n", qPrintable(r.file));
         return false;
