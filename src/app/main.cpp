@@ -31,8 +31,8 @@ int main(int argc, char** argv) {
     QCommandLineOption quitAfterStart("quit-after-start",
                                       "Quit as soon as the window is shown (to time the start-up).");
     QCommandLineOption screenshot("screenshot",
-                                  "With --demo: search the demo bus, select NODE (--select) and "
-                                  "save the window to FILE as PNG, then quit.",
+                                  "Search the demo bus (or the last --port), select NODE (--select) "
+                                  "and save the window to FILE as PNG, then quit.",
                                   "FILE");
     QCommandLineOption select("select", "The node to click before --screenshot.", "NODE");
     QCommandLineOption settle("settle", "How long the selected panel runs before --screenshot "
@@ -67,19 +67,19 @@ int main(int argc, char** argv) {
     tavo::TfrmMain window(ports);
     window.show();
     if (parser.isSet(screenshot)) {
-        if (!server) {
-            std::fprintf(stderr, "tavo-utility: --screenshot needs --demo\n");
+        if (ports.isEmpty()) {
+            std::fprintf(stderr, "tavo-utility: --screenshot needs --demo or --port\n");
             return 2;
         }
         tavo::ScreenshotRequest request;
         request.file = parser.value(screenshot);
-        request.port = QString::fromStdString(server->DevicePath());
+        request.port = ports.last();
         request.lastAddress = 0x60;
         request.select = parser.value(select);
         if (parser.isSet(settle)) request.settleMs = parser.value(settle).toInt();
         const bool ok = tavo::TakeScreenshot(window, request);
         window.hide();
-        server->Stop();
+        if (server) server->Stop();
         return ok ? 0 : 1;
     }
     if (parser.isSet(quitAfterStart)) QTimer::singleShot(0, &app, [] { QCoreApplication::exit(0); });

@@ -16,6 +16,7 @@ public:
         setFixedWidth(40);
     }
     void SetText(const QString& text) {
+        if (text_ == text) return;
         text_ = text;
         update();
     }
@@ -47,10 +48,15 @@ MainStatusBar::MainStatusBar(QWidget* parent) : QStatusBar(parent) {
     addPermanentWidget(port_);
 }
 
-void MainStatusBar::ShowStatusMessage(const QString& text) { message_->setText(text); }
+// Panels write their status twice a second; unchanged texts and colours are not
+// drawn again.
+void MainStatusBar::ShowStatusMessage(const QString& text) {
+    if (message_->text() != text) message_->setText(text);
+}
 QString MainStatusBar::StatusMessage() const { return message_->text(); }
 
 void MainStatusBar::SetMessageColor(const QColor& color) {
+    if (message_->palette().color(QPalette::WindowText) == color) return;
     QPalette pal = message_->palette();
     pal.setColor(QPalette::WindowText, color);
     message_->setPalette(pal);
@@ -58,7 +64,9 @@ void MainStatusBar::SetMessageColor(const QColor& color) {
 
 void MainStatusBar::SetIndicator(const QString& digit) { indicator_->SetText(digit); }
 QString MainStatusBar::Indicator() const { return indicator_->Text(); }
-void MainStatusBar::SetPortText(const QString& text) { port_->setText(text); }
+void MainStatusBar::SetPortText(const QString& text) {
+    if (port_->text() != text) port_->setText(text);
+}
 QString MainStatusBar::PortText() const { return port_->text(); }
 
 } // namespace tavo
