@@ -1,6 +1,7 @@
 #include "calib_dialogs.h"
 
 #include "panels/common/edit_controls.h"
+#include "panels/common/form_controls.h"
 #include "workspace/small_windows.h"
 #include "workspace/ui_services.h"
 
@@ -19,41 +20,20 @@
 namespace tavo {
 namespace {
 
-QLabel* MakeLabel(const QString& text, QWidget* parent, const char* name = nullptr) {
-    auto* label = new QLabel(text, parent);
-    if (name) label->setObjectName(name);
-    return label;
-}
-
-QPushButton* MakeButton(const QString& text, const char* name, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    return button;
-}
-
-QLineEdit* MakeEdit(const char* name, QWidget* parent, int maxLength = 32767,
-                    bool readOnly = false) {
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(name);
-    edit->setMaxLength(maxLength);
-    edit->setReadOnly(readOnly);
-    return edit;
-}
-
 // The channel selector both calibration dialogs keep hidden unless a kind needs
 // it: "<caption>" [edit][up-down] "DEC".
 void MakeChannelSelector(QDialog* dialog, const QString& caption, QLabel*& label, QLineEdit*& edit,
                          UpDown*& upDown, QLabel*& dec, QLayout* into) {
     auto* row = new QHBoxLayout;
-    label = MakeLabel(caption, dialog, "LabCalCh");
-    edit = MakeEdit("edtChannel_Dec", dialog, 1);
+    label = NamedLabel(caption, "LabCalCh", dialog);
+    edit = NamedEdit("edtChannel_Dec", dialog, 1);
     edit->setText("0");
     edit->setFixedWidth(40);
-    FilterKeys(edit, kDigits);
+    FilterKeys(edit, kDigitKeys);
     label->setBuddy(edit);
     upDown = new UpDown(edit, 0, 3, dialog);
     upDown->setObjectName("UpDownCh");
-    dec = MakeLabel("DEC", dialog, "LabCalDec");
+    dec = NamedLabel("DEC", "LabCalDec", dialog);
     row->addWidget(label);
     row->addWidget(edit);
     row->addWidget(upDown);
@@ -86,12 +66,12 @@ TfrmCalib::TfrmCalib(QWidget* parent) : QDialog(parent) {
     setObjectName("TfrmCalib");
     auto* layout = new QVBoxLayout(this);
     auto* prompt = new QHBoxLayout;
-    prompt->addWidget(MakeLabel("Apply ", this, "Label1"));
-    Edit1 = MakeEdit("Edit1", this, 32767, true);
+    prompt->addWidget(NamedLabel("Apply ", "Label1", this));
+    Edit1 = NamedEdit("Edit1", this, 32767, true);
     Edit1->setFixedWidth(90);
     prompt->addWidget(Edit1);
-    prompt->addWidget(MakeLabel("to input terminal of the module on", this, "Label2"));
-    Label3 = MakeLabel("CH 0", this, "Label3");
+    prompt->addWidget(NamedLabel("to input terminal of the module on", "Label2", this));
+    Label3 = NamedLabel("CH 0", "Label3", this);
     prompt->addWidget(Label3);
     prompt->addStretch();
     layout->addLayout(prompt);
@@ -104,8 +84,8 @@ TfrmCalib::TfrmCalib(QWidget* parent) : QDialog(parent) {
     });
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    Button1 = MakeButton("&Save", "Button1", this);
-    Button2 = MakeButton("E&xit", "Button2", this);
+    Button1 = NamedButton("&Save", "Button1", this);
+    Button2 = NamedButton("E&xit", "Button2", this);
     buttons->addWidget(Button1);
     buttons->addWidget(Button2);
     layout->addLayout(buttons);
@@ -231,19 +211,19 @@ TfrmCJC::TfrmCJC(QWidget* parent) : QDialog(parent) {
     setObjectName("TfrmCJC");
     setWindowTitle("Cold Junction Compesation");
     auto* layout = new QGridLayout(this);
-    layout->addWidget(MakeLabel("CJC Temperature =", this, "Label1"), 0, 0);
-    edtCurrentCJCVal = MakeEdit("edtCurrentCJCVal", this, 32767, true);
+    layout->addWidget(NamedLabel("CJC Temperature =", "Label1", this), 0, 0);
+    edtCurrentCJCVal = NamedEdit("edtCurrentCJCVal", this, 32767, true);
     layout->addWidget(edtCurrentCJCVal, 0, 1);
-    layout->addWidget(MakeLabel("'C", this, "Label2"), 0, 2);
-    layout->addWidget(MakeLabel("Input CJC Offset( -99.9 to +99.9 ) = ", this, "Label3"), 1, 0);
-    edtCJCVal = MakeEdit("edtCJCVal", this, 5);
-    FilterKeys(edtCJCVal, kSignedDecimal);
+    layout->addWidget(NamedLabel("'C", "Label2", this), 0, 2);
+    layout->addWidget(NamedLabel("Input CJC Offset( -99.9 to +99.9 ) = ", "Label3", this), 1, 0);
+    edtCJCVal = NamedEdit("edtCJCVal", this, 5);
+    FilterKeys(edtCJCVal, kSignedDecimalKeys);
     layout->addWidget(edtCJCVal, 1, 1);
-    layout->addWidget(MakeLabel("'C", this, "Label4"), 1, 2);
+    layout->addWidget(NamedLabel("'C", "Label4", this), 1, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    btExecute = MakeButton("&Save", "btExecute", this);
-    btExit = MakeButton("E&xit", "btExit", this);
+    btExecute = NamedButton("&Save", "btExecute", this);
+    btExit = NamedButton("E&xit", "btExit", this);
     buttons->addWidget(btExecute);
     buttons->addWidget(btExit);
     layout->addLayout(buttons, 2, 0, 1, 3);
@@ -348,18 +328,18 @@ TfrmMAOCalib::TfrmMAOCalib(QWidget* parent) : QDialog(parent) {
     grpUnit = new QGroupBox("Trim for 20.0 mA: ", this);
     grpUnit->setObjectName("grpUnit");
     auto* unit = new QGridLayout(grpUnit);
-    unit->addWidget(MakeLabel("Attach meter to output terminal of the module", grpUnit, "Label1"),
+    unit->addWidget(NamedLabel("Attach meter to output terminal of the module", "Label1", grpUnit),
                     0, 0, 1, 2);
-    unit->addWidget(MakeLabel("Startup output value =", grpUnit, "Label2"), 1, 0);
-    labCalibVal = MakeLabel("20.0 mA", grpUnit, "labCalibVal");
+    unit->addWidget(NamedLabel("Startup output value =", "Label2", grpUnit), 1, 0);
+    labCalibVal = NamedLabel("20.0 mA", "labCalibVal", grpUnit);
     unit->addWidget(labCalibVal, 1, 1);
     auto* trim = new QGroupBox("Trim: ", grpUnit);
     trim->setObjectName("grpTrim");
     auto* steps = new QHBoxLayout(trim);
-    bitbtnLeftLeft20 = MakeButton("<<", "bitbtnLeftLeft20", trim);
-    bitbtnLeft20 = MakeButton("<", "bitbtnLeft20", trim);
-    bitbtnRight20 = MakeButton(">", "bitbtnRight20", trim);
-    bitbtnRightRight20 = MakeButton(">>", "bitbtnRightRight20", trim);
+    bitbtnLeftLeft20 = NamedButton("<<", "bitbtnLeftLeft20", trim);
+    bitbtnLeft20 = NamedButton("<", "bitbtnLeft20", trim);
+    bitbtnRight20 = NamedButton(">", "bitbtnRight20", trim);
+    bitbtnRightRight20 = NamedButton(">>", "bitbtnRightRight20", trim);
     int tag = 1;
     for (QPushButton* b : {bitbtnLeftLeft20, bitbtnLeft20, bitbtnRight20, bitbtnRightRight20}) {
         b->setProperty("Tag", tag);
@@ -374,9 +354,9 @@ TfrmMAOCalib::TfrmMAOCalib(QWidget* parent) : QDialog(parent) {
                         LabCalDec, layout);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    bitbtn20Execute = MakeButton("&Save", "bitbtn20Execute", this);
+    bitbtn20Execute = NamedButton("&Save", "bitbtn20Execute", this);
     bitbtn20Execute->setDefault(true);
-    bitbtn20Exit = MakeButton("E&xit", "bitbtn20Exit", this);
+    bitbtn20Exit = NamedButton("E&xit", "bitbtn20Exit", this);
     bitbtn20Exit->setAutoDefault(false);
     buttons->addWidget(bitbtn20Execute);
     buttons->addWidget(bitbtn20Exit);
@@ -611,16 +591,16 @@ TfrmMWirePayment::TfrmMWirePayment(QWidget* parent) : QDialog(parent) {
     setObjectName("TfrmMWirePayment");
     setWindowTitle("Lead Wire Effect Compensation");
     auto* layout = new QGridLayout(this);
-    layout->addWidget(MakeLabel("Lead Wire Resistance(0~6553.5) = ", this, "Label1"), 0, 0);
-    edtCurrentWirePaymentVal = MakeEdit("edtCurrentWirePaymentVal", this, 8);
-    FilterKeys(edtCurrentWirePaymentVal, kSignedDecimal, [this] { btExecuteClick(); });
+    layout->addWidget(NamedLabel("Lead Wire Resistance(0~6553.5) = ", "Label1", this), 0, 0);
+    edtCurrentWirePaymentVal = NamedEdit("edtCurrentWirePaymentVal", this, 8);
+    FilterKeys(edtCurrentWirePaymentVal, kSignedDecimalKeys, [this] { btExecuteClick(); });
     layout->addWidget(edtCurrentWirePaymentVal, 0, 1);
-    layout->addWidget(MakeLabel("Ohm", this, "Label2"), 0, 2);
+    layout->addWidget(NamedLabel("Ohm", "Label2", this), 0, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    btExecute = MakeButton("&Save", "btExecute", this);
+    btExecute = NamedButton("&Save", "btExecute", this);
     btExecute->setAutoDefault(false);
-    btExit = MakeButton("E&xit", "btExit", this);
+    btExit = NamedButton("E&xit", "btExit", this);
     btExit->setAutoDefault(false);
     buttons->addWidget(btExecute);
     buttons->addWidget(btExit);

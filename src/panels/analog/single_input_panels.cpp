@@ -3,6 +3,7 @@
 #include "calib_dialogs.h"
 
 #include "panels/common/edit_controls.h"
+#include "panels/common/form_controls.h"
 #include "panels/common/settings_file.h"
 #include "workspace/small_windows.h"
 
@@ -15,7 +16,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -91,64 +91,20 @@ QString ValueText(const std::string& reply) {
 
 namespace {
 
-QIcon Glyph(const QColor& color) {
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(Qt::darkGray, 1));
-    painter.setBrush(color);
-    painter.drawEllipse(2, 2, 12, 12);
-    return QIcon(pixmap);
-}
-
-template <class W> W* Named(W* widget, const char* name) {
-    widget->setObjectName(name);
-    return widget;
-}
-
-QGroupBox* Group(const QString& caption, const char* name, QWidget* parent) {
-    return Named(new QGroupBox(caption, parent), name);
-}
-
-QPushButton* Button(const QString& caption, const char* name, QWidget* parent) {
-    return Named(new QPushButton(caption, parent), name);
-}
-
-QLineEdit* Edit(const char* name, QWidget* parent, int maxLength = 32767, bool readOnly = false) {
-    auto* edit = Named(new QLineEdit(parent), name);
-    edit->setMaxLength(maxLength);
-    edit->setReadOnly(readOnly);
-    return edit;
-}
-
 QComboBox* Combo(const char* name, const QStringList& items, QWidget* parent) {
-    auto* combo = Named(new QComboBox(parent), name);
-    combo->addItems(items);
+    auto* combo = NamedCombo(name, items, parent);
     // Nothing is selected until the module has been read, so an Update can never
     // send a choice nobody made.
     combo->setCurrentIndex(-1);
     return combo;
 }
 
-QLabel* Caption(const QString& text, QWidget* parent, QWidget* buddy = nullptr) {
-    auto* label = new QLabel(text, parent);
-    if (buddy) label->setBuddy(buddy);
-    return label;
-}
-
-// A two-digit hexadecimal field as a number, -1 when it is not one.
-int HexValue(const std::string& text) {
-    bool ok = false;
-    const int v = QString::fromStdString(text).toInt(&ok, 16);
-    return ok && text.size() == 2 ? v : -1;
-}
-
 } // namespace
 
 TfrmMR210D::TfrmMR210D(QWidget* parent) : TfrmMR210D(Model{"R210D", RangeList::R210, 2}, parent) {}
 
-TfrmMR210D::TfrmMR210D(const Model& model, QWidget* parent) : PanelBase(parent), model_(model) {
+TfrmMR210D::TfrmMR210D(const Model& model, QWidget* parent)
+    : GeneralSettingsPanel(parent), model_(model) {
     setObjectName(QString("TfrmM") + model.designation);
     BuildForm();
     connect(MakePollTimer("tmrUpdateAIData", 500), &QTimer::timeout, this,
@@ -160,122 +116,100 @@ TfrmMR210D::~TfrmMR210D() {
 }
 
 void TfrmMR210D::BuildForm() {
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    grpModule = Group(QString(" Tavo-%1 ").arg(model_.designation), "grpModule", this);
-    outer->addWidget(grpModule);
-    outer->addStretch();
-    mainLayout_ = new QGridLayout(grpModule);
+    QVBoxLayout* main = AddMainGroup(model_.designation);
+    layout()->setContentsMargins(0, 0, 0, 0);
+    static_cast<QVBoxLayout*>(layout())->addStretch();
+    mainLayout_ = new QGridLayout;
+    main->addLayout(mainLayout_);
 
     // General settings.
-    grpGeneralSetting = Group(" General Setting ", "grpGeneralSetting", grpModule);
+    grpGeneralSetting = NamedGroup(" General Setting ", "grpGeneralSetting", grpModule);
     auto* general = new QGridLayout(grpGeneralSetting);
-    edtAddress_Dec = Edit("edtAddress_Dec", grpGeneralSetting, 3);
-    edtAddress_Dec->setText("0");
-    FilterKeys(edtAddress_Dec, kDigits, [this] { btSystemUpdateClick(); });
-    UpDownTAVO_ID = new UpDown(edtAddress_Dec, 0, 255, grpGeneralSetting);
-    UpDownTAVO_ID->setObjectName("UpDownTAVO_ID");
-    edtAddress_Hex = Edit("edtAddress_Hex", grpGeneralSetting, 32767, true);
-    auto* address = new QHBoxLayout;
-    address->addWidget(Caption("DEC", grpGeneralSetting, edtAddress_Dec));
-    address->addWidget(edtAddress_Dec);
-    address->addWidget(UpDownTAVO_ID);
-    address->addSpacing(8);
-    address->addWidget(Caption("HEX", grpGeneralSetting));
-    address->addWidget(edtAddress_Hex);
-    general->addWidget(Caption("Address :", grpGeneralSetting), 0, 0);
-    general->addLayout(address, 0, 1);
-    cmbBaudRate = Combo("cmbBaudRate",
-                        {"1200 bps", "2400 bps", "4800 bps", "9600 bps", "19.2 kbps", "38.4 kbps",
-                         "57.6 kbps", "115.2 kbps"},
-                        grpGeneralSetting);
-    general->addWidget(Caption("Baud Rate :", grpGeneralSetting, cmbBaudRate), 1, 0);
-    general->addWidget(cmbBaudRate, 1, 1);
-    chkCheckSum = Named(new QCheckBox("Enable", grpGeneralSetting), "chkCheckSum");
-    chkCheckSum->setEnabled(false);
-    general->addWidget(Caption("CheckSum :", grpGeneralSetting), 2, 0);
-    general->addWidget(chkCheckSum, 2, 1);
-    edtFirmwareVer = Edit("edtFirmwareVer", grpGeneralSetting, 32767, true);
-    general->addWidget(Caption("Firmware Ver :", grpGeneralSetting), 3, 0);
-    general->addWidget(edtFirmwareVer, 3, 1);
+    int row = 0;
+    GeneralRows rows;
+    rows.checksumCaption = "CheckSum :";
+    rows.onAddressEnter = [this] { btSystemUpdateClick(); };
+    AddGeneralControls(general, row, rows);
     QStringList ranges;
     for (const RangeItem& item : RangeItems(model_.ranges))
         ranges << item.text;
+    const auto addRow = [&](const QString& caption, QComboBox* combo) {
+        general->addWidget(CaptionLabel(caption, grpGeneralSetting, combo), row, 0);
+        general->addWidget(combo, row++, 1);
+    };
     cmbTypeChangeAllCh = Combo("cmbTypeChangeAllCh", ranges, grpGeneralSetting);
-    general->addWidget(Caption("Input Range :", grpGeneralSetting, cmbTypeChangeAllCh), 4, 0);
-    general->addWidget(cmbTypeChangeAllCh, 4, 1);
+    addRow("Input Range :", cmbTypeChangeAllCh);
     cmbDataFormat = Combo("cmbDataFormat", {"Engineering Units", "% FSR", "Two Completed of Hex"},
                           grpGeneralSetting);
-    general->addWidget(Caption("&Data Format :", grpGeneralSetting, cmbDataFormat), 5, 0);
-    general->addWidget(cmbDataFormat, 5, 1);
+    addRow("&Data Format :", cmbDataFormat);
     cmbIntegrationTime =
         Combo("cmbIntegrationTime", {"50 ms(60 Hz)", "60 ms(50 Hz)"}, grpGeneralSetting);
-    general->addWidget(Caption("Integration Time : ", grpGeneralSetting, cmbIntegrationTime), 6, 0);
-    general->addWidget(cmbIntegrationTime, 6, 1);
-    btSystemUpdate = Button("&Update", "btSystemUpdate", grpGeneralSetting);
-    general->addWidget(btSystemUpdate, 7, 1, Qt::AlignRight);
-    bitbtnOff = Button("", "bitbtnOff", grpGeneralSetting);
-    bitbtnOff->setIcon(Glyph(QColor(0, 90, 0)));
+    addRow("Integration Time : ", cmbIntegrationTime);
+    btSystemUpdate = NamedButton("&Update", "btSystemUpdate", grpGeneralSetting);
+    general->addWidget(btSystemUpdate, row++, 1, Qt::AlignRight);
+    // Hidden holders of the "off" and "on" pictures, as the form has them.
+    bitbtnOff = NamedButton("", "bitbtnOff", grpGeneralSetting);
+    SetLamp(bitbtnOff, false);
     bitbtnOff->hide();
-    bitbtnOn = Button("", "bitbtnOn", grpGeneralSetting);
-    bitbtnOn->setIcon(Glyph(QColor(0, 230, 0)));
+    bitbtnOn = NamedButton("", "bitbtnOn", grpGeneralSetting);
+    SetLamp(bitbtnOn, true);
     bitbtnOn->hide();
-    ComboBox5 = Named(new QComboBox(grpGeneralSetting), "ComboBox5");
+    ComboBox5 = NamedCombo("ComboBox5", {}, grpGeneralSetting);
     ComboBox5->hide();
     mainLayout_->addWidget(grpGeneralSetting, 0, 0, 3, 1);
 
     // Calibration.
-    grpCalibration = Group(" AI Calibration ", "grpCalibration", grpModule);
+    grpCalibration = NamedGroup(" AI Calibration ", "grpCalibration", grpModule);
     auto* calibration = new QHBoxLayout(grpCalibration);
-    btZeroCal = Button("&Zero Cal.", "btZeroCal", grpCalibration);
-    btSpanCal = Button("S&pan Cal.", "btSpanCal", grpCalibration);
-    btCJCCal = Button("&CJC Cal.", "btCJCCal", grpCalibration);
+    btZeroCal = NamedButton("&Zero Cal.", "btZeroCal", grpCalibration);
+    btSpanCal = NamedButton("S&pan Cal.", "btSpanCal", grpCalibration);
+    btCJCCal = NamedButton("&CJC Cal.", "btCJCCal", grpCalibration);
     for (QPushButton* b : {btZeroCal, btSpanCal, btCJCCal})
         calibration->addWidget(b);
     mainLayout_->addWidget(grpCalibration, 3, 0);
 
     // Value.
-    grpDataArea = Group(" Data Area ", "grpDataArea", grpModule);
+    grpDataArea = NamedGroup(" Data Area ", "grpDataArea", grpModule);
     auto* value = new QHBoxLayout(grpDataArea);
-    edtAI_Val = Edit("edtAI_Val", grpDataArea, 32767, true);
-    value->addWidget(Caption("Reading AI value :", grpDataArea));
+    edtAI_Val = NamedEdit("edtAI_Val", grpDataArea, 32767, true);
+    value->addWidget(CaptionLabel("Reading AI value :", grpDataArea));
     value->addWidget(edtAI_Val);
     mainLayout_->addWidget(grpDataArea, 0, 1, 1, 2);
 
     // Alarm outputs.
-    grpAlarmStatus = Group(" Alarm Status ", "grpAlarmStatus", grpModule);
+    grpAlarmStatus = NamedGroup(" Alarm Status ", "grpAlarmStatus", grpModule);
     auto* status = new QGridLayout(grpAlarmStatus);
     static const char* const kDoNames[4] = {"btDO0", "btDO1", "btDO2", "btDO3"};
     static const char* const kDoCaptions[4] = {"High Alarm :", "Low Alarm:", "", ""};
     for (int n = 0; n < 4; ++n) {
-        QPushButton* b = Button(QString("DO%1").arg(n), kDoNames[n], grpAlarmStatus);
+        QPushButton* b = NamedButton(QString("DO%1").arg(n), kDoNames[n], grpAlarmStatus);
         b->setProperty("Tag", 0);
         b->setToolTip("Set by hand while the alarm is disabled");
         btDO[static_cast<std::size_t>(n)] = b;
         SetLamp(b, false);
         connect(b, &QPushButton::clicked, this, [this, n] { btDOClick(n); });
         if (n < model_.alarmOutputs) {
-            status->addWidget(Caption(kDoCaptions[n], grpAlarmStatus), n, 0);
+            status->addWidget(CaptionLabel(kDoCaptions[n], grpAlarmStatus), n, 0);
             status->addWidget(b, n, 1);
         } else {
             b->hide();
         }
     }
-    btClearAlarmLatch = Button("Clear Latch", "btClearAlarmLatch", grpAlarmStatus);
+    btClearAlarmLatch = NamedButton("Clear Latch", "btClearAlarmLatch", grpAlarmStatus);
     status->addWidget(btClearAlarmLatch, 0, 2);
     mainLayout_->addWidget(grpAlarmStatus, 1, 1, 1, 2);
 
     // Alarm limits.
     const auto limitGroup = [this](const QString& caption, const char* group, const char* edit,
                                    int tag, const char* button, QLineEdit*& e, QPushButton*& b) {
-        QGroupBox* g = Group(caption, group, grpModule);
-        auto* row = new QHBoxLayout(g);
-        e = Edit(edit, g, 7);
+        QGroupBox* g = NamedGroup(caption, group, grpModule);
+        auto* line = new QHBoxLayout(g);
+        e = NamedEdit(edit, g, 7);
         e->setProperty("Tag", tag);
-        FilterKeys(e, kSignedDecimal, [this, tag] { UpdateAlarmLimit(tag == 100); });
-        b = Button("&Update", button, g);
-        row->addWidget(e);
-        row->addWidget(b);
+        FilterKeys(e, kSignedDecimalKeys, [this, tag] { UpdateAlarmLimit(tag == 100); });
+        b = NamedButton("&Update", button, g);
+        line->addWidget(e);
+        line->addWidget(b);
         return g;
     };
     grpHighAlarmLimit = limitGroup(" Hihg Alarm Limit ", "grpHighAlarmLimit", "edtHighLimt", 100,
@@ -286,25 +220,25 @@ void TfrmMR210D::BuildForm() {
     mainLayout_->addWidget(grpLowAlarmLimit, 2, 2);
 
     // Alarm mode.
-    grpAlarmType = Group(" Alarm Type Setting ", "grpAlarmType", grpModule);
+    grpAlarmType = NamedGroup(" Alarm Type Setting ", "grpAlarmType", grpModule);
     auto* type = new QHBoxLayout(grpAlarmType);
     cmbAlarmType = Combo("cmbAlarmType", {"disable", "MOMENTARY", "LATCH"}, grpAlarmType);
-    btAlarmTypeSettingUpdate = Button("&Update", "btAlarmTypeSettingUpdate", grpAlarmType);
+    btAlarmTypeSettingUpdate = NamedButton("&Update", "btAlarmTypeSettingUpdate", grpAlarmType);
     type->addWidget(cmbAlarmType);
     type->addWidget(btAlarmTypeSettingUpdate);
     mainLayout_->addWidget(grpAlarmType, 3, 1);
 
     // Event counter.
-    grpEventCounter = Group(" Event Counter ", "grpEventCounter", grpModule);
+    grpEventCounter = NamedGroup(" Event Counter ", "grpEventCounter", grpModule);
     auto* counter = new QGridLayout(grpEventCounter);
-    edtEventCounter = Edit("edtEventCounter", grpEventCounter, 7, true);
-    counter->addWidget(Caption("Counter Value :", grpEventCounter), 0, 0);
+    edtEventCounter = NamedEdit("edtEventCounter", grpEventCounter, 7, true);
+    counter->addWidget(CaptionLabel("Counter Value :", grpEventCounter), 0, 0);
     counter->addWidget(edtEventCounter, 0, 1);
-    btDI = Button("DI", "btDI", grpEventCounter);
+    btDI = NamedButton("DI", "btDI", grpEventCounter);
     SetLamp(btDI, false);
-    counter->addWidget(Caption("DI Status :", grpEventCounter), 1, 0);
+    counter->addWidget(CaptionLabel("DI Status :", grpEventCounter), 1, 0);
     counter->addWidget(btDI, 1, 1);
-    btClearEventCounter = Button("Clear Event Cnt", "btClearEventCounter", grpEventCounter);
+    btClearEventCounter = NamedButton("Clear Event Cnt", "btClearEventCounter", grpEventCounter);
     counter->addWidget(btClearEventCounter, 2, 1);
     mainLayout_->addWidget(grpEventCounter, 3, 2);
 
@@ -331,11 +265,6 @@ QString TfrmMR210D::MainCaption() const {
 void TfrmMR210D::Drop(QWidget* group) {
     group->hide();
     group->setEnabled(false);
-}
-
-void TfrmMR210D::SetLamp(QPushButton* lamp, bool on) {
-    lamp->setIcon((on ? bitbtnOn : bitbtnOff)->icon());
-    lamp->setProperty("on", on);
 }
 
 bool TfrmMR210D::Shown(const QWidget* control) const {
@@ -394,9 +323,9 @@ void TfrmMR210D::GiveCalibrationObject(TfrmCalib& dialog) {
 
 void TfrmMR210D::InitModule(const PanelContext& context) {
     Bind(context);
+    EnableInitControls();
     for (QWidget* w :
-         {static_cast<QWidget*>(cmbBaudRate), static_cast<QWidget*>(chkCheckSum),
-          static_cast<QWidget*>(cmbDataFormat), static_cast<QWidget*>(cmbIntegrationTime),
+         {static_cast<QWidget*>(cmbDataFormat), static_cast<QWidget*>(cmbIntegrationTime),
           static_cast<QWidget*>(btZeroCal), static_cast<QWidget*>(btSpanCal)})
         w->setEnabled(InitMode());
     module_ = MakeCommandObject(Port(), WireAddress());
@@ -412,22 +341,18 @@ void TfrmMR210D::InitModule(const PanelContext& context) {
 }
 
 void TfrmMR210D::RefreshGeneralSetting() {
-    std::string address, firmware, checksum, bits, integration;
-    const bool ok = module_->ReadConfigAddress(address) && module_->ReadFirmwareVersion(firmware) &&
-                    module_->GetFormatBit6(checksum) && module_->GetFormatBits10(bits) &&
-                    module_->GetFormatBit7(integration);
-    const int baud = HexValue(module_->BaudCode()) - 3;
-    const int code = HexValue(module_->TypeCode());
-    if (!ok || baud < 0 || baud >= cmbBaudRate->count() || code < 0 || HexValue(address) < 0) {
+    General general;
+    std::string type, bits, integration;
+    const bool ok = ReadGeneral(*module_, general) && module_->GetTypeCode(type) &&
+                    module_->GetFormatBits10(bits) && module_->GetFormatBit7(integration);
+    // A baud code outside the list shows nothing rather than a wrong choice.
+    const int baud = static_cast<int>(HexOrZero(general.baudCode)) - 3;
+    if (!ok || baud < 0 || baud >= cmbBaudRate->count()) {
         Status("Fail to fresh general setting data!");
         return;
     }
-    edtAddress_Hex->setText((InitMode() ? "*" : "") + QString::fromStdString(address));
-    edtAddress_Dec->setText(QString::number(HexValue(address)));
-    cmbBaudRate->setCurrentIndex(baud);
-    chkCheckSum->setChecked(checksum == "1");
-    edtFirmwareVer->setText(QString::fromStdString(firmware));
-    cmbTypeChangeAllCh->setCurrentIndex(RangeCodeToIndex(code));
+    ShowGeneral(general, QString::fromStdString(general.firmware));
+    cmbTypeChangeAllCh->setCurrentIndex(RangeCodeToIndex(static_cast<int>(HexOrZero(type))));
     ShowDataFormat(bits);
     cmbIntegrationTime->setCurrentIndex(integration == "0" ? 0 : 1);
 }
@@ -456,7 +381,7 @@ void TfrmMR210D::RefreshAlarmStatus(int parts) {
         EnableAlarmControls();
     }
     if (parts & kOutputs) {
-        const int outputs = HexValue(dout);
+        const unsigned outputs = HexOrZero(dout);
         for (int n = 0; n < model_.alarmOutputs; ++n) {
             const bool on = (outputs >> n) & 1;
             QPushButton* b = btDO[static_cast<std::size_t>(n)];
@@ -464,7 +389,7 @@ void TfrmMR210D::RefreshAlarmStatus(int parts) {
             b->setProperty("Tag", on ? 1 : 0);
         }
     }
-    if (parts & kInput) SetLamp(btDI, HexValue(din) & 1);
+    if (parts & kInput) SetLamp(btDI, HexOrZero(din) & 1);
 }
 
 void TfrmMR210D::RefreshAlarmLimits() {
@@ -481,14 +406,9 @@ void TfrmMR210D::RefreshAlarmLimits() {
 
 bool TfrmMR210D::PollValue(bool plainText) {
     std::string value;
-    if (!module_->ReadAll(value)) {
-        Status("Read AI error!!    ");
-        Heartbeat(false);
+    if (!PollStatus(module_->ReadAll(value), "Read AI succeeded!!  ", "Read AI error!!    "))
         return false;
-    }
     edtAI_Val->setText(plainText ? QString::fromStdString(value) : ValueText(value));
-    Status("Read AI succeeded!!  ", Qt::red);
-    Heartbeat(true);
     return true;
 }
 
@@ -513,73 +433,39 @@ void TfrmMR210D::PollAfterValue() {
 
 void TfrmMR210D::btSystemUpdateClick() {
     if (!module_) return;
-    bool failed = false;
+    bool written = false;
     {
         Operation op(*this);
-        const std::string oldAddress = module_->Address();
         int address = 0;
-        if (!ReadNewAddress(edtAddress_Dec->text(), address)) {
-            failed = true;
-        } else if (InitMode()) {
-            const int code = RangeIndexToCode(cmbTypeChangeAllCh->currentIndex());
-            const int baud = cmbBaudRate->currentIndex();
-            if (!module_->ReadConfig()) {
-                Error("Query module configuration failed!");
-                failed = true;
-            } else if (code < 0 || baud < 0 || cmbDataFormat->currentIndex() < 0 ||
-                       cmbIntegrationTime->currentIndex() < 0) {
-                Error("Update failed!");
-                failed = true;
-            } else {
-                module_->SetAddress(Hex2(address).toStdString());
-                module_->SetBaudCode(Hex2(baud + 3).toStdString());
+        if (ReadNewAddress(edtAddress_Dec->text(), address)) {
+            const auto rangeCode = [this] {
+                return RangeIndexToCode(cmbTypeChangeAllCh->currentIndex());
+            };
+            ConfigSteps steps;
+            // Outside INIT the address and the range change; in INIT every field
+            // is the user's and each must have been chosen.
+            steps.ready = [this, rangeCode](bool initMode) {
+                return rangeCode() >= 0 && (!initMode || (!SelectedBaudCode().empty() &&
+                                                          cmbDataFormat->currentIndex() >= 0 &&
+                                                          cmbIntegrationTime->currentIndex() >= 0));
+            };
+            steps.prepare = [this, rangeCode](bool initMode) {
+                module_->SetTypeCode(Hex2(rangeCode()).toStdString());
+                if (!initMode) return;
+                module_->SetBaudCode(SelectedBaudCode());
                 module_->SetFormatBit6(chkCheckSum->isChecked() ? '1' : '0');
-                module_->SetTypeCode(Hex2(code).toStdString());
                 WriteDataFormat();
                 module_->SetFormatBit7(cmbIntegrationTime->currentIndex() == 0 ? '0' : '1');
-                if (!module_->WriteConfig()) {
-                    Error("Update failed!");
-                    failed = true;
-                }
-            }
-            // The module keeps answering at 00 while it is in INIT.
-            module_->SetAddress("00");
-        } else {
-            std::string name;
-            bool written = false;
-            const int code = RangeIndexToCode(cmbTypeChangeAllCh->currentIndex());
-            if (!module_->ReadConfig() || !module_->ReadModuleName(name)) {
-                Error("Query module configuration failed!");
-                failed = true;
-            } else if (code < 0) {
-                Error("Update failed!");
-                failed = true;
-            } else {
-                Pause(100);
-                const QString target = Hex2(address);
-                module_->SetAddress(target.toStdString());
-                module_->SetTypeCode(Hex2(code).toStdString());
-                QString owner;
-                if (target.toStdString() != oldAddress && AddressInUse(address, owner)) {
-                    Error(QString("The address %1 (Dec) is used by Module [%2] !")
-                              .arg(address)
-                              .arg(owner));
-                    failed = true;
-                } else if (module_->WriteConfig()) {
-                    written = true;
-                    RenameModuleNode(address, QString::fromStdString(name));
-                } else {
-                    Error("Update failed!");
-                    failed = true;
-                }
-            }
-            if (!written) module_->SetAddress(oldAddress);
+            };
+            steps.pauseAfterReadsMs = 100;
+            written = WriteGeneralSettings(address, {module_.get()}, steps) == ConfigWrite::Written;
         }
+        // A refused address still waits and reads back.
         SetTypeChangeDelay();
         DelayForChangeType();
         RefreshGeneralSetting();
     }
-    if (!failed) Information("Update general setting succeeded!");
+    if (written) Information("Update general setting succeeded!");
 }
 
 void TfrmMR210D::btAlarmTypeSettingUpdateClick() {

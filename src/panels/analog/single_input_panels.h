@@ -7,7 +7,7 @@
 // calibration dialogs, and saves and loads a settings file.
 #pragma once
 
-#include "panels/common/panel_base.h"
+#include "panels/common/general_settings.h"
 
 #include "devices/range_tables.h"
 
@@ -15,7 +15,6 @@
 #include <memory>
 #include <string>
 
-class QCheckBox;
 class QComboBox;
 class QGridLayout;
 class QGroupBox;
@@ -28,7 +27,6 @@ namespace tavo {
 class SettingsReader;
 class TavoMR210;
 class TfrmCalib;
-class UpDown;
 
 // The number format of an alarm limit: decimals, and how many integer digits the
 // module's six-character field has.
@@ -49,7 +47,7 @@ LimitFormat R220LimitFormat(int index);
 // is no decimal number (the hexadecimal data format) is shown as it came.
 QString ValueText(const std::string& reply);
 
-class TfrmMR210D : public PanelBase {
+class TfrmMR210D : public GeneralSettingsPanel {
     Q_OBJECT
 public:
     explicit TfrmMR210D(QWidget* parent = nullptr);
@@ -80,15 +78,9 @@ public:
     void btSpanCalClick() { Calibrate(false); }
     void btCJCCalClick();
 
-    // The form's controls.
-    QGroupBox* grpModule;
+    // The form's controls (the address, baud rate, checksum and firmware ones
+    // come with GeneralSettingsPanel).
     QGroupBox* grpGeneralSetting;
-    QLineEdit* edtAddress_Dec;
-    UpDown* UpDownTAVO_ID;
-    QLineEdit* edtAddress_Hex;
-    QComboBox* cmbBaudRate;
-    QCheckBox* chkCheckSum;
-    QLineEdit* edtFirmwareVer;
     QComboBox* cmbTypeChangeAllCh;
     QComboBox* cmbDataFormat;
     QComboBox* cmbIntegrationTime;
@@ -168,7 +160,6 @@ private:
     void Calibrate(bool zero);
     // Enables the latch and limit controls as the alarm mode allows.
     void EnableAlarmControls();
-    void SetLamp(QPushButton* lamp, bool on);
     bool Shown(const QWidget* control) const;
     void ReadSettings(SettingsReader& reader);
 

@@ -31,6 +31,36 @@ bool ParsePlainDecimal(const QString& text, double& value) {
     return true;
 }
 
+std::optional<std::uint64_t> ParseTenths(const QString& text, std::uint64_t cap) {
+    const QString t = text.trimmed();
+    const qsizetype dot = t.indexOf('.');
+    const QString whole = dot < 0 ? t : t.left(dot);
+    const QString fraction = dot < 0 ? QString() : t.mid(dot + 1);
+    if (whole.isEmpty() && fraction.isEmpty()) return std::nullopt;
+    for (const QChar c : whole + fraction)
+        if (c < '0' || c > '9') return std::nullopt;
+    const auto units = whole.isEmpty() ? std::optional<std::uint64_t>(0) : ParseDigits(whole, cap);
+    if (!units) return std::nullopt;
+    if (*units > cap / 10) return cap + 1;
+    const std::uint64_t tenths =
+        *units * 10 + (fraction.isEmpty() ? 0 : fraction[0].unicode() - '0');
+    return tenths > cap ? cap + 1 : tenths;
+}
+
+std::optional<std::uint64_t> ParseDigits(const QString& text, std::uint64_t cap) {
+    if (text.isEmpty()) return std::nullopt;
+    std::uint64_t value = 0;
+    bool over = false;
+    for (const QChar c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        if (!over) {
+            value = value * 10 + static_cast<std::uint64_t>(c.unicode() - '0');
+            over = value > cap;
+        }
+    }
+    return over ? cap + 1 : value;
+}
+
 UpDown::UpDown(QLineEdit* associate, int min, int max, QWidget* parent)
     : QScrollBar(Qt::Vertical, parent), associate_(associate) {
     setRange(min, max);

@@ -8,7 +8,9 @@
 #include <QString>
 #include <QValidator>
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 class QLineEdit;
 
@@ -27,8 +29,9 @@ private:
     QString allowed_;
 };
 
-inline constexpr const char* kDigits = "0123456789";
-inline constexpr const char* kSignedDecimal = "0123456789.+-";
+inline constexpr const char* kDigitKeys = "0123456789";
+inline constexpr const char* kUnsignedDecimalKeys = "0123456789.";
+inline constexpr const char* kSignedDecimalKeys = "0123456789.+-";
 
 // Installs the filter and, when `onEnter` is given, runs it on Enter.
 void FilterKeys(QLineEdit* edit, const QString& allowed, std::function<void()> onEnter = {});
@@ -36,6 +39,15 @@ void FilterKeys(QLineEdit* edit, const QString& allowed, std::function<void()> o
 // A plain decimal number as the numeric fields take it: optional sign, digits
 // with at most one point, nothing else ("1e3", "inf" and "0x10" are not numbers).
 bool ParsePlainDecimal(const QString& text, double& value);
+
+// A decimal text with at most one '.', in tenths, truncated toward zero ("6553.59"
+// gives 65535). Values beyond `cap` tenths come back as `cap` + 1, so callers can
+// refuse or clamp them without overflow. Empty or anything else: nullopt.
+std::optional<std::uint64_t> ParseTenths(const QString& text, std::uint64_t cap);
+
+// Unsigned decimal digits only (no sign, no blanks): the value, or `cap` + 1 when
+// it is larger than `cap`. Empty or anything else: nullopt.
+std::optional<std::uint64_t> ParseDigits(const QString& text, std::uint64_t cap);
 
 // Up and down arrows beside a decimal edit field: a click steps the number in the
 // field by one within [min, max]; typing in the field moves the arrows' position.

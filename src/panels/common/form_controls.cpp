@@ -1,14 +1,14 @@
 #include "form_controls.h"
 
 #include <QAbstractButton>
-#include <QHBoxLayout>
-#include <QKeyEvent>
+#include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
-#include <QToolButton>
-#include <QVBoxLayout>
+#include <QPushButton>
+#include <QTabWidget>
 
 namespace tavo {
 namespace {
@@ -33,6 +33,43 @@ QPixmap LampPixmap(bool on) {
 
 } // namespace
 
+QGroupBox* NamedGroup(const QString& caption, const QString& name, QWidget* parent) {
+    return Named(new QGroupBox(caption, parent), name);
+}
+
+QPushButton* NamedButton(const QString& caption, const QString& name, QWidget* parent) {
+    return Named(new QPushButton(caption, parent), name);
+}
+
+QLabel* NamedLabel(const QString& text, const QString& name, QWidget* parent) {
+    return Named(new QLabel(text, parent), name);
+}
+
+QLineEdit* NamedEdit(const QString& name, QWidget* parent, int maxLength, bool readOnly) {
+    auto* edit = Named(new QLineEdit(parent), name);
+    edit->setMaxLength(maxLength);
+    edit->setReadOnly(readOnly);
+    return edit;
+}
+
+QComboBox* NamedCombo(const QString& name, const QStringList& items, QWidget* parent) {
+    auto* combo = Named(new QComboBox(parent), name);
+    combo->addItems(items);
+    return combo;
+}
+
+QWidget* AddPage(QTabWidget* tabs, const QString& name, const QString& caption) {
+    auto* page = Named(new QWidget, name);
+    tabs->addTab(page, caption);
+    return page;
+}
+
+QLabel* CaptionLabel(const QString& text, QWidget* parent, QWidget* buddy) {
+    auto* label = new QLabel(text, parent);
+    if (buddy) label->setBuddy(buddy);
+    return label;
+}
+
 const QStringList& BaudRateItems() {
     static const QStringList items = {"1200 bps",  "2400 bps",  "4800 bps",  "9600 bps",
                                       "19.2 kbps", "38.4 kbps", "57.6 kbps", "115.2 kbps"};
@@ -41,47 +78,16 @@ const QStringList& BaudRateItems() {
 
 void SetLamp(QAbstractButton* button, bool on) {
     button->setIcon(QIcon(LampPixmap(on)));
-    button->setProperty("lamp", on);
+    button->setProperty("on", on);
 }
 
 void SetLamp(QLabel* picture, bool on) {
     picture->setPixmap(LampPixmap(on));
-    picture->setProperty("lamp", on);
+    picture->setProperty("on", on);
 }
 
 bool LampOn(const QObject* control) {
-    return control && control->property("lamp").toBool();
-}
-
-
-std::optional<std::uint64_t> ParseTenths(const QString& text, std::uint64_t cap) {
-    const QString t = text.trimmed();
-    const qsizetype dot = t.indexOf('.');
-    const QString whole = dot < 0 ? t : t.left(dot);
-    const QString fraction = dot < 0 ? QString() : t.mid(dot + 1);
-    if (whole.isEmpty() && fraction.isEmpty()) return std::nullopt;
-    for (const QChar c : whole + fraction)
-        if (c < '0' || c > '9') return std::nullopt;
-    const auto units = whole.isEmpty() ? std::optional<std::uint64_t>(0) : ParseDigits(whole, cap);
-    if (!units) return std::nullopt;
-    if (*units > cap / 10) return cap + 1;
-    const std::uint64_t tenths =
-        *units * 10 + (fraction.isEmpty() ? 0 : fraction[0].unicode() - '0');
-    return tenths > cap ? cap + 1 : tenths;
-}
-
-std::optional<std::uint64_t> ParseDigits(const QString& text, std::uint64_t cap) {
-    if (text.isEmpty()) return std::nullopt;
-    std::uint64_t value = 0;
-    bool over = false;
-    for (const QChar c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        if (!over) {
-            value = value * 10 + static_cast<std::uint64_t>(c.unicode() - '0');
-            over = value > cap;
-        }
-    }
-    return over ? cap + 1 : value;
+    return control && control->property("on").toBool();
 }
 
 } // namespace tavo

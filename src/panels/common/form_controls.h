@@ -1,40 +1,47 @@
-// Small controls the module panels share: the on/off lamps of indicators and
-// bitmap buttons, the baud rate list, and the parsing of counts and tenths users
-// type in. Key filters and the address up-down are in edit_controls.h.
+// Small controls the module panels and dialogs share: named widgets as the forms
+// build them, the on/off lamps of indicators and bitmap buttons, and the baud
+// rate list. Key filters, number parsing and the up-down are in edit_controls.h.
 #pragma once
 
-#include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QWidget>
-
-#include <cstdint>
-#include <functional>
-#include <optional>
 
 class QAbstractButton;
+class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QToolButton;
+class QObject;
+class QPushButton;
+class QTabWidget;
+class QWidget;
 
 namespace tavo {
+
+// Widgets with their control name (objectName) set.
+template <class W> W* Named(W* widget, const QString& name) {
+    widget->setObjectName(name);
+    return widget;
+}
+QGroupBox* NamedGroup(const QString& caption, const QString& name, QWidget* parent);
+QPushButton* NamedButton(const QString& caption, const QString& name, QWidget* parent);
+QLabel* NamedLabel(const QString& text, const QString& name, QWidget* parent);
+QLineEdit* NamedEdit(const QString& name, QWidget* parent, int maxLength = 32767,
+                     bool readOnly = false);
+// The list shows its first item, as a combo box does after its items are added.
+QComboBox* NamedCombo(const QString& name, const QStringList& items, QWidget* parent);
+// A new page of `tabs`, named and captioned.
+QWidget* AddPage(QTabWidget* tabs, const QString& name, const QString& caption);
+// A caption; with a buddy its "&" key moves the focus there.
+QLabel* CaptionLabel(const QString& text, QWidget* parent, QWidget* buddy = nullptr);
 
 // "1200 bps" ... "115.2 kbps": item index + 3 is the module's baud code.
 const QStringList& BaudRateItems();
 
-// The "on" and "off" pictures. The state is kept in the property "lamp" so that
-// it can be read back (tests, accessibility) without comparing pixmaps.
+// The "on" and "off" pictures. The state is kept in the property "on" so that it
+// can be read back (tests, accessibility) without comparing pixmaps.
 void SetLamp(QAbstractButton* button, bool on);
 void SetLamp(QLabel* picture, bool on);
 bool LampOn(const QObject* control);
-
-// A decimal text with at most one '.', in tenths, truncated toward zero ("6553.59"
-// gives 65535). Values beyond `cap` tenths come back as `cap` + 1, so callers can
-// refuse or clamp them without overflow. Empty or anything else: nullopt.
-std::optional<std::uint64_t> ParseTenths(const QString& text, std::uint64_t cap);
-
-// Unsigned decimal digits only (no sign, no blanks): the value, or `cap` + 1 when
-// it is larger than `cap`. Empty or anything else: nullopt.
-std::optional<std::uint64_t> ParseDigits(const QString& text, std::uint64_t cap);
 
 } // namespace tavo

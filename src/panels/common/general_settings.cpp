@@ -1,6 +1,6 @@
-#include "edit_controls.h"
 #include "general_settings.h"
 
+#include "edit_controls.h"
 #include "form_controls.h"
 
 #include "devices/r_base.h"
@@ -28,47 +28,44 @@ GeneralSettingsPanel::GeneralSettingsPanel(QWidget* parent) : PanelBase(parent) 
 
 QVBoxLayout* GeneralSettingsPanel::AddMainGroup(const QString& model) {
     auto* top = new QVBoxLayout(this);
-    grpModule = new QGroupBox(" Tavo-" + model + " ", this);
-    grpModule->setObjectName("grpModule");
+    grpModule = NamedGroup(" Tavo-" + model + " ", "grpModule", this);
     top->addWidget(grpModule);
     return new QVBoxLayout(grpModule);
 }
 
-void GeneralSettingsPanel::AddGeneralControls(QGridLayout* grid, int& row) {
+void GeneralSettingsPanel::AddGeneralControls(QGridLayout* grid, int& row,
+                                              const GeneralRows& rows) {
     auto* parent = grid->parentWidget();
-    edtAddress_Dec = new QLineEdit("0", parent);
-    edtAddress_Dec->setObjectName("edtAddress_Dec");
-    edtAddress_Dec->setMaxLength(3);
-    FilterKeys(edtAddress_Dec, "0123456789");
-    UpDownTAVO_ID = new UpDown(edtAddress_Dec, 0, 255, parent);
-    UpDownTAVO_ID->setObjectName("UpDownTAVO_ID");
-    edtAddress_Hex = new QLineEdit(parent);
-    edtAddress_Hex->setObjectName("edtAddress_Hex");
-    edtAddress_Hex->setReadOnly(true);
+    const auto caption = [parent](const QString& text, QWidget* buddy = nullptr) {
+        return CaptionLabel(text, parent, buddy);
+    };
+    edtAddress_Dec = NamedEdit("edtAddress_Dec", parent, 3);
+    edtAddress_Dec->setText("0");
+    FilterKeys(edtAddress_Dec, kDigitKeys, rows.onAddressEnter);
+    UpDownTAVO_ID = Named(new UpDown(edtAddress_Dec, 0, 255, parent), "UpDownTAVO_ID");
+    edtAddress_Hex = NamedEdit("edtAddress_Hex", parent, 32767, true);
     auto* address = new QHBoxLayout;
-    address->addWidget(new QLabel("DEC", parent));
+    address->addWidget(caption("DEC", edtAddress_Dec));
     address->addWidget(edtAddress_Dec);
     address->addWidget(UpDownTAVO_ID);
-    address->addWidget(new QLabel("HEX", parent));
+    address->addSpacing(8);
+    address->addWidget(caption("HEX"));
     address->addWidget(edtAddress_Hex);
-    grid->addWidget(new QLabel("Address :", parent), row, 0);
+    grid->addWidget(caption("Address :"), row, 0);
     grid->addLayout(address, row++, 1);
 
-    cmbBaudRate = new QComboBox(parent);
-    cmbBaudRate->setObjectName("cmbBaudRate");
-    cmbBaudRate->addItems(BaudRateItems());
-    grid->addWidget(new QLabel("Baud Rate :", parent), row, 0);
+    cmbBaudRate = NamedCombo("cmbBaudRate", BaudRateItems(), parent);
+    cmbBaudRate->setCurrentIndex(-1);
+    grid->addWidget(caption("Baud Rate :", cmbBaudRate), row, 0);
     grid->addWidget(cmbBaudRate, row++, 1);
 
-    chkCheckSum = new QCheckBox("Enable", parent);
-    chkCheckSum->setObjectName("chkCheckSum");
-    grid->addWidget(new QLabel("Check Sum :", parent), row, 0);
+    chkCheckSum = Named(new QCheckBox("Enable", parent), "chkCheckSum");
+    chkCheckSum->setEnabled(false);
+    grid->addWidget(caption(rows.checksumCaption), row, 0);
     grid->addWidget(chkCheckSum, row++, 1);
 
-    edtFirmwareVer = new QLineEdit(parent);
-    edtFirmwareVer->setObjectName("edtFirmwareVer");
-    edtFirmwareVer->setReadOnly(true);
-    grid->addWidget(new QLabel("Firmware Ver :", parent), row, 0);
+    edtFirmwareVer = NamedEdit("edtFirmwareVer", parent, 32767, true);
+    grid->addWidget(caption("Firmware Ver :"), row, 0);
     grid->addWidget(edtFirmwareVer, row++, 1);
 }
 
@@ -107,29 +104,27 @@ std::string GeneralSettingsPanel::SelectedBaudCode() const {
 
 GeneralSettingsPanel::ConfigWrite
 GeneralSettingsPanel::WriteGeneralSettings(int newAddress, const std::vector<TavoRBase*>& objects,
-                                           const std::function<bool(bool)>& prepare,
-                                           int pauseAfterReadsMs) {
+                                           const ConfigSteps& steps) {
     TavoRBase& device = *objects.front();
     const std::string target = Hex2(newAddress).toStdString();
+    const auto ready = [&steps](bool initMode) { return !steps.ready || steps.ready(initMode); };
     if (InitMode()) {
         if (!device.ReadConfig()) {
             Error("Query module configuration failed!");
             return ConfigWrite::NotSent;
         }
+        if (!ready(true)) {
+            Error("Update failed!");
+            return ConfigWrite::NotSent;
+        }
         // The module answers at "00" until its INIT jumper is removed: the write
         // goes to 00 and the panel keeps talking to 00 afterwards.
         SetAddressOfAll(objects, target);
-        ConfigWrite result = ConfigWrite::NotSent;
-        if (!prepare(true)) {
-            Error("Update failed!");
-        } else if (device.WriteConfig()) {
-            result = ConfigWrite::Written;
-        } else {
-            Error("Update failed!");
-            result = ConfigWrite::Failed;
-        }
+        if (steps.prepare) steps.prepare(true);
+        const bool written = device.WriteConfig();
+        if (!written) Error("Update failed!");
         SetAddressOfAll(objects, "00");
-        return result;
+        return written ? ConfigWrite::Written : ConfigWrite::Failed;
     }
 
     std::string name;
@@ -137,7 +132,11 @@ GeneralSettingsPanel::WriteGeneralSettings(int newAddress, const std::vector<Tav
         Error("Query module configuration failed!");
         return ConfigWrite::NotSent;
     }
-    if (pauseAfterReadsMs > 0) Pause(pauseAfterReadsMs);
+    if (!ready(false)) {
+        Error("Update failed!");
+        return ConfigWrite::NotSent;
+    }
+    if (steps.pauseAfterReadsMs > 0) Pause(steps.pauseAfterReadsMs);
     const std::string old = device.Address();
     SetAddressOfAll(objects, target);
     ConfigWrite result = ConfigWrite::NotSent;
@@ -146,14 +145,15 @@ GeneralSettingsPanel::WriteGeneralSettings(int newAddress, const std::vector<Tav
         AddressInUse(newAddress, owner)) {
         Error("The address " + edtAddress_Dec->text().trimmed() + " (Dec) is used by Module [" +
               owner + "] !");
-    } else if (!prepare(false)) {
-        Error("Update failed!");
-    } else if (device.WriteConfig()) {
-        RenameModuleNode(newAddress, QString::fromStdString(name));
-        result = ConfigWrite::Written;
     } else {
-        Error("Update failed!");
-        result = ConfigWrite::Failed;
+        if (steps.prepare) steps.prepare(false);
+        if (device.WriteConfig()) {
+            RenameModuleNode(newAddress, QString::fromStdString(name));
+            result = ConfigWrite::Written;
+        } else {
+            Error("Update failed!");
+            result = ConfigWrite::Failed;
+        }
     }
     if (result != ConfigWrite::Written) SetAddressOfAll(objects, old);
     return result;

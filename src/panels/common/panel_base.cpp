@@ -4,6 +4,7 @@
 #include "workspace/status_bar.h"
 #include "workspace/ui_services.h"
 
+#include "devices/hex_codes.h"
 #include "devices/r_base.h"
 
 #include <QApplication>
@@ -11,11 +12,19 @@
 
 namespace tavo {
 
-QString Hex2(int value) { return QString("%1").arg(value & 0xFF, 2, 16, QChar('0')).toUpper(); }
+QString Hex2(int value) {
+    return QString("%1").arg(value & 0xFF, 2, 16, QChar('0')).toUpper();
+}
+
+unsigned HexOrZero(const std::string& digits) {
+    return HexValue(digits).value_or(0);
+}
 
 PanelBase::PanelBase(QWidget* parent) : ModulePanel(parent) {}
 
-PanelBase::~PanelBase() { StopPolling(); }
+PanelBase::~PanelBase() {
+    StopPolling();
+}
 
 void PanelBase::Bind(const PanelContext& context) {
     context_ = context;
@@ -52,8 +61,18 @@ void PanelBase::Heartbeat(bool ok) {
     if (context_.status) context_.status->SetIndicator(QString::number(heartbeat_ + (ok ? 0 : 2)));
 }
 
+bool PanelBase::PollStatus(bool ok, const QString& okText, const QString& failText) {
+    Heartbeat(ok);
+    if (ok)
+        Status(okText, Qt::red);
+    else
+        Status(failText);
+    return ok;
+}
+
 PanelBase::Operation::Operation(PanelBase& panel, QWidget* button)
-    : panel_(panel), button_(button), wasPolling_(panel.pollTimer_ && panel.pollTimer_->isActive()) {
+    : panel_(panel), button_(button),
+      wasPolling_(panel.pollTimer_ && panel.pollTimer_->isActive()) {
     panel_.StopPolling();
     if (button_) button_->setEnabled(false);
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -65,9 +84,15 @@ PanelBase::Operation::~Operation() {
     if (wasPolling_) panel_.StartPolling();
 }
 
-void PanelBase::Pause(int ms) { Ui().Sleep(ms); }
-void PanelBase::Error(const QString& text) { ShowError(this, text); }
-void PanelBase::Information(const QString& text) { ShowInformation(this, text); }
+void PanelBase::Pause(int ms) {
+    Ui().Sleep(ms);
+}
+void PanelBase::Error(const QString& text) {
+    ShowError(this, text);
+}
+void PanelBase::Information(const QString& text) {
+    ShowInformation(this, text);
+}
 
 bool PanelBase::ReadNewAddress(const QString& text, int& address) {
     bool ok = false;

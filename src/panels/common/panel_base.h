@@ -41,6 +41,9 @@ protected:
     // Inverts the heartbeat and shows it in status panel 1: "0"/"1" after a good
     // poll, "2"/"3" after a failed one.
     void Heartbeat(bool ok);
+    // The end of a poll: the heartbeat, and `okText` in red or `failText` in
+    // black. Returns `ok`.
+    bool PollStatus(bool ok, const QString& okText, const QString& failText);
 
     // A user action: stops the poll, shows the hourglass and (optionally)
     // disables the button for its duration, then puts everything back.
@@ -77,6 +80,10 @@ private:
     int heartbeat_ = 0;
 };
 
+// "%02X" of the low byte.
 QString Hex2(int value);
+// The value of a module's hexadecimal field, 0 when it is none (the command
+// objects have checked their replies' digits already).
+unsigned HexOrZero(const std::string& digits);
 
 } // namespace tavo

@@ -1,8 +1,6 @@
-#include "panels/common/edit_controls.h"
 #include "counter_panels.h"
 
-#include "panels/common/settings_file.h"
-
+#include "panels/common/edit_controls.h"
 #include "panels/common/form_controls.h"
 #include "panels/common/settings_file.h"
 
@@ -73,10 +71,6 @@ QString PlainNumber(const std::string& text) {
     return value ? QString::number(*value) : QString::fromStdString(text);
 }
 
-int HexDigit(const std::string& text) {
-    return HexValue(text).value_or(0);
-}
-
 QLabel* AddRow(QGridLayout* grid, int row, const QString& caption, QWidget* control,
                const QString& unit = {}) {
     auto* label = new QLabel(caption, grid->parentWidget());
@@ -84,19 +78,6 @@ QLabel* AddRow(QGridLayout* grid, int row, const QString& caption, QWidget* cont
     grid->addWidget(control, row, 1);
     if (!unit.isEmpty()) grid->addWidget(new QLabel(unit, grid->parentWidget()), row, 2);
     return label;
-}
-
-QLineEdit* NamedEdit(QWidget* parent, const QString& name, const QString& text = {}) {
-    auto* edit = new QLineEdit(text, parent);
-    edit->setObjectName(name);
-    return edit;
-}
-
-QComboBox* NamedCombo(QWidget* parent, const QString& name, const QStringList& items) {
-    auto* combo = new QComboBox(parent);
-    combo->setObjectName(name);
-    combo->addItems(items);
-    return combo;
 }
 
 } // namespace
@@ -131,15 +112,10 @@ bool TfrmMR710::Enabled(const QWidget* control) {
 void TfrmMR710::BuildForm(const QString& model) {
     auto* main = AddMainGroup(model);
 
-    PageControl = new QTabWidget(grpModule);
-    PageControl->setObjectName("PageControl");
+    PageControl = Named(new QTabWidget(grpModule), "PageControl");
     main->addWidget(PageControl);
-    tabModuleSetting = new QWidget;
-    tabModuleSetting->setObjectName("tabModuleSetting");
-    PageControl->addTab(tabModuleSetting, "Module Setting");
-    tabCounterSetting = new QWidget;
-    tabCounterSetting->setObjectName("tabCounterSetting");
-    PageControl->addTab(tabCounterSetting, "Counter Setting");
+    tabModuleSetting = AddPage(PageControl, "tabModuleSetting", "Module Setting");
+    tabCounterSetting = AddPage(PageControl, "tabCounterSetting", "Counter Setting");
     new QHBoxLayout(tabCounterSetting);
     auto* settings = new QHBoxLayout(tabModuleSetting);
 
@@ -147,14 +123,13 @@ void TfrmMR710::BuildForm(const QString& model) {
     auto* grid = new QGridLayout(general);
     int row = 0;
     AddGeneralControls(grid, row);
-    cmbTypeChangeAllCh = NamedCombo(general, "cmbTypeChangeAllCh", {"Counter", "Frequency"});
+    cmbTypeChangeAllCh = NamedCombo("cmbTypeChangeAllCh", {"Counter", "Frequency"}, general);
     AddRow(grid, row++, "Input Range :", cmbTypeChangeAllCh);
-    cmbCntEnableGate = NamedCombo(general, "cmbCntEnableGate", {"Low", "High", "Disabled"});
+    cmbCntEnableGate = NamedCombo("cmbCntEnableGate", {"Low", "High", "Disabled"}, general);
     lblCntEnableGate = AddRow(grid, row++, "Enable Gate :", cmbCntEnableGate);
-    cmbFrequencyGateTime = NamedCombo(general, "cmbFrequencyGateTime", {"0.1 Sec", "1.0 Sec"});
+    cmbFrequencyGateTime = NamedCombo("cmbFrequencyGateTime", {"0.1 Sec", "1.0 Sec"}, general);
     lblFrequencyGateTime = AddRow(grid, row++, "Frequency GateTime :", cmbFrequencyGateTime);
-    btSystemUpdate = new QPushButton("&Update", general);
-    btSystemUpdate->setObjectName("btSystemUpdate");
+    btSystemUpdate = NamedButton("&Update", "btSystemUpdate", general);
     grid->addWidget(btSystemUpdate, row++, 1);
     settings->addWidget(general);
     // The gate that matters follows the chosen mode, so a user switching to
@@ -171,33 +146,31 @@ void TfrmMR710::BuildForm(const QString& model) {
     chkFilterState->setObjectName("chkFilterState");
     AddRow(filterGrid, 0, "Filter State : ", chkFilterState);
     const auto filterUpdate = [this] { btFilterUpdateClick(); };
-    edtHighLevelWidth = NamedEdit(filter, "edtHighLevelWidth");
-    edtLowLevelWidth = NamedEdit(filter, "edtLowLevelWidth");
-    edtHighLevelVolt = NamedEdit(filter, "edtHighLevelVolt");
-    edtLowLevelVolt = NamedEdit(filter, "edtLowLevelVolt");
+    edtHighLevelWidth = NamedEdit("edtHighLevelWidth", filter);
+    edtLowLevelWidth = NamedEdit("edtLowLevelWidth", filter);
+    edtHighLevelVolt = NamedEdit("edtHighLevelVolt", filter);
+    edtLowLevelVolt = NamedEdit("edtLowLevelVolt", filter);
     for (QLineEdit* width : {edtHighLevelWidth, edtLowLevelWidth}) {
         width->setMaxLength(10);
-        FilterKeys(width, "0123456789", filterUpdate);
+        FilterKeys(width, kDigitKeys, filterUpdate);
     }
     for (QLineEdit* volt : {edtHighLevelVolt, edtLowLevelVolt}) {
         volt->setMaxLength(10);
-        FilterKeys(volt, "0123456789.", filterUpdate);
+        FilterKeys(volt, kUnsignedDecimalKeys, filterUpdate);
     }
     AddRow(filterGrid, 1, "High Level Width :", edtHighLevelWidth, " (u sec)");
     AddRow(filterGrid, 2, "Low Level Width :", edtLowLevelWidth, " (u sec)");
     AddRow(filterGrid, 3, "High Level Volt :", edtHighLevelVolt, "(V)");
     AddRow(filterGrid, 4, "Low Level Volt :", edtLowLevelVolt, "(V)");
-    btFilterUpdate = new QPushButton("&Update", filter);
-    btFilterUpdate->setObjectName("btFilterUpdate");
+    btFilterUpdate = NamedButton("&Update", "btFilterUpdate", filter);
     filterGrid->addWidget(btFilterUpdate, 5, 1);
     connect(btFilterUpdate, &QPushButton::clicked, this, filterUpdate);
     right->addWidget(filter);
 
     auto* signal = new QGroupBox(" Input Signal Setting ", tabModuleSetting);
     auto* signalRow = new QHBoxLayout(signal);
-    cmbInputSignal = NamedCombo(signal, "cmbInputSignal", {"TTL Input", "Photo Input"});
-    btInputSignalUpdate = new QPushButton("&Update", signal);
-    btInputSignalUpdate->setObjectName("btInputSignalUpdate");
+    cmbInputSignal = NamedCombo("cmbInputSignal", {"TTL Input", "Photo Input"}, signal);
+    btInputSignalUpdate = NamedButton("&Update", "btInputSignalUpdate", signal);
     signalRow->addWidget(cmbInputSignal);
     signalRow->addWidget(btInputSignalUpdate);
     connect(btInputSignalUpdate, &QPushButton::clicked, this,
@@ -210,19 +183,15 @@ void TfrmMR710::BuildForm(const QString& model) {
     for (int n = 0; n < 2; ++n) {
         const auto i = static_cast<std::size_t>(n);
         const QString cn = QString("CN%1").arg(n);
-        edtCntVal[i] = NamedEdit(dataBox, QString("edtCnt%1Val").arg(n));
-        edtCntVal[i]->setReadOnly(true);
-        btStart[i] = new QPushButton("Start ", dataBox);
-        btStart[i]->setObjectName("bt" + cn + "Start");
+        edtCntVal[i] = NamedEdit(QString("edtCnt%1Val").arg(n), dataBox, 32767, true);
+        btStart[i] = NamedButton("Start ", "bt" + cn + "Start", dataBox);
         btStart[i]->setToolTip(QString("Start/Stop Counter%1").arg(n));
-        btReset[i] = new QPushButton("Reset", dataBox);
-        btReset[i]->setObjectName("bt" + cn + "Reset");
+        btReset[i] = NamedButton("Reset", "bt" + cn + "Reset", dataBox);
         imgOverflow[i] = new QLabel(dataBox);
         imgOverflow[i]->setObjectName("img" + cn + "Overflow");
         imgOverflow[i]->setToolTip("Overflow");
         SetLamp(imgOverflow[i], false);
-        labAlarmMode[i] = new QLabel("Normal Mode", dataBox);
-        labAlarmMode[i]->setObjectName("lab" + cn + "AlarmMode");
+        labAlarmMode[i] = NamedLabel("Normal Mode", "lab" + cn + "AlarmMode", dataBox);
         dataGrid->addWidget(new QLabel(QString("Reading CN%1 :").arg(n), dataBox), n, 0);
         dataGrid->addWidget(edtCntVal[i], n, 1);
         dataGrid->addWidget(btStart[i], n, 2);
@@ -232,8 +201,7 @@ void TfrmMR710::BuildForm(const QString& model) {
         connect(btStart[i], &QPushButton::clicked, this, [this, n] { btCN0StartClick(n); });
         connect(btReset[i], &QPushButton::clicked, this, [this, n] { btCN0ResetClick(n); });
 
-        labDO[i] = new QLabel(n == 0 ? "DO0 :" : "DO1:", dataBox);
-        labDO[i]->setObjectName(QString("labDO%1").arg(n));
+        labDO[i] = NamedLabel(n == 0 ? "DO0 :" : "DO1:", QString("labDO%1").arg(n), dataBox);
         btDO[i] = new QPushButton(dataBox);
         btDO[i]->setObjectName(QString("btDO%1").arg(n));
         btDO[i]->setProperty("Tag", 0);
@@ -260,9 +228,9 @@ QGroupBox* TfrmMR710::ChannelGroup(int channel, QGridLayout*& grid) {
 }
 
 QLineEdit* TfrmMR710::CountEdit(const QString& name, int channel) {
-    auto* edit = NamedEdit(nullptr, name);
+    auto* edit = NamedEdit(name, nullptr);
     edit->setMaxLength(10);
-    FilterKeys(edit, "0123456789", [this, channel] { CounterSettingUpdate(channel); });
+    FilterKeys(edit, kDigitKeys, [this, channel] { CounterSettingUpdate(channel); });
     channelControls_[static_cast<std::size_t>(channel)].push_back(edit);
     return edit;
 }
@@ -278,9 +246,8 @@ void TfrmMR710::BuildPresetPage() {
         edtInitialCnt[i] = CountEdit("edt" + cn + "InitialCnt", n);
         chkPresetMode[i] = new QCheckBox(group);
         chkPresetMode[i]->setObjectName("chk" + cn + "PresetMode");
-        btCounterUpdate[i] = new QPushButton("&Update", group);
-        btCounterUpdate[i]->setObjectName(n == 0 ? "btCN0UpdateCounterSetting"
-                                                 : "btCN1StatusUpdate");
+        btCounterUpdate[i] = NamedButton(
+            "&Update", n == 0 ? "btCN0UpdateCounterSetting" : "btCN1StatusUpdate", group);
         AddRow(grid, 0, "Max. Count :", edtMaxCnt[i]);
         AddRow(grid, 1, "Preset Value :", edtPresetCnt[i]);
         AddRow(grid, 2, "Initial Value :", edtInitialCnt[i]);
@@ -397,7 +364,7 @@ bool TfrmMR710::RefreshCounterSettings(int channel) {
         Status(kGeneralFail);
         return false;
     }
-    chkPresetMode[i]->setChecked((HexDigit(status) >> channel) & 1);
+    chkPresetMode[i]->setChecked((HexOrZero(status) >> channel) & 1);
     return true;
 }
 
@@ -460,7 +427,7 @@ bool TfrmMR710::PollAlarmStatus() {
         btDO[static_cast<std::size_t>(n)]->setProperty("Tag", on);
         SetLamp(btDO[static_cast<std::size_t>(n)], on);
     }
-    ShowAlarmStatus(HexDigit(status));
+    ShowAlarmStatus(static_cast<int>(HexOrZero(status)));
     return true;
 }
 
@@ -485,18 +452,18 @@ void TfrmMR710::btSystemUpdateClick() {
     int address = 0;
     if (!ReadNewAddress(edtAddress_Dec->text(), address)) return;
     const bool counter = cmbTypeChangeAllCh->currentIndex() != 1;
-    const auto prepare = [this, counter](bool initMode) {
+    ConfigSteps steps;
+    steps.ready = [this](bool initMode) { return !initMode || !SelectedBaudCode().empty(); };
+    steps.prepare = [this, counter](bool initMode) {
         device_->SetTypeCode(Hex2(0x50 + (counter ? 0 : 1)).toStdString());
         if (!counter) device_->SetFormatBit2(cmbFrequencyGateTime->currentIndex() == 1 ? '1' : '0');
         if (initMode) {
-            const std::string baud = SelectedBaudCode();
-            if (baud.empty()) return false;
-            device_->SetBaudCode(baud);
+            device_->SetBaudCode(SelectedBaudCode());
             device_->SetFormatBit6(chkCheckSum->isChecked() ? '1' : '0');
         }
-        return true;
     };
-    const ConfigWrite result = WriteGeneralSettings(address, {device_.get()}, prepare, 100);
+    steps.pauseAfterReadsMs = 100;
+    const ConfigWrite result = WriteGeneralSettings(address, {device_.get()}, steps);
     bool ok = result == ConfigWrite::Written;
     if (result != ConfigWrite::NotSent) Pause(1000); // the module restarts its counting
     const int gate = cmbCntEnableGate->currentIndex();
@@ -793,9 +760,8 @@ TfrmMR710D::TfrmMR710D(QWidget* parent) : TfrmMR710(parent, "R710D") {
     edtMaxCnt[0] = CountEdit("edtCN0MaxCnt", 0);
     edtCN0HighAlarm = CountEdit("edtCN0HighAlarm", 0);
     edtCN0LowAlarm = CountEdit("edtCN0LowAlarm", 0);
-    cmbAlarmType = NamedCombo(group0, "cmbAlarmType", {"disable", "MOMENTARY", "LATCH"});
-    btCounterUpdate[0] = new QPushButton("&Update", group0);
-    btCounterUpdate[0]->setObjectName("btCN0StatusUpdate");
+    cmbAlarmType = NamedCombo("cmbAlarmType", {"disable", "MOMENTARY", "LATCH"}, group0);
+    btCounterUpdate[0] = NamedButton("&Update", "btCN0StatusUpdate", group0);
     AddRow(grid, 0, "Max. Count :", edtMaxCnt[0]);
     AddRow(grid, 1, "High Alarm Value :", edtCN0HighAlarm);
     AddRow(grid, 2, "Low Alarm Value :", edtCN0LowAlarm);
@@ -805,8 +771,7 @@ TfrmMR710D::TfrmMR710D(QWidget* parent) : TfrmMR710(parent, "R710D") {
 
     QGroupBox* group1 = ChannelGroup(1, grid);
     edtMaxCnt[1] = CountEdit("edtCN1MaxCnt", 1);
-    btCounterUpdate[1] = new QPushButton("&Update", group1);
-    btCounterUpdate[1]->setObjectName("btCN1StatusUpdate");
+    btCounterUpdate[1] = NamedButton("&Update", "btCN1StatusUpdate", group1);
     AddRow(grid, 0, "Max. Count :", edtMaxCnt[1]);
     grid->addWidget(btCounterUpdate[1], 1, 1);
     channelControls_[1].push_back(btCounterUpdate[1]);
@@ -818,13 +783,13 @@ TfrmMR710D::TfrmMR710D(QWidget* parent) : TfrmMR710(parent, "R710D") {
     tabCounterSetting->layout()->addWidget(led);
     auto* ledGrid = new QGridLayout(led);
     cmbLEDDisplaySetting =
-        NamedCombo(led, "cmbLEDDisplaySetting", {"CH0", "CH1", "External Input"});
-    edtLEDValue = NamedEdit(led, "edtLEDValue", "0.0");
+        NamedCombo("cmbLEDDisplaySetting", {"CH0", "CH1", "External Input"}, led);
+    edtLEDValue = NamedEdit("edtLEDValue", led);
+    edtLEDValue->setText("0.0");
     edtLEDValue->setMaxLength(10);
     edtLEDValue->setEnabled(false);
-    FilterKeys(edtLEDValue, "0123456789.", [this] { btUpateLEDSettingClick(); });
-    btUpateLEDSetting = new QPushButton("&Update", led);
-    btUpateLEDSetting->setObjectName("btUpateLEDSetting");
+    FilterKeys(edtLEDValue, kUnsignedDecimalKeys, [this] { btUpateLEDSettingClick(); });
+    btUpateLEDSetting = NamedButton("&Update", "btUpateLEDSetting", led);
     AddRow(ledGrid, 0, "Display Channel :", cmbLEDDisplaySetting);
     AddRow(ledGrid, 1, "LED Value :", edtLEDValue);
     ledGrid->addWidget(btUpateLEDSetting, 2, 1);
@@ -852,7 +817,7 @@ bool TfrmMR710D::RefreshCounterSettings(int channel) {
         ok = device_->ReadAlarmState(status, outputs) && device_->ReadAlarmLimit(true, high) &&
              device_->ReadAlarmLimit(false, low) && ShowHex(edtCN0HighAlarm, high) &&
              ShowHex(edtCN0LowAlarm, low);
-        const int type = HexDigit(status);
+        const int type = static_cast<int>(HexOrZero(status));
         if (ok) cmbAlarmType->setCurrentIndex(type > 2 ? 0 : type);
     }
     if (!ok) Status(kGeneralFail);

@@ -1,8 +1,6 @@
-#include "panels/common/edit_controls.h"
 #include "digital_io_panels.h"
 
-#include "panels/common/settings_file.h"
-
+#include "panels/common/edit_controls.h"
 #include "panels/common/form_controls.h"
 #include "panels/common/settings_file.h"
 
@@ -24,12 +22,11 @@
 namespace tavo {
 namespace {
 
+const QString kPolling = "Polling DIO data...";
+const QString kPollFailed = "Fail to fresh DIO data!";
+
 QString DoCaption(int n) {
     return QString("DO %1").arg(n);
-}
-
-unsigned HexOrZero(const std::string& digits) {
-    return HexValue(digits).value_or(0);
 }
 
 // Tenths of a second as the time-out field shows them ("6553.5").
@@ -60,25 +57,21 @@ void TfrmMR550::BuildForm(const QString& model) {
     auto* grid = new QGridLayout(general);
     int row = 0;
     AddGeneralControls(grid, row);
-    lblProtocol = new QLabel("Protocol :", general);
-    lblProtocol->setObjectName("lblProtocol");
+    lblProtocol = NamedLabel("Protocol :", "lblProtocol", general);
     cmbPotocolSelect = new QComboBox(general);
     cmbPotocolSelect->setObjectName("cmbPotocolSelect");
     cmbPotocolSelect->addItems({"CORVANETH", "MODBUS"});
     grid->addWidget(lblProtocol, row, 0);
     grid->addWidget(cmbPotocolSelect, row++, 1);
-    btSystemUpdate = new QPushButton("&Update", general);
-    btSystemUpdate->setObjectName("btSystemUpdate");
+    btSystemUpdate = NamedButton("&Update", "btSystemUpdate", general);
     grid->addWidget(btSystemUpdate, row++, 1);
     connect(btSystemUpdate, &QPushButton::clicked, this, [this] { btSystemUpdateClick(); });
     upper->addWidget(general);
 
-    grpSafe = new QGroupBox(" Comm. Fail Safe Value ", grpModule);
-    grpSafe->setObjectName("grpSafe");
+    grpSafe = NamedGroup(" Comm. Fail Safe Value ", "grpSafe", grpModule);
     auto* safe = new QGridLayout(grpSafe);
     for (int n = 0; n < kMaxOutputs; ++n) {
-        auto* b = new QPushButton(DoCaption(n), grpSafe);
-        b->setObjectName(QString("bitbtnSafeDO%1").arg(n));
+        auto* b = NamedButton(DoCaption(n), QString("bitbtnSafeDO%1").arg(n), grpSafe);
         SetLamp(b, false);
         connect(b, &QPushButton::clicked, this, [this, n] { bitbtnSafeDO0Click(n); });
         safe->addWidget(b, n / 4, n % 4);
@@ -89,9 +82,8 @@ void TfrmMR550::BuildForm(const QString& model) {
     edtTimeoutSetting->setObjectName("edtTimeoutSetting");
     edtTimeoutSetting->setToolTip("0.0~6553.5");
     edtTimeoutSetting->setMaxLength(6);
-    FilterKeys(edtTimeoutSetting, "0123456789.", [this] { btSafeSettingUpdateClick(); });
-    btSafeSettingUpdate = new QPushButton("&Update", grpSafe);
-    btSafeSettingUpdate->setObjectName("btSafeSettingUpdate");
+    FilterKeys(edtTimeoutSetting, kUnsignedDecimalKeys, [this] { btSafeSettingUpdateClick(); });
+    btSafeSettingUpdate = NamedButton("&Update", "btSafeSettingUpdate", grpSafe);
     connect(btSafeSettingUpdate, &QPushButton::clicked, this,
             [this] { btSafeSettingUpdateClick(); });
     auto* timeout = new QHBoxLayout;
@@ -102,12 +94,9 @@ void TfrmMR550::BuildForm(const QString& model) {
     safe->addLayout(timeout, 3, 0, 1, 4);
     upper->addWidget(grpSafe);
 
-    PageControl1 = new QTabWidget(grpModule);
-    PageControl1->setObjectName("PageControl1");
+    PageControl1 = Named(new QTabWidget(grpModule), "PageControl1");
     main->addWidget(PageControl1);
-    TSData = new QWidget;
-    TSData->setObjectName("TSData");
-    PageControl1->addTab(TSData, "Data");
+    TSData = AddPage(PageControl1, "TSData", "Data");
     auto* dataPage = new QVBoxLayout(TSData);
     auto* dataArea = new QGroupBox(" Data Area ", TSData);
     dataPage->addWidget(dataArea);
@@ -117,17 +106,14 @@ void TfrmMR550::BuildForm(const QString& model) {
     grpDI->setObjectName("grpDI");
     auto* di = new QGridLayout(grpDI);
     for (int n = 0; n < kMaxInputs; ++n) {
-        auto* b = new QPushButton(QString("DI %1").arg(n), grpDI);
-        b->setObjectName(QString("bitbtnDI%1").arg(n));
+        auto* b = NamedButton(QString("DI %1").arg(n), QString("bitbtnDI%1").arg(n), grpDI);
         b->setFocusPolicy(Qt::NoFocus);
         SetLamp(b, false);
         di->addWidget(b, 0, n);
         bitbtnDI[static_cast<std::size_t>(n)] = b;
     }
-    lblDIHex = new QLabel("Digital Input(Hex)", grpDI);
-    lblDIHex->setObjectName("lblDIHex");
-    edtDI_Hex = new QLineEdit(grpDI);
-    edtDI_Hex->setObjectName("edtDI_Hex");
+    lblDIHex = NamedLabel("Digital Input(Hex)", "lblDIHex", grpDI);
+    edtDI_Hex = NamedEdit("edtDI_Hex", grpDI);
     edtDI_Hex->setReadOnly(true);
     di->addWidget(lblDIHex, 1, 0, 1, 3);
     di->addWidget(edtDI_Hex, 1, 3, 1, 2);
@@ -137,23 +123,18 @@ void TfrmMR550::BuildForm(const QString& model) {
     grpDO->setObjectName("grpDO");
     auto* outputs = new QGridLayout(grpDO);
     for (int n = 0; n < kMaxOutputs; ++n) {
-        auto* b = new QPushButton(DoCaption(n), grpDO);
-        b->setObjectName(QString("bitbtnDO%1").arg(n));
+        auto* b = NamedButton(DoCaption(n), QString("bitbtnDO%1").arg(n), grpDO);
         SetLamp(b, false);
         connect(b, &QPushButton::clicked, this, [this, n] { bitbtnDO0Click(n); });
         outputs->addWidget(b, n / 8, n % 8);
         b->setVisible(n < 8);
         bitbtnDO[static_cast<std::size_t>(n)] = b;
     }
-    lblDOHex = new QLabel("Digital Output(Hex)", grpDO);
-    lblDOHex->setObjectName("lblDOHex");
-    edtDO_Hex = new QLineEdit(grpDO);
-    edtDO_Hex->setObjectName("edtDO_Hex");
+    lblDOHex = NamedLabel("Digital Output(Hex)", "lblDOHex", grpDO);
+    edtDO_Hex = NamedEdit("edtDO_Hex", grpDO);
     edtDO_Hex->setReadOnly(true);
-    lblDOHighHex = new QLabel("High Byte(Hex)", grpDO);
-    lblDOHighHex->setObjectName("lblDOHighHex");
-    edtDOHigh_Hex = new QLineEdit(grpDO);
-    edtDOHigh_Hex->setObjectName("edtDOHigh_Hex");
+    lblDOHighHex = NamedLabel("High Byte(Hex)", "lblDOHighHex", grpDO);
+    edtDOHigh_Hex = NamedEdit("edtDOHigh_Hex", grpDO);
     edtDOHigh_Hex->setReadOnly(true);
     lblDOHighHex->hide();
     edtDOHigh_Hex->hide();
@@ -163,9 +144,7 @@ void TfrmMR550::BuildForm(const QString& model) {
     outputs->addWidget(edtDO_Hex, 3, 3, 1, 2);
     dataRows->addWidget(grpDO);
 
-    TSInvert = new QWidget;
-    TSInvert->setObjectName("TSInvert");
-    PageControl1->addTab(TSInvert, "DI Invert");
+    TSInvert = AddPage(PageControl1, "TSInvert", "DI Invert");
     auto* invert = new QGridLayout(TSInvert);
     for (int n = 0; n < 16; ++n) {
         auto* box = new QCheckBox(QString("Ch %1").arg(n), TSInvert);
@@ -173,10 +152,8 @@ void TfrmMR550::BuildForm(const QString& model) {
         invert->addWidget(box, n / 8, n % 8);
         chkCh[static_cast<std::size_t>(n)] = box;
     }
-    btInvertUpdate = new QPushButton("&Update", TSInvert);
-    btInvertUpdate->setObjectName("btInvertUpdate");
-    btInvertRefresh = new QPushButton("&Refresh", TSInvert);
-    btInvertRefresh->setObjectName("btInvertRefresh");
+    btInvertUpdate = NamedButton("&Update", "btInvertUpdate", TSInvert);
+    btInvertRefresh = NamedButton("&Refresh", "btInvertRefresh", TSInvert);
     invert->addWidget(btInvertUpdate, 2, 6);
     invert->addWidget(btInvertRefresh, 2, 7);
     PageControl1->setTabVisible(PageControl1->indexOf(TSInvert), false);
@@ -265,13 +242,7 @@ void TfrmMR550::ShowInputs(unsigned inputs, int count) {
 
 void TfrmMR550::RefreshData() {
     std::string outputs, inputs;
-    if (!mr550_->ReadDIO(outputs, inputs)) {
-        Heartbeat(false);
-        Status("Fail to fresh DIO data!");
-        return;
-    }
-    Heartbeat(true);
-    Status("Polling DIO data...", Qt::red);
+    if (!PollStatus(mr550_->ReadDIO(outputs, inputs), kPolling, kPollFailed)) return;
     ShowOutputs(HexOrZero(outputs), DOChannelCount());
     ShowInputs(HexOrZero(inputs), DIChannelCount());
     edtDI_Hex->setText("0x" + QString::fromStdString(inputs));
@@ -328,16 +299,17 @@ void TfrmMR550::btSystemUpdateClick() {
     Operation op(*this);
     int address = 0;
     if (!ReadNewAddress(edtAddress_Dec->text(), address)) return;
-    const auto prepare = [this](bool initMode) {
-        if (!initMode) return true; // only the address changes
-        const std::string baud = SelectedBaudCode();
-        if (baud.empty()) return false;
-        mr550_->SetBaudCode(baud);
+    ConfigSteps steps;
+    steps.ready = [this](bool initMode) {
+        return !initMode || (!SelectedBaudCode().empty() && CanWriteConfiguration());
+    };
+    steps.prepare = [this](bool initMode) {
+        if (!initMode) return; // only the address changes
+        mr550_->SetBaudCode(SelectedBaudCode());
         mr550_->SetFormatBit6(chkCheckSum->isChecked() ? '1' : '0');
         WriteProtocol();
-        return CanWriteConfiguration();
     };
-    if (WriteGeneralSettings(address, Objects(), prepare) == ConfigWrite::Written)
+    if (WriteGeneralSettings(address, Objects(), steps) == ConfigWrite::Written)
         Information("Update succeeded!");
     RefreshGeneral();
 }
@@ -407,13 +379,8 @@ void TfrmMR530::CreateExtraObjects(const std::string& address) {
 
 void TfrmMR530::RefreshData() {
     std::string state;
-    if (!mr530_->ReadDIO(state) || state.size() < 2 || !HexValue(state.substr(0, 2))) {
-        Heartbeat(false);
-        Status("Fail to fresh DIO data!");
-        return;
-    }
-    Heartbeat(true);
-    Status("Polling DIO data...", Qt::red);
+    const bool ok = mr530_->ReadDIO(state) && state.size() >= 2 && HexValue(state.substr(0, 2));
+    if (!PollStatus(ok, kPolling, kPollFailed)) return;
     const std::string inputs = state.substr(0, 2);
     ShowInputs(HexOrZero(inputs), DIChannelCount());
     edtDI_Hex->setText("0x" + QString::fromStdString(inputs));
@@ -454,13 +421,8 @@ bool TfrmMR540::ReadProtocol() {
 
 void TfrmMR540::RefreshData() {
     std::string state;
-    if (!mr540_->ReadDIO(state) || state.size() < 4 || !HexValue(state.substr(0, 4))) {
-        Heartbeat(false);
-        Status("Fail to fresh DI data!");
-        return;
-    }
-    Heartbeat(true);
-    Status("Polling DI data...", Qt::red);
+    const bool ok = mr540_->ReadDIO(state) && state.size() >= 4 && HexValue(state.substr(0, 4));
+    if (!PollStatus(ok, "Polling DI data...", "Fail to fresh DI data!")) return;
     const unsigned word = HexOrZero(state.substr(0, 4));
     ShowInputs(word & 0xFF, 8);
     for (int n = 0; n < 8; ++n)
@@ -583,13 +545,7 @@ TfrmMR560S::TfrmMR560S(QWidget* parent, const QString& model) : TfrmMR550(parent
 
 void TfrmMR560S::RefreshData() {
     std::string high, low;
-    if (!mr560_->ReadDIO(high, low)) {
-        Heartbeat(false);
-        Status("Fail to fresh DIO data!");
-        return;
-    }
-    Heartbeat(true);
-    Status("Polling DIO data...", Qt::red);
+    if (!PollStatus(mr560_->ReadDIO(high, low), kPolling, kPollFailed)) return;
     ShowOutputs(HexOrZero(low) | (HexOrZero(high) & 0x0F) << 8, DOChannelCount());
     edtDOHigh_Hex->setText("0x" + QString::fromStdString(high));
     edtDO_Hex->setText("0x" + QString::fromStdString(low));
@@ -605,8 +561,7 @@ bool TfrmMR560S::WriteSafeValue(unsigned timeoutTenths, unsigned value) {
 
 TfrmMR560SO::TfrmMR560SO(QWidget* parent) : TfrmMR560S(parent, "R560SO") {
     // Without this button a tripped group could not be cleared from the panel.
-    btClrError = new QPushButton("&Clear Error Status", grpDO);
-    btClrError->setObjectName("btClrError");
+    btClrError = NamedButton("&Clear Error Status", "btClrError", grpDO);
     static_cast<QGridLayout*>(grpDO->layout())->addWidget(btClrError, 3, 6, 1, 2);
     connect(btClrError, &QPushButton::clicked, this, [this] { btClearErrorClick(); });
 }
