@@ -12,6 +12,7 @@
 #include <QSplitter>
 
 #include <cstdio>
+#include <algorithm>
 #include <functional>
 
 namespace tavo {
@@ -46,6 +47,13 @@ bool TakeScreenshot(TfrmMain& window, const ScreenshotRequest& r) {
             window.ClickNode(found);
             tree->scrollToItem(found);
         }
+    }
+    // Room for the whole panel beside the tree, so the picture shows all of it.
+    if (QWidget* panel = window.CurrentPanel()) {
+        const QSize want = panel->sizeHint();
+        window.resize(std::max(800, 250 + want.width() + 40), std::max(600, want.height() + 150));
+        if (auto* splitter = window.findChild<QSplitter*>("Splitter1"))
+            splitter->setSizes({250, window.width() - 250});
     }
     // Let the panel run (its poll timer ticks) as it would in the program.
     QEventLoop loop;
