@@ -27,7 +27,6 @@ public:
     // simulator may shorten it; real buses need the pause.
     static void SetDefaultTurnaroundDelay(int ms) { DefaultTurnaround() = ms; }
 
-    void SetPort(TavoComPort* port) { port_ = port; }
     TavoComPort* GetPort() const { return port_; }
 
     // Pause before each request is written and before each response is read, in ms.

@@ -77,7 +77,6 @@ public:
     void DL_TimerTimer();
 
     bool Downloading() const { return downloading_; }
-    TavoR8XXDL* Worker() const { return worker_.get(); }
 
     QLineEdit* Edt_Module;
     QComboBox* cb_baudrate;

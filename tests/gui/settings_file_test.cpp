@@ -29,8 +29,9 @@ TEST(SettingsFile, ReadsInOrderAndStopsAtTheFirstMismatch) {
     QComboBox combo;
     combo.addItems({"a", "b", "c"});
     combo.setCurrentIndex(1);
-    EXPECT_FALSE(r.Index("Data Format: ", &combo)); // no item 7: not taken
+    EXPECT_EQ(ReadListIndex(r, "Data Format: ", &combo), std::nullopt); // no item 7: not taken
     EXPECT_EQ(combo.currentIndex(), 1);
+    EXPECT_EQ(r.StopLine(), 4);
     EXPECT_FALSE(r.Matching());
     EXPECT_EQ(r.Int("Alarm Type: "), std::nullopt); // nothing after a mismatch
 }

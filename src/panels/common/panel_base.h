@@ -28,7 +28,6 @@ protected:
     // The address the command objects use: "00" in INIT mode, else the node's.
     std::string WireAddress() const;
     TavoComPort* Port() const { return context_.port; }
-    const PanelContext& Context() const { return context_; }
 
     // The poll timer (named as the panel's form names it); started by StartPolling.
     QTimer* MakePollTimer(const char* objectName, int intervalMs);

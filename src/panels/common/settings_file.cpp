@@ -97,17 +97,6 @@ std::optional<double> SettingsReader::Real(const QString& key) {
     return number;
 }
 
-bool SettingsReader::Index(const QString& key, QComboBox* combo) {
-    const auto index = Int(key);
-    if (!index) return false;
-    if (*index < 0 || *index >= combo->count()) {
-        Stop();
-        return false;
-    }
-    combo->setCurrentIndex(*index);
-    return true;
-}
-
 std::optional<int> ReadListIndex(SettingsReader& reader, const QString& key, const QComboBox* combo) {
     const auto index = reader.Int(key);
     if (!index) return std::nullopt;

@@ -48,9 +48,6 @@ public:
     // The leading decimal integer of the value.
     std::optional<int> Int(const QString& key);
     std::optional<double> Real(const QString& key);
-    // Reads an index and selects it in `combo`; an index the list does not have
-    // counts as a line that does not match.
-    bool Index(const QString& key, QComboBox* combo);
     bool Matching() const { return matching_; }
     // The line (from 1) where the file stopped matching; 0 while it matches.
     int StopLine() const { return stopLine_; }

@@ -58,9 +58,8 @@ public:
     std::optional<FoundNode> Step();
     bool Done() const { return step_ >= endStep_; }
 
-    // The address and probe the next Step() performs (the last ones once done).
+    // The address the next Step() probes (the last one once done).
     int Address() const { return std::min(step_, endStep_ - 1) / kProbesPerAddress; }
-    int Probe() const { return std::min(step_, endStep_ - 1) % kProbesPerAddress; }
     // Progress advances once per address, whichever probe ends it.
     int Progress() const { return progress_; }
     int ProgressMax() const { return progressMax_; }
