@@ -81,7 +81,7 @@ std::unique_ptr<TavoComPort> OpenPort(const PortOptions& o) {
 }
 
 int Ports() {
-    const auto ports = ListSerialPorts();
+    const auto ports = ListSerialPorts("/sys", "/dev", true);
     if (ports.empty()) {
         std::cout << "No serial ports found. Plug in an RS-485 adapter, or run 'tavo sim' for a "
                      "simulated bus.\n";

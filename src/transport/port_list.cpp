@@ -45,7 +45,8 @@ bool PortNameLess(const std::string& a, const std::string& b) {
     return split(a) < split(b);
 }
 
-std::vector<SerialPortInfo> ListSerialPorts(const std::string& sysRoot, const std::string& devRoot) {
+std::vector<SerialPortInfo> ListSerialPorts(const std::string& sysRoot, const std::string& devRoot,
+                                            bool findHolders) {
     std::vector<SerialPortInfo> ports;
     std::error_code ec;
     const fs::path classDir = fs::path(sysRoot) / "class" / "tty";
@@ -73,7 +74,7 @@ std::vector<SerialPortInfo> ListSerialPorts(const std::string& sysRoot, const st
             info.serialNumber = ReadFirstLine(usb / "serial");
         }
         info.accessible = ::access(info.devicePath.c_str(), R_OK | W_OK) == 0;
-        if (devRoot == "/dev") info.holder = FindPortHolder(info.devicePath);
+        if (findHolders) info.holder = FindPortHolder(info.devicePath);
         ports.push_back(std::move(info));
     }
     // Stable names that survive re-plugging, where udev made them.

@@ -17,14 +17,17 @@ struct SerialPortInfo {
     std::string usbVendorId;  // four hex digits, empty for non-USB ports
     std::string usbProductId;
     bool accessible = true;   // we may open it for reading and writing
-    std::string holder;       // the program holding it open, if any
+    std::string holder;       // the program holding it open (only when asked for)
 };
 
 // Lists /sys/class/tty entries backed by a device, leaving out the kernel's
 // placeholder ttyS ports that have no UART behind them. `sysRoot` and `devRoot` let
 // tests point at a fake tree. Sorted by name, numbers in numeric order.
+// `findHolders` also names the program holding each port, which means reading every
+// process's open files: worth it for `tavo ports`, not for listing ports at start-up.
 std::vector<SerialPortInfo> ListSerialPorts(const std::string& sysRoot = "/sys",
-                                            const std::string& devRoot = "/dev");
+                                            const std::string& devRoot = "/dev",
+                                            bool findHolders = false);
 
 // Orders port names so that ttyUSB2 comes before ttyUSB10.
 bool PortNameLess(const std::string& a, const std::string& b);
