@@ -119,8 +119,9 @@ int ModuleTree::ContentWidth() const {
 }
 
 bool ModuleTree::IsCut(const QTreeWidgetItem* item) const {
+    if (!item) return false;
     const QRect rect = visualItemRect(item);
-    if (!item || rect.isEmpty()) return false; // not shown
+    if (rect.isEmpty()) return false; // not shown
     return rect.left() < 0 || rect.left() + ItemWidth(item) > viewport()->width();
 }
 

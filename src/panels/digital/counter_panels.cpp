@@ -440,8 +440,10 @@ void TfrmMR710::tmrUpdateCounterDataTimer() {
     if (!device_) return;
     // Step 2 is skipped after a failed step 1: a module that does not answer
     // would only cost another time-out.
+    // The data area shows the new readings without a repaint of its own: each
+    // control that changed repaints itself, and a repaint of the whole panel twice
+    // a second would cost more than the rest of the poll together.
     if (PollCounters() && !frequency_) PollAlarmStatus();
-    update();
 }
 
 // ---- user actions ----
