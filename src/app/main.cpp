@@ -74,8 +74,15 @@ int main(int argc, char** argv) {
     {
         const QCoreApplication plain(argc, argv); // needs no display
         parser.parse(QCoreApplication::arguments());
-        if (parser.isSet(help)) parser.showHelp(0);
-        if (parser.isSet(version)) parser.showVersion();
+        if (parser.isSet(help)) {
+            std::fputs(qPrintable(parser.helpText()), stdout);
+            return 0;
+        }
+        if (parser.isSet(version)) {
+            std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
+                        qPrintable(QCoreApplication::applicationVersion()));
+            return 0;
+        }
     }
     QApplication app(argc, argv);
     parser.process(app);
