@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <stdexcept>
 
 namespace tavo::sim {
 namespace {
@@ -210,13 +211,14 @@ std::optional<InputModel> InputModelFor(const std::string& d) {
         m.wireCompensation = true;
         m.ohmsFormat = 1; // "Engineering Units", "Ohms"
         m.fahrenheitBit = d == "R240T";
-    } else if (d == "R280" || d == "R280B") {
+    } else if (d == "R280" || d == "R280B" || d == "R280P") {
+        // The R280B reports itself as R280P.
         m = PerChannel(WithThermocouples(
             d == "R280" ? std::initializer_list<unsigned>{2, 3, 4, 5, 8, 9, 0x0D}
                         : std::initializer_list<unsigned>{2, 3, 4, 5, 7, 8, 9, 0x0D}));
         m.cjc = true;
         m.channelCalibration = m.negativeCalibration = d == "R280";
-        m.status = d == "R280B";
+        m.status = d != "R280";
     } else if (d == "R810" || d == "R260AN") {
         m = PerChannel(d == "R810" ? CommonRanges({0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x15,
                                                    0x48, 0x49, 0x4A, 0x4B, 0x4C, 0x4D, 0x55})
@@ -295,6 +297,54 @@ bool AddAnalogModel(SimModule& m) {
     if (d == "R270M") m.Add<analog::LoggerCommands>(inputs).Init(m);
     if (d == "R320T") m.Add<analog::LoopCommands>(inputs);
     return true;
+}
+
+bool AnalogModelTakes(const SimModule& m, const std::string& key, const std::string& value) {
+    const std::string& d = m.config().designation;
+    const auto bad = [&](const std::string& why) {
+        return std::invalid_argument("bad value in '" + key + "=" + value + "': " + why);
+    };
+    const auto model = InputModelFor(d);
+    const int channels = model ? model->channels : 0;
+    const auto hexMask = [&](int bits) {
+        const auto v = ParseHex(value);
+        if (value.empty() || value.size() > 2 || !v || *v >= (1u << bits))
+            throw bad("a hexadecimal mask of " + std::to_string(bits) + " bits");
+    };
+    if (key == "value" || (key.size() == 6 && key.compare(0, 5, "value") == 0)) {
+        if (!model) return false;
+        if (key.size() == 6 && key[5] - '0' >= channels) return false; // no such channel
+        if (!analog::ParseDecimal(value)) throw bad("a decimal number");
+        return true;
+    }
+    if (key == "burnout") {
+        if (!model) return false;
+        hexMask(channels);
+        return true;
+    }
+    if (key == "cjc") {
+        if (!model || !model->cjc) return false;
+        if (!analog::ParseDecimal(value)) throw bad("a decimal number");
+        return true;
+    }
+    if (key == "di") {
+        // The models with digital inputs: the alarm modules' DI0, the emergency
+        // inputs of the R330, the loop controller's DI0 and DI1.
+        const int bits = d == "R210" || d == "R210D" || d == "R220" ? 1
+                         : d == "R330"                              ? 4
+                         : d == "R320T"                             ? 2
+                                                                    : 0;
+        if (bits == 0) return false;
+        hexMask(bits);
+        return true;
+    }
+    if (key == "stdrecords" || key == "eventrecords") {
+        if (d != "R270M") return false;
+        if (value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != value.npos)
+            throw bad("a number of records");
+        return true;
+    }
+    return false;
 }
 
 bool IsAnalogOption(const std::string& key) {

@@ -70,7 +70,8 @@
 //   stdrecords=N eventrecords=N   R270M: records in memory at power-up (20 and 4)
 // A type code or data format the model does not have is refused, and an invalid
 // type= falls back to the model's first range.
-// A value a model cannot take, or an option it has no use for, is an error.
+// A model the simulator does not have, a value a model cannot take, or an option
+// it has no use for, is an error.
 #pragma once
 
 #include "bus.h"

@@ -2,6 +2,8 @@
 
 #include "boot_loader.h"
 
+#include <stdexcept>
+
 namespace tavo::sim {
 
 std::optional<std::string> ConfigCommands::Ascii(SimModule& m, char lead, std::string_view body) {
@@ -69,7 +71,29 @@ std::unique_ptr<SimModule> MakeModule(ModuleConfig config) {
     AddModelRegisters(*m);
     // Family command sets come first, so a model may answer a configuration
     // command its own way; the common configuration commands answer the rest.
-    AddAnalogModel(*m) || AddDigitalModel(*m) || AddSystemModel(*m);
+    const std::string designation = m->config().designation;
+    const bool analog = AddAnalogModel(*m);
+    const bool digital = !analog && AddDigitalModel(*m);
+    const bool system = !analog && !digital && AddSystemModel(*m);
+    if (!analog && !digital && !system)
+        throw std::invalid_argument("unknown model '" + designation + "'");
+    for (const auto& [key, value] : m->config().options) {
+        bool takes = false;
+        if (key == "comsetting") {
+            // Every module answers $AAOU with it: two hexadecimal digits.
+            if (value.size() != 2 || !ParseHex(value))
+                throw std::invalid_argument("bad value in 'comsetting=" + value + "'");
+            takes = true;
+        } else if (analog) {
+            takes = AnalogModelTakes(*m, key, value);
+        } else if (digital) {
+            takes = IsDigitalOption(key); // the family refused what does not apply
+        } else {
+            takes = SystemModelTakes(*m, key);
+        }
+        if (!takes)
+            throw std::invalid_argument("option '" + key + "' does not apply to " + designation);
+    }
     m->Add<ConfigCommands>();
     if (loader && startInLoader) loader->Enter();
     return m;

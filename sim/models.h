@@ -15,8 +15,8 @@ public:
 };
 
 // A module of the given model with the command sets that model answers and, for
-// Modbus variants, its identification registers. Unknown designations give a module
-// that answers the configuration commands only.
+// Modbus variants, its identification registers. Throws std::invalid_argument for
+// a designation no family simulates and for an option the model has no use for.
 std::unique_ptr<SimModule> MakeModule(ModuleConfig config);
 
 // Where the Modbus search finds the model code: racks at register 10001, modules at
@@ -35,5 +35,10 @@ bool AddSystemModel(SimModule& m);  // K-series racks, Z-series controllers, R91
 bool IsAnalogOption(const std::string& key);
 bool IsDigitalOption(const std::string& key);
 bool IsSystemOption(const std::string& key);
+// Whether the module's model has a use for a bus file option of its family;
+// throws std::invalid_argument for a value it cannot take. (The digital family
+// checks its options as it builds the module.)
+bool AnalogModelTakes(const SimModule& m, const std::string& key, const std::string& value);
+bool SystemModelTakes(const SimModule& m, const std::string& key);
 
 } // namespace tavo::sim

@@ -44,6 +44,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 #include <sstream>
 
 namespace tavo::sim {
@@ -578,6 +579,20 @@ bool AddSystemModel(SimModule& m) {
     }
     if (d == "R910") {
         m.Add<ConverterCommands>();
+        return true;
+    }
+    return false;
+}
+
+bool SystemModelTakes(const SimModule& m, const std::string& key) {
+    const std::string& d = m.config().designation;
+    const bool kRack = d == "K100" || d == "K100E" || d == "K100M" || d == "K100EM";
+    if (key == "slots") return kRack || d == "Z351" || d == "Z352";
+    if (key == "map") {
+        if (!kRack) return false;
+        const std::string& v = m.config().options.at(key);
+        if (v != "user" && v != "fixed")
+            throw std::invalid_argument("bad value in 'map=" + v + "': user or fixed");
         return true;
     }
     return false;

@@ -264,6 +264,11 @@ TEST(CounterCommands, OperationsOnTheWire) {
         {"$0199999.9", "!01\r", true, {}, [&](Outs&) { return d.WriteLEDData(12345.0); }},
         {"$0199999.9", "!01\r", true, {}, [&](Outs&) { return d.WriteLEDData(9999.96); }},
         {"$0190000.0", "!01\r", true, {}, [&](Outs&) { return d.WriteLEDData(0.04); }},
+        // "%6.1f" rounds the binary value, ties to even, as printf does.
+        {"$0190000.3", "!01\r", true, {}, [&](Outs&) { return d.WriteLEDData(0.35); }},
+        {"$0190001.2", "!01\r", true, {}, [&](Outs&) { return d.WriteLEDData(1.25); }},
+        {"$0190002.8", "!01\r", true, {}, [&](Outs&) { return d.WriteLEDData(2.75); }},
+        {"$0199999.9", "!01\r", true, {}, [&](Outs&) { return d.WriteLEDData(9999.94); }},
         {"$0191234.5",
          "!01\r",
          true,

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include <algorithm>
 
 namespace tavo {
@@ -179,6 +182,28 @@ TEST(SimBusFile, ReportsTheLineOfAMistake) {
         {"01 R210D cheksum\n", "line 1: unknown option 'cheksum'"},
         {"01 R210D noreply=2\n", "line 1: bad value"},
         {"wire maybe\n", "line 1: write 'wire on'"},
+        // Models the simulator does not have, and options a model has no use for.
+        {"01 R210D\n02 R999\n", "line 2: unknown model 'R999'"},
+        {"01 R55O\n", "line 1: unknown model 'R55O'"},
+        {"01 R210D inputs=FF\n", "line 1: option 'inputs' does not apply to R210D"},
+        {"01 R210D value1=2\n", "line 1: option 'value1' does not apply to R210D"},
+        {"01 R250 di=01\n", "line 1: option 'di' does not apply to R250"},
+        {"01 R260 stdrecords=3\n", "line 1: option 'stdrecords' does not apply to R260"},
+        {"01 R310 value=3\n", "line 1: option 'value' does not apply to R310"},
+        {"01 R550 value=3\n", "line 1: option 'value' does not apply to R550"},
+        {"01 R710 cjc=25\n", "line 1: option 'cjc' does not apply to R710"},
+        {"01 R910 slots=K220\n", "line 1: option 'slots' does not apply to R910"},
+        {"01 Z352 map=user\n", "line 1: option 'map' does not apply to Z352"},
+        {"01 K100 inputs=01\n", "line 1: option 'inputs' does not apply to K100"},
+        {"05 R8XX target=R850 value=1\n", "line 1: option 'value' does not apply to R850"},
+        // Values a model cannot take.
+        {"01 R210D value=abc\n", "line 1: bad value in 'value=abc'"},
+        {"01 R270 value7=1e3\n", "line 1: bad value in 'value7=1e3'"},
+        {"01 R210D burnout=3\n", "line 1: bad value in 'burnout=3'"},
+        {"01 R210D di=2\n", "line 1: bad value in 'di=2'"},
+        {"01 R270M stdrecords=-1\n", "line 1: bad value in 'stdrecords=-1'"},
+        {"01 K100 map=sometimes\n", "line 1: bad value in 'map=sometimes'"},
+        {"01 R550 comsetting=XYZ\n", "line 1: bad value in 'comsetting=XYZ'"},
     };
     for (const auto& [text, expected] : bad) {
         sim::Bus bus;
@@ -192,6 +217,26 @@ TEST(SimBusFile, ReportsTheLineOfAMistake) {
     ASSERT_TRUE(sim::LoadBusText("# a bus\n  \n01 R210D noreply=#2 # two silent replies\n", bus, error))
         << error;
     EXPECT_EQ(bus.modules().at(0)->faults().noReply.count, 2);
+    // What each family takes.
+    const char* good = "01 R210D value=5 cjc=25 burnout=1 di=1\n02 R270 value7=-1.5 burnout=FF\n"
+                       "03 R270M stdrecords=3 eventrecords=0\n04 R330 di=0F\n05 R320T di=3\n"
+                       "06 R550 inputs=0F comsetting=0C\n07 R710D freq0=5 gatein=0\n"
+                       "08 K100 slots=K220 map=fixed\n09 Z351 slots=Z320\n0A R8XX target=R820 "
+                       "image=none value=2\n";
+    sim::Bus all;
+    EXPECT_TRUE(sim::LoadBusText(good, all, error)) << error;
+    EXPECT_EQ(all.modules().size(), 10u);
+}
+
+TEST(SimBusFile, TheDemoBusLoads) {
+    std::ifstream in(TAVO_DEMO_BUS);
+    ASSERT_TRUE(in) << TAVO_DEMO_BUS;
+    std::stringstream text;
+    text << in.rdbuf();
+    sim::Bus bus;
+    std::string error;
+    EXPECT_TRUE(sim::LoadBusText(text.str(), bus, error)) << error;
+    EXPECT_GT(bus.modules().size(), 40u);
 }
 
 TEST(SimModelCodes, SeriesDigitBcdAndSuffixLetters) {

@@ -5,6 +5,7 @@
 #include "panels/panels.h"
 #include "sim/bus_file.h"
 #include "sim/pty_server.h"
+#include "workspace/core/version.h"
 #include "workspace/main_window.h"
 #include "workspace/ui_services.h"
 
@@ -13,19 +14,44 @@
 #include <QDir>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <unistd.h>
+
+namespace {
+
+// The demo's link in /tmp, removed when the program is stopped by a signal; a
+// fixed buffer, because the handler may call only async-signal-safe functions.
+char g_demoLink[512];
+
+extern "C" void RemoveDemoLinkAndDie(int signal) {
+    if (g_demoLink[0]) ::unlink(g_demoLink);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void RemoveDemoLinkOnSignals(const std::string& link) {
+    if (link.size() >= sizeof g_demoLink) return;
+    std::memcpy(g_demoLink, link.c_str(), link.size() + 1);
+    struct sigaction action {};
+    action.sa_handler = RemoveDemoLinkAndDie;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
     QApplication::setApplicationName("tavo-utility");
-    QApplication::setApplicationVersion("4.00.06");
+    QApplication::setApplicationVersion(tavo::kProgramVersion);
 
     QCommandLineParser parser;
     parser.setApplicationDescription("Finds, configures, monitors, calibrates and updates TAVO "
                                      "remote I/O modules on RS-485 networks.");
-    parser.addHelpOption();
-    parser.addVersionOption();
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
     QCommandLineOption port("port", "Also list the serial device at PATH (repeatable).", "PATH");
     QCommandLineOption demo("demo", "Start a simulated bus of modules and list it as a port.");
     QCommandLineOption quitAfterStart("quit-after-start",
@@ -43,6 +69,22 @@ int main(int argc, char** argv) {
     parser.addOption(screenshot);
     parser.addOption(select);
     parser.addOption(settle);
+    // --help and --version answer before the application object exists: that
+    // object needs a display, and these two must work without one.
+    {
+        const QCoreApplication plain(argc, argv); // needs no display
+        parser.parse(QCoreApplication::arguments());
+        if (parser.isSet(help)) {
+            std::fputs(qPrintable(parser.helpText()), stdout);
+            return 0;
+        }
+        if (parser.isSet(version)) {
+            std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
+                        qPrintable(QCoreApplication::applicationVersion()));
+            return 0;
+        }
+    }
+    QApplication app(argc, argv);
     parser.process(app);
 
     QStringList ports = parser.values(port);
@@ -56,6 +98,9 @@ int main(int argc, char** argv) {
         }
         server = std::make_unique<tavo::sim::PtyServer>(bus);
         const QString link = QDir::temp().filePath(QString("tavo-demo-%1").arg(QCoreApplication::applicationPid()));
+        // Before the link exists, so that no moment is left in which a signal
+        // would leave it behind.
+        RemoveDemoLinkOnSignals(link.toStdString());
         if (!server->Start(error, link.toStdString())) {
             std::fprintf(stderr, "tavo-utility: cannot start the simulated bus: %s\n", error.c_str());
             return 2;

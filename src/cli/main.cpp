@@ -12,6 +12,7 @@
 #include "workspace/core/rack_loader.h"
 #include "workspace/core/search_engine.h"
 #include "workspace/core/terminal_log.h"
+#include "workspace/core/version.h"
 
 #include <algorithm>
 #include <atomic>
@@ -35,6 +36,7 @@ constexpr int kUsage = 2;
 
 const char* kUsageText =
     "usage:\n"
+    "  tavo --version\n"
     "  tavo ports\n"
     "  tavo send --port P [--baud B] [--parity N|E|O] [--stop 1|2] [--timeout MS]\n"
     "            [--checksum] [--repeat MS [--count N]] (CMD... | --file CMDFILE)\n"
@@ -453,6 +455,10 @@ int main(int argc, char** argv) {
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         std::cout << kUsageText;
         return args.empty() ? kUsage : kOk;
+    }
+    if (args[0] == "--version") {
+        std::cout << "tavo " << tavo::kProgramVersion << "\n";
+        return kOk;
     }
     const std::string command = args[0];
     args.erase(args.begin());

@@ -176,13 +176,15 @@ bool TavoRMappingLED::ReadLEDSource(std::string& out) {
 
 std::string TavoRMappingLED::LEDText(double value) {
     if (!(value >= 0.0)) return {}; // negative or not a number
-    // Rounded to tenths first, so that 9999.96 becomes the largest value shown
-    // rather than a seven-character "10000.0".
-    const double tenths = std::min(std::round(value * 10.0), 99999.0);
-    const auto t = static_cast<unsigned>(tenths);
+    // Capped before formatting, so that 9999.96 shows as the largest value rather
+    // than as a seven-character "10000.0". "%6.1f" rounds as printf does (the
+    // binary value, ties to even): 0.35 gives "   0.3", 1.25 "   1.2".
     char text[16];
-    std::snprintf(text, sizeof text, "%04u.%u", t / 10, t % 10);
-    return text;
+    std::snprintf(text, sizeof text, "%6.1f", std::min(value, 9999.9));
+    std::string out(text);
+    for (char& c : out)
+        if (c != '.' && (c < '0' || c > '9')) c = '0';
+    return out;
 }
 
 bool TavoRMappingLED::WriteLEDData(double value) {

@@ -92,7 +92,11 @@ TfrmComSet::TfrmComSet(QWidget* parent) : QWidget(parent) {
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(Bt_Advanced);
     buttons->addWidget(Bt_Default);
-    grid->addWidget(new QLabel("Parity&&StopBits:", group), 6, 0);
+    // The form writes "Parity&&StopBits:", its escape for one "&"; a label without
+    // a buddy shows its text as it is.
+    auto* advanced = new QLabel("Parity&StopBits:", group);
+    advanced->setObjectName("lblParityStopBits");
+    grid->addWidget(advanced, 6, 0);
     grid->addLayout(buttons, 6, 1);
     auto* outer = new QVBoxLayout(this);
     outer->addWidget(group);

@@ -13,9 +13,11 @@
 #include "transport/com_port.h"
 #include "transport/port_list.h"
 
+#include <QAbstractItemModel>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -24,6 +26,8 @@
 #include <QSplitter>
 #include <QToolBar>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace tavo {
 namespace {
@@ -39,18 +43,18 @@ TfrmMain::TfrmMain(const QStringList& extraPorts, QWidget* parent) : QMainWindow
     if (const QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    auto* splitter = new QSplitter(this);
-    splitter->setObjectName("Splitter1");
-    splitter->setHandleWidth(4);
-    treeviewModule = new ModuleTree(splitter);
-    ScrollBox1 = new QScrollArea(splitter);
+    Splitter1 = new QSplitter(this);
+    Splitter1->setObjectName("Splitter1");
+    Splitter1->setHandleWidth(4);
+    treeviewModule = new ModuleTree(Splitter1);
+    ScrollBox1 = new QScrollArea(Splitter1);
     ScrollBox1->setObjectName("ScrollBox1");
     ScrollBox1->setWidgetResizable(true);
-    splitter->addWidget(treeviewModule);
-    splitter->addWidget(ScrollBox1);
-    splitter->setStretchFactor(1, 1);
-    splitter->setSizes({137, 663});
-    setCentralWidget(splitter);
+    Splitter1->addWidget(treeviewModule);
+    Splitter1->addWidget(ScrollBox1);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({kMinTreeWidth, 800 - kMinTreeWidth});
+    setCentralWidget(Splitter1);
     statbarMain = new MainStatusBar(this);
     setStatusBar(statbarMain);
     BuildActions();
@@ -67,6 +71,12 @@ TfrmMain::TfrmMain(const QStringList& extraPorts, QWidget* parent) : QMainWindow
     };
     connect(treeviewModule, &QTreeWidget::itemExpanded, this, rootToggled);
     connect(treeviewModule, &QTreeWidget::itemCollapsed, this, rootToggled);
+
+    // The tree grows with its node texts: with the fonts of this desktop a fixed
+    // width would cut "(02)R210D" and "(02)R220" to the same "(02)R2...".
+    connect(treeviewModule->model(), &QAbstractItemModel::rowsInserted, this, [this] { FitTree(); });
+    connect(treeviewModule->model(), &QAbstractItemModel::dataChanged, this, [this] { FitTree(); });
+    connect(treeviewModule, &QTreeWidget::itemExpanded, this, [this] { FitTree(); });
 
     RefreshButton(true, false, true, false, false, false, false);
     ShowIntro();
@@ -136,6 +146,16 @@ void TfrmMain::BuildActions() {
     for (QAction* a : {tlbtnSave, tlbtnSearch, tlbtnTerminal, tlbtnDataScope, tlbtnSaveConf,
                        tlbtnLoadConf, tlbtnHelp})
         bar->addAction(a);
+}
+
+void TfrmMain::FitTree() {
+    const QList<int> sizes = Splitter1->sizes();
+    if (sizes.size() != 2) return;
+    const int total = sizes[0] + sizes[1] > 0 ? sizes[0] + sizes[1] : width();
+    const int want =
+        std::clamp(treeviewModule->ContentWidth(), kMinTreeWidth, std::max(kMinTreeWidth, total / 2));
+    if (sizes[0] >= want) return;
+    Splitter1->setSizes({want, total - want});
 }
 
 void TfrmMain::RefreshButton(bool save, bool search, bool help, bool loadConf, bool saveConf,
@@ -421,8 +441,13 @@ QString TfrmMain::HelpPagePath() const { return FindDataFile("help/index.html");
 
 void TfrmMain::tlbtnHelpClick() {
     const QString page = HelpPagePath();
-    if (page.isEmpty() || !Ui().OpenUrl(QUrl::fromLocalFile(page)))
-        ShowStatusMessage("The help page could not be opened.");
+    if (page.isEmpty()) {
+        ShowError(this, "The help page is not installed with this copy of the utility.");
+        return;
+    }
+    if (!Ui().OpenUrl(QUrl::fromLocalFile(page)))
+        ShowError(this, "No web browser could be started to show the help page.\n"
+                        "Open this file in a browser: " + QDir::toNativeSeparators(page));
 }
 
 void TfrmMain::menuAboutTavoClick() {

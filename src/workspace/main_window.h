@@ -12,6 +12,7 @@
 
 class QAction;
 class QScrollArea;
+class QSplitter;
 class QTreeWidgetItem;
 
 namespace tavo {
@@ -38,6 +39,11 @@ public:
     // `nodeText` when no port is open.
     void RefreshComPort(const QString& nodeText);
     void ReleaseAllForm();
+
+    // Widens the tree (never narrows it) to show its longest node whole, within
+    // half the window; the tree is never narrower than 137 pixels.
+    void FitTree();
+    static constexpr int kMinTreeWidth = 137;
 
     TavoComPort* Port() const { return port_.get(); }
     ModuleTree* Tree() const { return treeviewModule; }
@@ -73,6 +79,7 @@ private:
     bool ConfirmExit();
     QString HelpPagePath() const;
 
+    QSplitter* Splitter1;
     ModuleTree* treeviewModule;
     QScrollArea* ScrollBox1;
     MainStatusBar* statbarMain;

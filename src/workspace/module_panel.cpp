@@ -15,7 +15,11 @@ bool PanelFactory::Has(const std::string& className) const { return makers_.coun
 
 ModulePanel* PanelFactory::Make(const std::string& className, QWidget* parent) const {
     const auto it = makers_.find(className);
-    return it == makers_.end() ? nullptr : it->second(parent);
+    if (it == makers_.end()) return nullptr;
+    ModulePanel* panel = it->second(parent);
+    // Every panel is found by its class name, whoever built it.
+    if (panel) panel->setObjectName(QString::fromStdString(className));
+    return panel;
 }
 
 } // namespace tavo

@@ -53,7 +53,8 @@ public:
     static PanelFactory& Instance();
     void Register(const std::string& className, PanelMaker maker);
     bool Has(const std::string& className) const;
-    // Null when no panel of that class is built.
+    // Null when no panel of that class is built. The panel's objectName is the
+    // class name ("TfrmMR550").
     ModulePanel* Make(const std::string& className, QWidget* parent) const;
     // The whole registration, to put back after a test replaced some.
     std::map<std::string, PanelMaker> Save() const { return makers_; }

@@ -3,7 +3,11 @@
 #include "tree_images.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QScrollBar>
+#include <QToolTip>
 
+#include <algorithm>
 #include <functional>
 
 namespace tavo {
@@ -95,6 +99,44 @@ QTreeWidgetItem* ModuleTree::PortOf(QTreeWidgetItem* item) {
 void ModuleTree::SortTree() {
     sortItems(0, Qt::AscendingOrder);
     viewport()->update();
+}
+
+int ModuleTree::ItemWidth(const QTreeWidgetItem* item) const {
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    return itemDelegate()->sizeHint(option, indexFromItem(item)).width();
+}
+
+int ModuleTree::ContentWidth() const {
+    int widest = 0;
+    std::function<void(const QTreeWidgetItem*)> walk = [&](const QTreeWidgetItem* item) {
+        const int depth = Level(item) + (rootIsDecorated() ? 1 : 0);
+        widest = std::max(widest, depth * indentation() + ItemWidth(item));
+        for (int i = 0; i < item->childCount(); ++i) walk(item->child(i));
+    };
+    for (int i = 0; i < topLevelItemCount(); ++i) walk(topLevelItem(i));
+    return widest + 2 * frameWidth() + verticalScrollBar()->sizeHint().width();
+}
+
+bool ModuleTree::IsCut(const QTreeWidgetItem* item) const {
+    if (!item) return false;
+    const QRect rect = visualItemRect(item);
+    if (rect.isEmpty()) return false; // not shown
+    return rect.left() < 0 || rect.left() + ItemWidth(item) > viewport()->width();
+}
+
+bool ModuleTree::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QTreeWidgetItem* item = itemAt(help->pos());
+        if (item && IsCut(item))
+            QToolTip::showText(help->globalPos(), item->text(0), viewport(),
+                               visualItemRect(item));
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QTreeWidget::viewportEvent(event);
 }
 
 QString ModuleTree::ExportText(const QTreeWidgetItem* top, bool withLinkKinds) {

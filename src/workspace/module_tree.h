@@ -36,10 +36,24 @@ public:
 
     // Sorts every level in the tree's order.
     void SortTree();
+
+    // The width that shows every node whole (indentation, image and text of the
+    // widest), with the frame and room for a vertical scroll bar.
+    int ContentWidth() const;
+    // Whether a shown node's text runs past the visible part of the tree; such a
+    // node shows its whole text as its tooltip.
+    bool IsCut(const QTreeWidgetItem* item) const;
     // The lines of a branch: each node's text after one tab per level below `top`'s
     // level, in tree order, each line ended by CR LF.
     static QString ExportText(const QTreeWidgetItem* top, bool withLinkKinds = false);
     QString ExportText() const { return ExportText(Root()); }
+
+protected:
+    bool viewportEvent(QEvent* event) override;
+
+private:
+    // The node's own width: image, text and the delegate's margins.
+    int ItemWidth(const QTreeWidgetItem* item) const;
 };
 
 } // namespace tavo

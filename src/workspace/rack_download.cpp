@@ -41,7 +41,7 @@ protected:
     }
 };
 
-TfrmMDownload::TfrmMDownload(QWidget* parent) : QDialog(parent) {
+TfrmMDownload::TfrmMDownload(QWidget* parent) : TavoDialog(parent) {
     setObjectName("TfrmMDownload");
     setWindowTitle("Firmware downloading...");
     auto* layout = new QVBoxLayout(this);

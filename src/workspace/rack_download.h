@@ -2,7 +2,7 @@
 // is activated, shows the progress, and closes itself when done.
 #pragma once
 
-#include <QDialog>
+#include "tavo_dialog.h"
 
 class QLabel;
 class QProgressBar;
@@ -13,7 +13,7 @@ namespace tavo {
 class FileMoveAnimation;
 class TavoComPort;
 
-class TfrmMDownload : public QDialog {
+class TfrmMDownload : public TavoDialog {
     Q_OBJECT
 public:
     explicit TfrmMDownload(QWidget* parent = nullptr);

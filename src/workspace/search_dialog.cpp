@@ -35,7 +35,7 @@ protected:
     }
 };
 
-TfrmDlgSearch::TfrmDlgSearch(QWidget* parent) : QDialog(parent) {
+TfrmDlgSearch::TfrmDlgSearch(QWidget* parent) : TavoDialog(parent) {
     setObjectName("TfrmDlgSearch");
     setWindowTitle("Searching...");
     auto* grid = new QGridLayout(this);

@@ -3,8 +3,7 @@
 #pragma once
 
 #include "core/search_engine.h"
-
-#include <QDialog>
+#include "tavo_dialog.h"
 
 #include <memory>
 
@@ -19,7 +18,7 @@ namespace tavo {
 class ModuleTree;
 class SearchAnimation;
 
-class TfrmDlgSearch : public QDialog {
+class TfrmDlgSearch : public TavoDialog {
     Q_OBJECT
 public:
     explicit TfrmDlgSearch(QWidget* parent = nullptr);

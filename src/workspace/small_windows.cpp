@@ -16,7 +16,7 @@
 
 namespace tavo {
 
-TfrmDlgAskAddr::TfrmDlgAskAddr(QWidget* parent) : QDialog(parent) {
+TfrmDlgAskAddr::TfrmDlgAskAddr(QWidget* parent) : TavoDialog(parent) {
     setObjectName("TfrmDlgAskAddr");
     setWindowTitle("Search Installed Modules");
     auto* layout = new QVBoxLayout(this);
@@ -28,7 +28,8 @@ TfrmDlgAskAddr::TfrmDlgAskAddr(QWidget* parent) : QDialog(parent) {
     auto* buttons = new QHBoxLayout;
     BitBtnOK = new QPushButton("OK", this);
     BitBtnOK->setObjectName("BitBtnOK");
-    BitBtnOK->setDefault(true);
+    // Enter takes the typed address: the search that follows only reads.
+    SetDefaultButton(BitBtnOK);
     BitBtnCancel = new QPushButton("Cancel", this);
     BitBtnCancel->setObjectName("BitBtnCancel");
     buttons->addWidget(BitBtnOK);
@@ -53,7 +54,7 @@ void TfrmDlgAskAddr::BitBtnOKClick() {
     accept();
 }
 
-TfrmMWaitFor::TfrmMWaitFor(QWidget* parent) : QDialog(parent) {
+TfrmMWaitFor::TfrmMWaitFor(QWidget* parent) : TavoDialog(parent) {
     setObjectName("TfrmMWaitFor");
     setWindowTitle("Message");
     auto* layout = new QVBoxLayout(this);
@@ -126,7 +127,7 @@ void WaitWithIndicator(QWidget* parent, int ms, const QString& text) {
     Ui().Exec(wait);
 }
 
-TfrmDlgAbout::TfrmDlgAbout(QWidget* parent) : QDialog(parent) {
+TfrmDlgAbout::TfrmDlgAbout(QWidget* parent) : TavoDialog(parent) {
     setObjectName("TfrmDlgAbout");
     setWindowTitle("About");
     auto* layout = new QHBoxLayout(this);
@@ -146,6 +147,7 @@ TfrmDlgAbout::TfrmDlgAbout(QWidget* parent) : QDialog(parent) {
     auto* ok = new QPushButton("OK", this);
     ok->setObjectName("OKButton");
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    SetDefaultButton(ok); // it only closes the box, as a message box's OK does
     column->addWidget(ok, 0, Qt::AlignRight);
     layout->addLayout(column);
 }

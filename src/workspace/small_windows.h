@@ -2,7 +2,8 @@
 // introduction panel.
 #pragma once
 
-#include <QDialog>
+#include "tavo_dialog.h"
+
 #include <QWidget>
 
 class QLabel;
@@ -19,7 +20,7 @@ inline constexpr const char* kVersionText = "Ver 4.00.06";
 inline constexpr const char* kBuildCode = "B001";
 
 // Asks for the first address a search probes.
-class TfrmDlgAskAddr : public QDialog {
+class TfrmDlgAskAddr : public TavoDialog {
     Q_OBJECT
 public:
     explicit TfrmDlgAskAddr(QWidget* parent = nullptr);
@@ -37,7 +38,7 @@ private:
 };
 
 // Makes the user wait while a module works: a fixed time, or until Signal().
-class TfrmMWaitFor : public QDialog {
+class TfrmMWaitFor : public TavoDialog {
     Q_OBJECT
 public:
     static constexpr int kTickMs = 50;
@@ -73,7 +74,7 @@ private:
 // Runs the busy indicator for `ms` through the UI services.
 void WaitWithIndicator(QWidget* parent, int ms, const QString& text = {});
 
-class TfrmDlgAbout : public QDialog {
+class TfrmDlgAbout : public TavoDialog {
     Q_OBJECT
 public:
     explicit TfrmDlgAbout(QWidget* parent = nullptr);

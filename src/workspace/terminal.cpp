@@ -41,7 +41,7 @@ QPushButton* Button(const char* text, const char* name, QWidget* parent) {
 
 } // namespace
 
-TfrmMTerminal::TfrmMTerminal(TavoComPort& port, QWidget* parent) : QDialog(parent), port_(port) {
+TfrmMTerminal::TfrmMTerminal(TavoComPort& port, QWidget* parent) : TavoDialog(parent), port_(port) {
     setObjectName("TfrmMTerminal");
     setWindowTitle("Terminal");
     resize(720, 480);
@@ -154,7 +154,7 @@ bool TfrmMTerminal::SendOnce() {
     if (name.isEmpty()) return true;
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly)) {
-        Ui().Message(this, UiServices::Icon::Information, "Message", "Error when opening file");
+        Ui().Message(this, UiServices::Icon::Error, "Message", "Error when opening file");
         return false;
     }
     for (const auto& word : CommandFileWords(file.readAll().toStdString()))
@@ -185,7 +185,7 @@ void TfrmMTerminal::btSaveToFileClick() {
     const QString name = Ui().SaveFileName(this, "Save to File", {}, kFilter);
     if (name.isEmpty()) return;
     if (!WriteFileAtomically(name, edtCommandStatus->toPlainText().toUtf8() + "\n"))
-        Ui().Message(this, UiServices::Icon::Information, "Message", "Error when opening file");
+        Ui().Message(this, UiServices::Icon::Error, "Message", "Error when opening file");
 }
 
 void TfrmMTerminal::btFileBrowseClick() {

@@ -1,7 +1,7 @@
 // The terminal: raw command lines to the open port, with a timed log.
 #pragma once
 
-#include <QDialog>
+#include "tavo_dialog.h"
 
 class QCheckBox;
 class QLabel;
@@ -15,7 +15,7 @@ namespace tavo {
 
 class TavoComPort;
 
-class TfrmMTerminal : public QDialog {
+class TfrmMTerminal : public TavoDialog {
     Q_OBJECT
 public:
     explicit TfrmMTerminal(TavoComPort& port, QWidget* parent = nullptr);

@@ -228,6 +228,7 @@ TEST(AnalogSettingsFiles, UnopenableFilesSayso) {
     for (const auto& box : fx.ui().boxes) {
         EXPECT_EQ(box.title, "Message");
         EXPECT_EQ(box.text, "Error when opening file");
+        EXPECT_EQ(box.icon, UiServices::Icon::Error); // a failure takes the error icon
     }
     // Saving over an existing file replaces it whole.
     const QString file = dir.filePath("R210D.txt");

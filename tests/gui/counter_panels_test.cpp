@@ -350,7 +350,8 @@ TEST(CounterPanels, R710SettingsRoundTripOntoAModuleInTheOtherMode) {
     fx.ui().saveNames.push_back(first);
     source->SaveSettings();
     EXPECT_EQ(fx.ui().defaultNames.back(), "R710.txt");
-    EXPECT_EQ(ReadAll(first), "Module Name:  Tavo-R710 \r\nBaudRate: 3\r\ncheckSum: 1\r\n"
+    // Outside INIT the baud rate and checksum are not settable: no lines for them.
+    EXPECT_EQ(ReadAll(first), "Module Name:  Tavo-R710 \r\n"
                               "Input Range: 0\r\nCounter Enable Gate: 0\r\nInput Signal: 0\r\n"
                               "Filter State: 1\r\nHigh Level Width: 0\r\nLow Level Width: 0\r\n"
                               "High Level Volt: 2.4\r\nLow Level Volt: 0.8\r\nCN0 Max Cnt: 255\r\n"
@@ -384,10 +385,12 @@ TEST(CounterPanels, R710DSettingsRoundTripSendsTheDisplaySourceOnly) {
     fx.ui().saveNames.push_back(first);
     source->SaveSettings();
     const QByteArray saved = ReadAll(first);
-    EXPECT_TRUE(saved.endsWith("CN0 Max Cnt: 4294967295\r\nAlarm Type: 1\r\n"
-                               "CN0 High Alarm Value: 500\r\nCN0 Low Alarm Value: 0\r\n"
-                               "CN1 Max Cnt: 99\r\nLED Display Setting: 2\r\n"))
-        << saved.toStdString();
+    EXPECT_EQ(saved, "Module Name:  Tavo-R710D \r\nInput Range: 0\r\nCounter Enable Gate: 2\r\n"
+                     "Input Signal: 0\r\nFilter State: 1\r\nHigh Level Width: 0\r\n"
+                     "Low Level Width: 0\r\nHigh Level Volt: 2.4\r\nLow Level Volt: 0.8\r\n"
+                     "CN0 Max Cnt: 4294967295\r\nAlarm Type: 1\r\n"
+                     "CN0 High Alarm Value: 500\r\nCN0 Low Alarm Value: 0\r\n"
+                     "CN1 Max Cnt: 99\r\nLED Display Setting: 2\r\n");
 
     auto* target = fx.Open<TfrmMR710D>("(02)R710D");
     fx.Received(2);
@@ -399,6 +402,69 @@ TEST(CounterPanels, R710DSettingsRoundTripSendsTheDisplaySourceOnly) {
     fx.ui().saveNames.push_back(second);
     target->SaveSettings();
     EXPECT_EQ(ReadAll(second), saved);
+}
+
+// In INIT state the baud rate and checksum lines are written; the reader takes
+// files with and without them (those of earlier versions always had them), and
+// applies them only where they can be written.
+TEST(CounterPanels, BaudAndChecksumLinesOnlyFromInitAndReadEitherWay) {
+    const QByteArray tail = "Input Range: 0\r\nCounter Enable Gate: 1\r\nInput Signal: 0\r\n"
+                            "Filter State: 0\r\nHigh Level Width: 20\r\nLow Level Width: 30\r\n"
+                            "High Level Volt: 2.4\r\nLow Level Volt: 0.8\r\n"
+                            "CN0 Max Cnt: 4294967295\r\nCN0 Preset Mode Enable: 1\r\n"
+                            "CN0 Preset Cnt: 0\r\nCN0 Initial Cnt: 0\r\n"
+                            "CN1 Max Cnt: 4294967295\r\nCN1 Preset Mode Enable: 1\r\n"
+                            "CN1 Preset Cnt: 0\r\nCN1 Initial Cnt: 0\r\n";
+    const QByteArray head = "Module Name:  Tavo-R710 \r\n";
+    const QByteArray withLines = head + "BaudRate: 5\r\ncheckSum: 0\r\n" + tail;
+    const QByteArray without = head + tail;
+    QTemporaryDir dir;
+    PanelFixture fx("01 R710 init\n");
+    auto* init = fx.Open<TfrmMR710>("(*)R710");
+    init->cmbCntEnableGate->setCurrentIndex(1);
+    init->chkFilterState->setChecked(true);
+    init->edtHighLevelWidth->setText("20");
+    init->edtLowLevelWidth->setText("30");
+    init->cmbBaudRate->setCurrentIndex(5);
+    init->chkCheckSum->setChecked(true);
+    const QString saved = dir.filePath("init.txt");
+    fx.ui().saveNames.push_back(saved);
+    init->SaveSettings();
+    EXPECT_EQ(ReadAll(saved), withLines);
+
+    struct Row {
+        const QByteArray& file;
+        const char* bus;
+        const char* node;
+        unsigned address;
+        std::string wire;   // the address the panel talks to
+        const char* config; // the configuration write the load sends
+    };
+    // INIT panels write what the file holds, or (without the lines) what they show;
+    // a normal panel writes only the address and mode.
+    const Row rows[] = {{withLines, "01 R710 init\n", "(*)R710", 1, "00", "%0001500840"},
+                        {without, "01 R710 init\n", "(*)R710", 1, "00", "%0001500600"},
+                        {withLines, "02 R710\n", "(02)R710", 2, "02", "%0202500600"},
+                        {without, "02 R710\n", "(02)R710", 2, "02", "%0202500600"}};
+    int n = 0;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(n);
+        PanelFixture load(r.bus);
+        auto* p = load.Open<TfrmMR710>(r.node);
+        ASSERT_NE(p, nullptr);
+        const QString path = dir.filePath(QString("f%1.txt").arg(n++));
+        ASSERT_TRUE(test::WriteAll(path, r.file));
+        load.Received(r.address);
+        load.ui().openNames.push_back(path);
+        p->LoadSettings();
+        const Strings sent = load.Received(r.address);
+        EXPECT_EQ(test::Starting(sent, "%"), Strings{r.config});
+        EXPECT_TRUE(AnyStartsWith(sent, "$" + r.wire + "A1")); // the file's gate
+        EXPECT_TRUE(AnyStartsWith(sent, "$" + r.wire + "0H00020")); // its filter widths
+        EXPECT_TRUE(AnyStartsWith(sent, "$" + r.wire + "31", 6)); // the last group
+        for (const QString& text : load.ui().Texts())
+            EXPECT_FALSE(text.startsWith("Load Configuration File Error!")) << text.toStdString();
+    }
 }
 
 TEST(CounterPanels, BrokenSettingsFilesStopWhereTheyStopMatching) {

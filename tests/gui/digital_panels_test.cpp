@@ -130,6 +130,34 @@ TEST(DigitalPanels, PollShowsInputsAndOutputsInEachMembersLayout) {
     EXPECT_EQ(p->edtDOHigh_Hex->text(), "0x0A");
 }
 
+// A poll that reads what the lamps already show leaves their pictures alone (a
+// new picture costs a repaint and a new layout of its button); a change redraws
+// just the lamp it concerns.
+TEST(DigitalPanels, APollRedrawsOnlyTheLampsThatChanged) {
+    PanelFixture fx("01 R550 inputs=05 outputs=03\n");
+    auto* p = fx.Open<TfrmMR550>("(01)R550");
+    ASSERT_NE(p, nullptr);
+    p->tmrUpdateDIDataTimer();
+    const auto pictures = [&] {
+        std::vector<qint64> keys;
+        for (int n = 0; n < 8; ++n) {
+            keys.push_back(p->bitbtnDI[static_cast<std::size_t>(n)]->icon().cacheKey());
+            keys.push_back(p->bitbtnDO[static_cast<std::size_t>(n)]->icon().cacheKey());
+        }
+        return keys;
+    };
+    const auto before = pictures();
+    p->tmrUpdateDIDataTimer();
+    EXPECT_EQ(pictures(), before);
+    fx.WithModule(1, [](sim::SimModule& m) { Dio(m).SetInputs(0x07); });
+    p->tmrUpdateDIDataTimer();
+    const auto after = pictures();
+    for (std::size_t i = 0; i < after.size(); ++i)
+        EXPECT_EQ(after[i] != before[i], i == 2) << i; // DI 1 only
+    EXPECT_TRUE(LampOn(p->bitbtnDI[1]));
+    EXPECT_EQ(p->edtDI_Hex->text(), "0x07");
+}
+
 TEST(DigitalPanels, AFailedPollKeepsTheIndicatorsAndShowsTheHeartbeatPlusTwo) {
     PanelFixture fx("01 R550 inputs=0F\n");
     auto* p = fx.Open<TfrmMR550>("(01)R550");
@@ -280,8 +308,13 @@ TEST(DigitalPanels, R520InvertPagePausesThePollAndWritesTheMask) {
     EXPECT_FALSE(p->chkCh[3]->isChecked());
     p->chkCh[3]->setChecked(true);
     p->btInvertUpdate->click();
-    EXPECT_EQ(fx.Received(1), (Strings{"$01V8009", "$01V"}));
+    EXPECT_EQ(fx.Received(1), Strings{"$01V8009"}); // the write only: Refresh reads back
     EXPECT_EQ(fx.ui().Texts().back(), "Update succeeded!");
+    fx.WithModule(1, [](sim::SimModule& m) { m.faults().noReply.count = 1; });
+    p->btInvertUpdate->click();
+    EXPECT_EQ(fx.Received(1), Strings{"$01V8009"});
+    EXPECT_EQ(fx.ui().Texts().back(), "Update failed!");
+    EXPECT_TRUE(p->chkCh[3]->isChecked()); // the choice stays for another try
     EXPECT_FALSE(p->tmrUpdateDIData->isActive()); // still on the page
     p->btInvertRefresh->click();
     EXPECT_EQ(fx.ui().Texts().back(), "Refresh succeeded!");

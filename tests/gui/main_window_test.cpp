@@ -9,13 +9,17 @@
 #include "workspace/status_bar.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QHelpEvent>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 namespace tavo {
@@ -47,7 +51,7 @@ public:
 class MainWindowTest : public ::testing::Test {
 protected:
     explicit MainWindowTest(const char* bus = "F9 R210D\nFA R550 checksum\nFB R560SO protocol=modbus\n"
-                                              "FC R850\nFD R999\n")
+                                              "FC R850\nFD R710\n")
         : sim(bus), window(QStringList{QString::fromStdString(sim.path())}) {}
 
     QTreeWidgetItem* PortNode() { return window.Tree()->FindPort(QString::fromStdString(sim.path())); }
@@ -151,6 +155,7 @@ TEST_F(MainWindowTest, SearchListsModulesWithTheirLinkKinds) {
     ASSERT_EQ(port->childCount(), 5);
     EXPECT_EQ(window.Tree()->ExportText(port).split("\r\n").mid(1, 5),
               (QStringList{"\t(F9)R210D", "\t(FA)R550", "\t(FB)R560SO", "\t(FC)R850", "\t\t(DO0)"}));
+    EXPECT_NE(Child(port, "(FD)R710"), nullptr);
     EXPECT_EQ(ModuleTree::NodeLinkKind(Child(port, "(FA)R550")), LinkKind::AsciiChecksum);
     EXPECT_EQ(ModuleTree::NodeLinkKind(Child(port, "(FB)R560SO")), LinkKind::ModbusRtu);
     EXPECT_EQ(ModuleTree::Images(Child(port, "(FB)R560SO")), std::make_pair(18, 19));
@@ -300,6 +305,82 @@ TEST_F(MainWindowTest, ExitAsksFirst) {
     ui.ui().answers = {true};
     window.close();
     EXPECT_EQ(window.Port(), nullptr);
+}
+
+TEST_F(MainWindowTest, HelpSaysSoWhenNoBrowserStarts) {
+    ui.ui().browserStarts = false;
+    Action("tlbtnHelp")->trigger();
+    ASSERT_EQ(ui.ui().boxes.size(), 1u);
+    EXPECT_EQ(ui.ui().boxes[0].icon, UiServices::Icon::Error);
+    EXPECT_TRUE(ui.ui().boxes[0].text.startsWith("No web browser could be started to show the "
+                                                 "help page.\nOpen this file in a browser: "))
+        << ui.ui().boxes[0].text.toStdString();
+    EXPECT_TRUE(ui.ui().boxes[0].text.endsWith("index.html"));
+}
+
+// Every node shows whole: the tree is as wide as its longest node (never below
+// 137 pixels), and a node cut by a narrower tree tells its text in a tooltip.
+TEST_F(MainWindowTest, TreeFitsItsNodesAndCutNodesHaveTooltips) {
+    window.show();
+    QTreeWidgetItem* port = PortNode();
+    const char* models[] = {"R210", "R210D", "R220", "R230", "R250", "R260", "R260P", "R270",
+                            "R270P", "R270M", "R240", "R240T", "R280", "R280P", "R810", "R820",
+                            "R260AN", "R270AN", "R310", "R330", "R320T", "R850", "R860"};
+    int address = 2;
+    for (const char* model : models) {
+        FoundNode n;
+        n.text = QString("(%1)%2").arg(address++, 2, 16, QChar('0')).toUpper().toStdString() + model;
+        n.link = LinkKind::AsciiPlain;
+        window.Tree()->AddFound(port, n);
+    }
+    port->setExpanded(true);
+    QApplication::processEvents();
+    ModuleTree* tree = window.Tree();
+    const QFontMetrics metrics(tree->font());
+    const auto whole = [&](QTreeWidgetItem* item) {
+        const QRect rect = tree->visualItemRect(item);
+        return rect.left() + tree->iconSize().width() + metrics.horizontalAdvance(item->text(0)) <=
+               tree->viewport()->width();
+    };
+    EXPECT_GE(tree->width(), TfrmMain::kMinTreeWidth);
+    for (int i = 0; i < port->childCount(); ++i) {
+        EXPECT_TRUE(whole(port->child(i))) << port->child(i)->text(0).toStdString();
+        EXPECT_FALSE(tree->IsCut(port->child(i)));
+    }
+    EXPECT_TRUE(whole(port)) << port->text(0).toStdString();
+
+    // Narrowed by hand: the cut nodes tell their whole text when the mouse rests.
+    auto* splitter = window.findChild<QSplitter*>("Splitter1");
+    splitter->setSizes({60, window.width() - 60});
+    QApplication::processEvents();
+    QTreeWidgetItem* node = port->child(1);
+    ASSERT_TRUE(tree->IsCut(node));
+    const QPoint at = tree->visualItemRect(node).center();
+    QHelpEvent help(QEvent::ToolTip, at, tree->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(tree->viewport(), &help);
+    EXPECT_EQ(QToolTip::text(), node->text(0));
+    QToolTip::hideText();
+    // Narrowed trees are not widened back by a click.
+    window.ClickNode(port);
+    EXPECT_LT(tree->width(), TfrmMain::kMinTreeWidth);
+}
+
+TEST_F(MainWindowTest, EveryPanelIsNamedByItsClass) {
+    for (const auto& [name, make] : PanelFactory::Instance().Save()) {
+        std::unique_ptr<ModulePanel> panel(PanelFactory::Instance().Make(name, nullptr));
+        ASSERT_NE(panel, nullptr) << name;
+        EXPECT_EQ(panel->objectName().toStdString(), name);
+    }
+    EXPECT_GE(PanelFactory::Instance().Save().size(), 18u);
+}
+
+TEST_F(MainWindowTest, PortSettingsShowTheAmpersandOnce) {
+    window.ClickNode(PortNode());
+    auto* label = window.ComSet()->findChild<QLabel*>("lblParityStopBits");
+    ASSERT_NE(label, nullptr);
+    // Without a buddy a label shows its text as it is.
+    EXPECT_EQ(label->text(), "Parity&StopBits:");
+    EXPECT_EQ(label->buddy(), nullptr);
 }
 
 TEST_F(MainWindowTest, HelpOpensOurPageAndAboutShowsTheVersion) {

@@ -67,9 +67,11 @@ TEST(SettingsFile, SaveAndLoadThroughTheDialogs) {
     EXPECT_FALSE(LoadSettingsFile(nullptr, " Tavo-R210D ", [](SettingsReader&) {}));
     EXPECT_EQ(ui.ui().boxes.back().title, "Message");
     EXPECT_EQ(ui.ui().boxes.back().text, "Error when opening file");
+    EXPECT_EQ(ui.ui().boxes.back().icon, UiServices::Icon::Error);
     ui.ui().saveNames.push_back(dir.filePath("no/such/dir/x.txt"));
     EXPECT_FALSE(SaveSettingsFile(nullptr, " Tavo-R210D ", [](SettingsWriter&) {}));
     EXPECT_EQ(ui.ui().boxes.back().text, "Error when opening file");
+    EXPECT_EQ(ui.ui().boxes.back().icon, UiServices::Icon::Error);
     // Cancelled dialogs do nothing.
     const auto shown = ui.ui().boxes.size();
     EXPECT_FALSE(SaveSettingsFile(nullptr, " Tavo-R210D ", [](SettingsWriter&) {}));

@@ -88,6 +88,7 @@ TEST_F(TerminalTest, CommandFileModeAndContinuousSending) {
     ASSERT_EQ(ui.ui().boxes.size(), 1u);
     EXPECT_EQ(ui.ui().boxes[0].title, "Message");
     EXPECT_EQ(ui.ui().boxes[0].text, "Error when opening file");
+    EXPECT_EQ(ui.ui().boxes[0].icon, UiServices::Icon::Error);
 
     const QString saved = dir.filePath("log.txt");
     ui.ui().saveNames.push_back(saved);

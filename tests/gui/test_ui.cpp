@@ -10,6 +10,7 @@ namespace tavo::test {
 
 void TestUi::Message(QWidget*, Icon icon, const QString& title, const QString& text) {
     boxes.push_back({icon, title, text});
+    if (onMessage) onMessage(boxes.back());
 }
 
 bool TestUi::Ask(QWidget*, const QString&, const QString& text) {

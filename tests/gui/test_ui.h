@@ -32,7 +32,7 @@ public:
     void Beep() override { ++beeps; }
     bool OpenUrl(const QUrl& url) override {
         opened.push_back(url);
-        return true;
+        return browserStarts;
     }
 
     // The texts of the boxes shown so far, and forgetting them.
@@ -51,6 +51,9 @@ public:
     long long clockMs = 0;
     int beeps = 0;
     std::vector<QUrl> opened;
+    bool browserStarts = true; // what OpenUrl answers
+    // Called as each box is shown (to look at the panel at that moment).
+    std::function<void(const Box&)> onMessage;
     std::vector<QString> dialogsRun; // objectNames of the dialogs run
 };
 

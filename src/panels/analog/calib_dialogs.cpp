@@ -62,7 +62,7 @@ void InvalidData(QWidget* parent) {
 
 // ---- TfrmCalib -----------------------------------------------------------------------
 
-TfrmCalib::TfrmCalib(QWidget* parent) : QDialog(parent) {
+TfrmCalib::TfrmCalib(QWidget* parent) : TavoDialog(parent) {
     setObjectName("TfrmCalib");
     auto* layout = new QVBoxLayout(this);
     auto* prompt = new QHBoxLayout;
@@ -207,7 +207,7 @@ void TfrmCalib::Button1Click() {
 
 // ---- TfrmCJC -------------------------------------------------------------------------
 
-TfrmCJC::TfrmCJC(QWidget* parent) : QDialog(parent) {
+TfrmCJC::TfrmCJC(QWidget* parent) : TavoDialog(parent) {
     setObjectName("TfrmCJC");
     setWindowTitle("Cold Junction Compesation");
     auto* layout = new QGridLayout(this);
@@ -322,7 +322,7 @@ void TfrmCJC::btExecuteClick() {
 
 // ---- TfrmMAOCalib --------------------------------------------------------------------
 
-TfrmMAOCalib::TfrmMAOCalib(QWidget* parent) : QDialog(parent) {
+TfrmMAOCalib::TfrmMAOCalib(QWidget* parent) : TavoDialog(parent) {
     setObjectName("TfrmMAOCalib");
     auto* layout = new QVBoxLayout(this);
     grpUnit = new QGroupBox("Trim for 20.0 mA: ", this);
@@ -343,7 +343,6 @@ TfrmMAOCalib::TfrmMAOCalib(QWidget* parent) : QDialog(parent) {
     int tag = 1;
     for (QPushButton* b : {bitbtnLeftLeft20, bitbtnLeft20, bitbtnRight20, bitbtnRightRight20}) {
         b->setProperty("Tag", tag);
-        b->setAutoDefault(false);
         steps->addWidget(b);
         connect(b, &QPushButton::clicked, this, [this, tag] { bitbtnLeftLeft20Click(tag); });
         ++tag;
@@ -355,9 +354,10 @@ TfrmMAOCalib::TfrmMAOCalib(QWidget* parent) : QDialog(parent) {
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     bitbtn20Execute = NamedButton("&Save", "bitbtn20Execute", this);
-    bitbtn20Execute->setDefault(true);
+    // The one dialog whose form gives Save the default role: the user trims with
+    // the step buttons, reads the meter, and Enter stores the point.
+    SetDefaultButton(bitbtn20Execute);
     bitbtn20Exit = NamedButton("E&xit", "bitbtn20Exit", this);
-    bitbtn20Exit->setAutoDefault(false);
     buttons->addWidget(bitbtn20Execute);
     buttons->addWidget(bitbtn20Exit);
     layout->addLayout(buttons);
@@ -587,7 +587,7 @@ void TfrmMAOCalib::bitbtn20ExecuteClick() {
 
 // ---- TfrmMWirePayment ----------------------------------------------------------------
 
-TfrmMWirePayment::TfrmMWirePayment(QWidget* parent) : QDialog(parent) {
+TfrmMWirePayment::TfrmMWirePayment(QWidget* parent) : TavoDialog(parent) {
     setObjectName("TfrmMWirePayment");
     setWindowTitle("Lead Wire Effect Compensation");
     auto* layout = new QGridLayout(this);
@@ -599,9 +599,7 @@ TfrmMWirePayment::TfrmMWirePayment(QWidget* parent) : QDialog(parent) {
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     btExecute = NamedButton("&Save", "btExecute", this);
-    btExecute->setAutoDefault(false);
     btExit = NamedButton("E&xit", "btExit", this);
-    btExit->setAutoDefault(false);
     buttons->addWidget(btExecute);
     buttons->addWidget(btExit);
     layout->addLayout(buttons, 1, 0, 1, 3);

@@ -5,10 +5,12 @@
 // A panel creates one, gives it exactly one command object (the setter names the
 // kind, which decides the commands and the message texts), sets the mode and the
 // texts, and calls Run(), which prepares the dialog as it opens and runs it
-// modally through the UI services.
+// modally through the UI services. Enter presses no button of theirs unless the
+// form names a default (TavoDialog); only the output calibration does.
 #pragma once
 
-#include <QDialog>
+#include "workspace/tavo_dialog.h"
+
 #include <QString>
 
 #include <array>
@@ -39,7 +41,7 @@ class ZelMZ320;
 
 // Zero, span and negative-span calibration of analog inputs: the user applies the
 // named signal to the input and presses Save.
-class TfrmCalib : public QDialog {
+class TfrmCalib : public TavoDialog {
     Q_OBJECT
 public:
     enum Mode { kZero = 0, kSpan = 1, kNegativeSpan = 2 };
@@ -96,7 +98,7 @@ private:
 };
 
 // Cold-junction compensation offset of thermocouple inputs.
-class TfrmCJC : public QDialog {
+class TfrmCJC : public TavoDialog {
     Q_OBJECT
 public:
     explicit TfrmCJC(QWidget* parent = nullptr);
@@ -131,7 +133,7 @@ private:
 };
 
 // Calibration and trimming of analog outputs at their low and high points.
-class TfrmMAOCalib : public QDialog {
+class TfrmMAOCalib : public TavoDialog {
     Q_OBJECT
 public:
     enum Mode { k4mA = 0, k20mA = 1, k0V = 2, k10V = 3 };
@@ -190,7 +192,7 @@ private:
 };
 
 // Lead-wire resistance compensation of the thermistor module R240T.
-class TfrmMWirePayment : public QDialog {
+class TfrmMWirePayment : public TavoDialog {
     Q_OBJECT
 public:
     explicit TfrmMWirePayment(QWidget* parent = nullptr);

@@ -105,7 +105,6 @@ TfrmMR210D::TfrmMR210D(QWidget* parent) : TfrmMR210D(Model{"R210D", RangeList::R
 
 TfrmMR210D::TfrmMR210D(const Model& model, QWidget* parent)
     : GeneralSettingsPanel(parent), model_(model) {
-    setObjectName(QString("TfrmM") + model.designation);
     BuildForm();
     connect(MakePollTimer("tmrUpdateAIData", 500), &QTimer::timeout, this,
             [this] { tmrUpdateAIDataTimer(); });
@@ -386,7 +385,7 @@ void TfrmMR210D::RefreshAlarmStatus(int parts) {
             const bool on = (outputs >> n) & 1;
             QPushButton* b = btDO[static_cast<std::size_t>(n)];
             SetLamp(b, on);
-            b->setProperty("Tag", on ? 1 : 0);
+            SetTag(b, on ? 1 : 0);
         }
     }
     if (parts & kInput) SetLamp(btDI, HexOrZero(din) & 1);
@@ -408,7 +407,7 @@ bool TfrmMR210D::PollValue(bool plainText) {
     std::string value;
     if (!PollStatus(module_->ReadAll(value), "Read AI succeeded!!  ", "Read AI error!!    "))
         return false;
-    edtAI_Val->setText(plainText ? QString::fromStdString(value) : ValueText(value));
+    ShowText(edtAI_Val, plainText ? QString::fromStdString(value) : ValueText(value));
     return true;
 }
 
@@ -425,7 +424,7 @@ void TfrmMR210D::PollAfterValue() {
         Status("Read Event Counter error!!");
         return;
     }
-    edtEventCounter->setText(QString::number(events));
+    ShowText(edtEventCounter, QString::number(events));
     RefreshAlarmStatus(kOutputs | kInput);
 }
 
@@ -464,8 +463,10 @@ void TfrmMR210D::btSystemUpdateClick() {
         SetTypeChangeDelay();
         DelayForChangeType();
         RefreshGeneralSetting();
+        // The box comes before the poll restarts, so no reading moves behind it.
+        op.RestoreCursor();
+        if (written) Information("Update general setting succeeded!");
     }
-    if (written) Information("Update general setting succeeded!");
 }
 
 void TfrmMR210D::btAlarmTypeSettingUpdateClick() {

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -24,11 +25,24 @@ QPixmap Lamp(const QColor& fill, const QColor& rim) {
     return p;
 }
 
-QPixmap LampPixmap(bool on) {
+const QPixmap& LampPixmap(bool on) {
     // Made on first use: pixmaps need the application object.
     static const QPixmap off = Lamp(QColor(40, 60, 40), Qt::darkGray);
     static const QPixmap lit = Lamp(QColor(40, 230, 40), Qt::darkGreen);
     return on ? lit : off;
+}
+
+const QIcon& LampIcon(bool on) {
+    static const QIcon off(LampPixmap(false));
+    static const QIcon lit(LampPixmap(true));
+    return on ? lit : off;
+}
+
+// Whether `control` already shows the lamp `on`: a poll sets every lamp twice a
+// second, and a new picture costs a repaint and a new layout of the button.
+bool Shows(const QObject* control, bool on) {
+    const QVariant state = control->property("on");
+    return state.isValid() && state.toBool() == on;
 }
 
 } // namespace
@@ -77,13 +91,27 @@ const QStringList& BaudRateItems() {
 }
 
 void SetLamp(QAbstractButton* button, bool on) {
-    button->setIcon(QIcon(LampPixmap(on)));
+    if (Shows(button, on)) return;
+    button->setIcon(LampIcon(on));
     button->setProperty("on", on);
 }
 
 void SetLamp(QLabel* picture, bool on) {
+    if (Shows(picture, on)) return;
     picture->setPixmap(LampPixmap(on));
     picture->setProperty("on", on);
+}
+
+void ShowText(QLineEdit* edit, const QString& text) {
+    if (edit->text() != text) edit->setText(text);
+}
+
+void ShowTip(QWidget* widget, const QString& tip) {
+    if (widget->toolTip() != tip) widget->setToolTip(tip);
+}
+
+void SetTag(QObject* control, int tag) {
+    if (control->property("Tag") != QVariant(tag)) control->setProperty("Tag", tag);
 }
 
 bool LampOn(const QObject* control) {

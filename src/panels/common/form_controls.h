@@ -39,9 +39,17 @@ QLabel* CaptionLabel(const QString& text, QWidget* parent, QWidget* buddy = null
 const QStringList& BaudRateItems();
 
 // The "on" and "off" pictures. The state is kept in the property "on" so that it
-// can be read back (tests, accessibility) without comparing pixmaps.
+// can be read back (tests, accessibility) without comparing pixmaps. A lamp that
+// already shows the state is left alone.
 void SetLamp(QAbstractButton* button, bool on);
 void SetLamp(QLabel* picture, bool on);
 bool LampOn(const QObject* control);
+
+// What a poll writes into a control, set only when it differs from what the
+// control shows, so that a reading that did not change costs no repaint.
+void ShowText(QLineEdit* edit, const QString& text);
+void ShowTip(QWidget* widget, const QString& tip);
+// The integer property "Tag" the forms keep on buttons (an output's last state).
+void SetTag(QObject* control, int tag);
 
 } // namespace tavo

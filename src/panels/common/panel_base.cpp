@@ -78,8 +78,14 @@ PanelBase::Operation::Operation(PanelBase& panel, QWidget* button)
     QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
-PanelBase::Operation::~Operation() {
+void PanelBase::Operation::RestoreCursor() {
+    if (!cursorSet_) return;
     QApplication::restoreOverrideCursor();
+    cursorSet_ = false;
+}
+
+PanelBase::Operation::~Operation() {
+    RestoreCursor();
     if (button_) button_->setEnabled(true);
     if (wasPolling_) panel_.StartPolling();
 }

@@ -45,18 +45,24 @@ protected:
     bool PollStatus(bool ok, const QString& okText, const QString& failText);
 
     // A user action: stops the poll, shows the hourglass and (optionally)
-    // disables the button for its duration, then puts everything back.
+    // disables the button for its duration, then puts everything back. A message
+    // shown inside the operation comes before the poll restarts; one shown after
+    // it, with the poll already running.
     class Operation {
     public:
         explicit Operation(PanelBase& panel, QWidget* button = nullptr);
         ~Operation();
         Operation(const Operation&) = delete;
         Operation& operator=(const Operation&) = delete;
+        // The normal cursor back now, for a closing message while the poll
+        // still waits.
+        void RestoreCursor();
 
     private:
         PanelBase& panel_;
         QPointer<QWidget> button_;
         bool wasPolling_;
+        bool cursorSet_ = true;
     };
 
     // Fixed pause while a module works (through the UI services' clock).

@@ -26,7 +26,7 @@ std::optional<int> LeadingInt(const QString& text) {
 }
 
 void OpenError(QWidget* parent) {
-    Ui().Message(parent, UiServices::Icon::Information, "Message", "Error when opening file");
+    Ui().Message(parent, UiServices::Icon::Error, "Message", "Error when opening file");
 }
 
 } // namespace

@@ -48,10 +48,14 @@ public:
     // The leading decimal integer of the value.
     std::optional<int> Int(const QString& key);
     std::optional<double> Real(const QString& key);
+    // Whether the next line has `key`: for a line a file may or may not carry
+    // (one written only while its control was enabled).
+    bool NextIs(const QString& key) const {
+        return matching_ && next_ < lines_.size() && lines_[next_].startsWith(key);
+    }
     bool Matching() const { return matching_; }
     // The line (from 1) where the file stopped matching; 0 while it matches.
     int StopLine() const { return stopLine_; }
-    // Ends the reading here: for a line whose value the caller refuses.
     // Ends the reading at the line just read (its value was not acceptable).
     void Stop() { StopAt(next_); }
 

@@ -61,7 +61,7 @@ std::optional<double> LedValue(const QString& text) {
 bool ShowHex(QLineEdit* edit, const std::string& text) {
     const auto value = HexValue(text);
     if (!value) return false;
-    edit->setText(QString::number(*value));
+    ShowText(edit, QString::number(*value));
     return true;
 }
 
@@ -424,7 +424,7 @@ bool TfrmMR710::PollAlarmStatus() {
     }
     for (int n = 0; n < 2; ++n) {
         const int on = (v >> n) & 1;
-        btDO[static_cast<std::size_t>(n)]->setProperty("Tag", on);
+        SetTag(btDO[static_cast<std::size_t>(n)], on);
         SetLamp(btDO[static_cast<std::size_t>(n)], on);
     }
     ShowAlarmStatus(static_cast<int>(HexOrZero(status)));
@@ -440,8 +440,10 @@ void TfrmMR710::tmrUpdateCounterDataTimer() {
     if (!device_) return;
     // Step 2 is skipped after a failed step 1: a module that does not answer
     // would only cost another time-out.
+    // The data area shows the new readings without a repaint of its own: each
+    // control that changed repaints itself, and a repaint of the whole panel twice
+    // a second would cost more than the rest of the poll together.
     if (PollCounters() && !frequency_) PollAlarmStatus();
-    update();
 }
 
 // ---- user actions ----
@@ -614,8 +616,10 @@ void TfrmMR710::PageControlChange(int) {
 
 void TfrmMR710::SaveSettings() {
     SaveSettingsFile(this, grpModule->title(), [this](SettingsWriter& w) {
-        w.Line("BaudRate: ", cmbBaudRate->currentIndex());
-        w.Line("checkSum: ", TickedFlag(chkCheckSum->isChecked()));
+        // Baud rate and checksum can be set only in INIT state; elsewhere their
+        // controls are disabled and, like every disabled control, not written.
+        if (Enabled(cmbBaudRate)) w.Line("BaudRate: ", cmbBaudRate->currentIndex());
+        if (Enabled(chkCheckSum)) w.Line("checkSum: ", TickedFlag(chkCheckSum->isChecked()));
         if (Enabled(cmbTypeChangeAllCh))
             w.Line("Input Range: ", cmbTypeChangeAllCh->currentIndex());
         if (!cmbFrequencyGateTime->isHidden())
@@ -679,9 +683,14 @@ bool IsVolt(const QString& t) {
 // signal, so the lines that follow are read under the conditions they were
 // written under.
 bool TfrmMR710::ApplySettingsFile(SettingsReader& r) {
-    const auto baud = ReadListIndex(r, "BaudRate: ", cmbBaudRate);
-    const auto checksum = baud ? ReadTickedFlag(r, "checkSum: ") : std::nullopt;
-    if (!checksum) return false;
+    // The baud rate and checksum lines are there when the file was written in
+    // INIT state (and in every file of earlier versions): read whichever it has,
+    // and apply them only where the panel can write them.
+    std::optional<int> baud;
+    std::optional<bool> checksum;
+    if (r.NextIs("BaudRate: ") && !(baud = ReadListIndex(r, "BaudRate: ", cmbBaudRate)))
+        return false;
+    if (r.NextIs("checkSum: ") && !(checksum = ReadTickedFlag(r, "checkSum: "))) return false;
     std::optional<int> mode;
     if (Enabled(cmbTypeChangeAllCh) &&
         !(mode = ReadListIndex(r, "Input Range: ", cmbTypeChangeAllCh)))
@@ -699,8 +708,8 @@ bool TfrmMR710::ApplySettingsFile(SettingsReader& r) {
         cmbTypeChangeAllCh->setCurrentIndex(previousMode);
         return false;
     }
-    cmbBaudRate->setCurrentIndex(*baud);
-    chkCheckSum->setChecked(*checksum);
+    if (baud && Enabled(cmbBaudRate)) cmbBaudRate->setCurrentIndex(*baud);
+    if (checksum && Enabled(chkCheckSum)) chkCheckSum->setChecked(*checksum);
     if (gateTime) cmbFrequencyGateTime->setCurrentIndex(*gateTime);
     if (gate) cmbCntEnableGate->setCurrentIndex(*gate);
     btSystemUpdateClick();
@@ -866,8 +875,8 @@ void TfrmMR710D::ShowAlarmStatus(int status) {
     const bool alarm = status > 0;
     labAlarmMode[0]->setText(alarm ? "High Alarm" : "Normal Mode");
     labAlarmMode[1]->setText(alarm ? "Low Alarm" : "Normal Mode");
-    btDO[0]->setToolTip(alarm ? "Clear Latch" : "Director DO0 output");
-    btDO[1]->setToolTip(alarm ? "Clear Latch" : "Director DO1 output");
+    ShowTip(btDO[0], alarm ? "Clear Latch" : "Director DO0 output");
+    ShowTip(btDO[1], alarm ? "Clear Latch" : "Director DO1 output");
 }
 
 bool TfrmMR710D::OutputClickClearsLatch() const {

@@ -245,8 +245,8 @@ void TfrmMR550::RefreshData() {
     if (!PollStatus(mr550_->ReadDIO(outputs, inputs), kPolling, kPollFailed)) return;
     ShowOutputs(HexOrZero(outputs), DOChannelCount());
     ShowInputs(HexOrZero(inputs), DIChannelCount());
-    edtDI_Hex->setText("0x" + QString::fromStdString(inputs));
-    edtDO_Hex->setText("0x" + QString::fromStdString(outputs));
+    ShowText(edtDI_Hex, "0x" + QString::fromStdString(inputs));
+    ShowText(edtDO_Hex, "0x" + QString::fromStdString(outputs));
 }
 
 void TfrmMR550::tmrUpdateDIDataTimer() {
@@ -383,7 +383,7 @@ void TfrmMR530::RefreshData() {
     if (!PollStatus(ok, kPolling, kPollFailed)) return;
     const std::string inputs = state.substr(0, 2);
     ShowInputs(HexOrZero(inputs), DIChannelCount());
-    edtDI_Hex->setText("0x" + QString::fromStdString(inputs));
+    ShowText(edtDI_Hex, "0x" + QString::fromStdString(inputs));
 }
 
 // ---------------------------------------------------------------- R540
@@ -427,8 +427,8 @@ void TfrmMR540::RefreshData() {
     ShowInputs(word & 0xFF, 8);
     for (int n = 0; n < 8; ++n)
         SetLamp(bitbtnDO[static_cast<std::size_t>(n)], (word >> (8 + n)) & 1);
-    edtDI_Hex->setText("0x" + QString::fromStdString(state.substr(2, 2)));
-    edtDO_Hex->setText("0x" + QString::fromStdString(state.substr(0, 2)));
+    ShowText(edtDI_Hex, "0x" + QString::fromStdString(state.substr(2, 2)));
+    ShowText(edtDO_Hex, "0x" + QString::fromStdString(state.substr(0, 2)));
 }
 
 // ---------------------------------------------------------------- R520
@@ -491,11 +491,11 @@ void TfrmMR520::btInvertRefreshClick() {
 void TfrmMR520::btInvertUpdateClick() {
     if (!mr550_) return;
     Operation op(*this);
+    // The boxes keep what was sent; Refresh shows what the module holds.
     if (WriteInvert())
         Information("Update succeeded!");
     else
         Error("Update failed!");
-    ReadInvert(); // what the module now holds
 }
 
 void TfrmMR520::PageControl1Change(int index) {
@@ -547,8 +547,8 @@ void TfrmMR560S::RefreshData() {
     std::string high, low;
     if (!PollStatus(mr560_->ReadDIO(high, low), kPolling, kPollFailed)) return;
     ShowOutputs(HexOrZero(low) | (HexOrZero(high) & 0x0F) << 8, DOChannelCount());
-    edtDOHigh_Hex->setText("0x" + QString::fromStdString(high));
-    edtDO_Hex->setText("0x" + QString::fromStdString(low));
+    ShowText(edtDOHigh_Hex, "0x" + QString::fromStdString(high));
+    ShowText(edtDO_Hex, "0x" + QString::fromStdString(low));
 }
 
 bool TfrmMR560S::WriteOutput(int channel, int value) {
@@ -574,7 +574,7 @@ void TfrmMR560SO::RefreshData() {
             QPushButton* b = bitbtnDO[static_cast<std::size_t>(n)];
             if ((*groups >> (n / 4)) & 1) {
                 b->setText("Fail");
-                b->setToolTip("Over Current Fail!");
+                ShowTip(b, "Over Current Fail!");
                 SetLamp(b, false);
             } else if (b->text() == "Fail") {
                 b->setText(DoCaption(n));
