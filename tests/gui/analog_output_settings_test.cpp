@@ -1,5 +1,6 @@
 // Settings files of the R310 panel: the lines written, a round trip onto another
 // module of the same model, and files that are not the panel's.
+#include "file_helpers.h"
 #include "panel_fixture.h"
 
 #include "panels/analog/r310_panel.h"
@@ -10,7 +11,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -19,17 +19,11 @@ namespace tavo {
 namespace {
 
 using test::PanelFixture;
+using test::ReadAll;
 using test::Starting;
 
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 void Write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    ASSERT_TRUE(test::WriteAll(path, bytes));
 }
 
 TEST(R310SettingsFiles, SaveThenLoadOntoAnotherModule) {

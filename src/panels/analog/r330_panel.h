@@ -76,7 +76,8 @@ public:
     QLineEdit* edtDIData;
 
 protected:
-    // `model` names the main group: " Tavo-" + model + " ".
+    // `model` names the main group: " Tavo-" + model + " " (the form's objectName
+    // is "TfrmM" + model without blanks; a variant sets its own after).
     TfrmMR330(const QString& model, QWidget* parent);
     // The link to the module's channels, made by InitModule once the command object
     // exists.
