@@ -365,6 +365,46 @@ TEST(R310Panel, PollShowsFailuresAndLeavesTheUsersEntryAlone) {
     EXPECT_EQ(g->edtAO_Val->text(), "4.000");
 }
 
+TEST(R250Panel, ExcitationOutputStartUpAndItsFailures) {
+    PanelFixture fx("01 R250 type=02\n");
+    auto* panel = fx.Open<TfrmMR250>("(01)R250");
+    ASSERT_NE(panel, nullptr);
+    OutputValueGroup* g = panel->grpAOData;
+    EXPECT_EQ(g->trabAOVal->maximum(), 10000);
+    EXPECT_EQ(g->lblUnit[0]->text(), "V");
+    EXPECT_FALSE(g->edtAO_CurrentReadBak->isVisibleTo(panel));
+    fx.Received(0x01);
+    g->trabAOVal->setValue(4000);
+    g->bitbtnRight->click(); // a hundredth of 10 V
+    EXPECT_EQ(g->edtAO_Val->text(), "4.100");
+    EXPECT_TRUE(fx.Received(0x01).empty());
+    panel->btnValueOutputClick();
+    EXPECT_EQ(fx.Received(0x01), Commands{"$01704.100"});
+    panel->btnStartupClick();
+    EXPECT_EQ(fx.Received(0x01), Commands{"$01S"});
+    EXPECT_EQ(fx.ui().Texts(), QStringList{"Update succeeded!"});
+    g->edtAO_Val->setText("9");
+    panel->btnValueOutputClick();
+    fx.WithModule(0x01, [](sim::SimModule& m) { m.PowerCycle(); });
+    panel->tmrUpdateAIDataTimer();
+    EXPECT_EQ(g->edtLast_Val->text(), "4.100");
+    // The input value still shows when the excitation reply is garbage.
+    fx.WithModule(0x01, [](sim::SimModule& m) {
+        m.faults().startAfter = 2; // "#01", "@01DI"
+        m.faults().garbage.count = 1;
+    });
+    panel->tmrUpdateAIDataTimer();
+    EXPECT_EQ(fx.StatusText(), "Fail to fresh AO data!");
+    EXPECT_EQ(g->edtLast_Val->text(), "4.100");
+    fx.ui().Clear();
+    fx.WithModule(0x01, [](sim::SimModule& m) { m.faults().noReply.count = 1; });
+    panel->btnValueOutputClick();
+    fx.WithModule(0x01, [](sim::SimModule& m) { m.faults().noReply.count = 1; });
+    panel->btnStartupClick();
+    EXPECT_EQ(fx.ui().Texts(),
+              (QStringList{"Write AO Failed!", "Write Start Output Config Failed!"}));
+}
+
 TEST(OutputPanels, CalibrationButtonsOpenTheOutputDialogWithThePollStopped) {
     struct Case {
         const char* bus;
