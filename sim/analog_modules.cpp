@@ -292,7 +292,7 @@ bool AddAnalogModel(SimModule& m) {
     if (d == "R210" || d == "R210D" || d == "R220") m.Add<analog::AlarmEventCommands>(2, 1);
     if (d == "R250") {
         m.Add<analog::AlarmEventCommands>(4, 0);
-        m.Add<analog::ExcitationCommands>();
+        m.Add<analog::ExcitationCommands>().Init(m);
     }
     if (d == "R270M") m.Add<analog::LoggerCommands>(inputs).Init(m);
     if (d == "R320T") m.Add<analog::LoopCommands>(inputs);
@@ -350,7 +350,8 @@ bool AnalogModelTakes(const SimModule& m, const std::string& key, const std::str
 bool IsAnalogOption(const std::string& key) {
     static const char* const kKeys[] = {"value",  "value0", "value1",     "value2",      "value3",
                                         "value4", "value5", "value6",     "value7",      "burnout",
-                                        "cjc",    "di",     "stdrecords", "eventrecords"};
+                                        "cjc",    "di",     "stdrecords", "eventrecords",
+                                        "startup", "outrange"};
     return std::any_of(std::begin(kKeys), std::end(kKeys), [&](const char* k) { return key == k; });
 }
 

@@ -15,15 +15,20 @@
 //   $AA8C{n}     "!AAC{n}{tt}";  $AABC{n}  "!AAC{n}{0|1}"
 //   $AAX1        "!" + four hex digits (tenths of a second), no address
 //   $AAI         two hex digits, the digital inputs
+//   Each channel's output follows the value written at the slew rate of format bits
+//   5..2, as the R310's does; $AA6C{n} reports the output as it stands.
 // A channel whose emergency input is enabled goes to its emergency value while its
 // digital input is on; when the comm-safety time (non-zero) passes without a command,
 // every channel goes to its emergency value until it is written again. Outputs start
-// at their start-up values.
+// at their start-up values, at power-up (SimModule::PowerCycle) too.
+// Bus file: startup=X the start-up value of every output (R310, R330, and the R250's
+// excitation), outrange=HH,HH,HH,HH the R330's channel ranges at power-up.
 #include "analog_sim.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <stdexcept>
 
 namespace tavo::sim::analog {
 namespace {
@@ -55,13 +60,47 @@ bool Within(double v, const Limits& l) {
     return v >= l.lo - 1e-9 && v <= l.hi + 1e-9;
 }
 
+// Slew-rate code k of format bits 5..2: 0 immediately, else 0.125 * 2^(k-1) mA/s or
+// half that in V/s.
+double SlewPerSecond(unsigned formatCode, bool volts) {
+    const unsigned code = (formatCode >> 2) & 0xF;
+    return code == 0 ? 0.0 : (volts ? 0.0625 : 0.125) * std::pow(2.0, code - 1.0);
+}
+
+// Moves `output` toward `target` by at most `step` (a non-positive step jumps).
+double Slewed(double output, double target, double step) {
+    if (step <= 0.0) return target;
+    return output < target ? std::min(target, output + step) : std::max(target, output - step);
+}
+
+std::invalid_argument BadOption(const SimModule& m, const std::string& key, const char* why) {
+    return std::invalid_argument("bad value in '" + key + "=" + m.config().options.at(key) +
+                                 "': " + why);
+}
+
+// The bus file's start-up value, when given; it must lie within `limits`.
+std::optional<double> StartupOption(const SimModule& m, const Limits& limits) {
+    if (!m.config().options.count("startup")) return std::nullopt;
+    const auto v = NumberOption(m, "startup");
+    if (!v || !Within(*v, limits)) throw BadOption(m, "startup", "a value within the output range");
+    return *v;
+}
+
 } // namespace
 
 // ---- R310 ------------------------------------------------------------------------------
 
 void SingleOutputCommands::Init(SimModule& m) {
     if (!R310Limits(m.config().typeCode)) m.config().typeCode = 0x30;
-    startup_ = target_ = output_ = R310Limits(m.config().typeCode)->lo;
+    const Limits l = *R310Limits(m.config().typeCode);
+    startup_ = StartupOption(m, l).value_or(l.lo);
+    PowerUp(m);
+}
+
+void SingleOutputCommands::PowerUp(SimModule& m) {
+    const Limits l = *R310Limits(m.config().typeCode);
+    target_ = output_ = std::clamp(startup_, l.lo, l.hi);
+    last_.reset();
 }
 
 std::optional<double> SingleOutputCommands::ParseValue(const SimModule& m,
@@ -113,15 +152,7 @@ void SingleOutputCommands::Advance(SimModule& m, TimePoint now) {
     output_ = std::clamp(output_, l.lo, l.hi);
     const double dt = last_ ? std::chrono::duration<double>(now - *last_).count() : 0.0;
     last_ = now;
-    const unsigned slew = (m.config().formatCode >> 2) & 0xF;
-    if (slew == 0) {
-        output_ = target_;
-        return;
-    }
-    const double rate = (l.volts ? 0.0625 : 0.125) * std::pow(2.0, slew - 1.0);
-    const double step = rate * dt;
-    output_ =
-        output_ < target_ ? std::min(target_, output_ + step) : std::max(target_, output_ - step);
+    output_ = Slewed(output_, target_, SlewPerSecond(m.config().formatCode, l.volts) * dt);
 }
 
 std::optional<std::string> SingleOutputCommands::Ascii(SimModule& m, char lead,
@@ -152,9 +183,33 @@ std::optional<std::string> SingleOutputCommands::Ascii(SimModule& m, char lead,
 
 // ---- R330 ------------------------------------------------------------------------------
 
-void MultiOutputCommands::Init(SimModule&) {
-    for (auto& c : channels_)
-        c.value = c.startup;
+void MultiOutputCommands::Init(SimModule& m) {
+    if (const auto it = m.config().options.find("outrange"); it != m.config().options.end()) {
+        std::size_t n = 0, at = 0;
+        const std::string& text = it->second;
+        for (; n < channels_.size() && at <= text.size(); ++n, at += 3) {
+            const auto code = ParseHex(text.substr(at, 2));
+            if (!code || !R330Limits(*code) || (at + 2 < text.size() && text[at + 2] != ','))
+                throw BadOption(m, "outrange", "four range codes 30, 31 or 32, comma separated");
+            channels_[n].range = *code;
+        }
+        if (n != channels_.size() || at < text.size())
+            throw BadOption(m, "outrange", "four range codes 30, 31 or 32, comma separated");
+    }
+    for (auto& c : channels_) {
+        const Limits l = *R330Limits(c.range);
+        c.startup = c.emergency = StartupOption(m, l).value_or(l.lo);
+    }
+    PowerUp(m);
+}
+
+void MultiOutputCommands::PowerUp(SimModule&) {
+    for (auto& c : channels_) {
+        c.value = c.output = c.startup;
+        c.safe = false;
+    }
+    lastCommand_.reset();
+    lastSlew_.reset();
 }
 
 unsigned MultiOutputCommands::Inputs(const SimModule& m) const {
@@ -164,10 +219,15 @@ unsigned MultiOutputCommands::Inputs(const SimModule& m) const {
 double MultiOutputCommands::Effective(const SimModule& m, int n) const {
     const Channel& c = channels_[static_cast<std::size_t>(n)];
     if (c.safe || (c.emergencyInput && ((Inputs(m) >> n) & 1))) return c.emergency;
-    return c.value;
+    return c.output;
 }
 
-void MultiOutputCommands::Advance(SimModule&, TimePoint now) {
+void MultiOutputCommands::Advance(SimModule& m, TimePoint now) {
+    const double dt = lastSlew_ ? std::chrono::duration<double>(now - *lastSlew_).count() : 0.0;
+    lastSlew_ = now;
+    for (auto& c : channels_)
+        c.output = Slewed(c.output, c.value,
+                          SlewPerSecond(m.config().formatCode, R330Limits(c.range)->volts) * dt);
     if (safetyTenths_ > 0 && lastCommand_ &&
         now - *lastCommand_ > std::chrono::milliseconds(safetyTenths_ * 100))
         for (auto& c : channels_)
@@ -232,7 +292,7 @@ std::optional<std::string> MultiOutputCommands::Ascii(SimModule& m, char lead,
         const auto limits = code ? R330Limits(*code) : std::nullopt;
         if (!limits) return m.Refuse();
         c->range = *code;
-        for (double* v : {&c->value, &c->startup, &c->emergency})
+        for (double* v : {&c->value, &c->output, &c->startup, &c->emergency})
             *v = std::clamp(*v, limits->lo, limits->hi);
         return m.Ok();
     }
@@ -241,6 +301,12 @@ std::optional<std::string> MultiOutputCommands::Ascii(SimModule& m, char lead,
         return m.Ok();
     }
     return m.Refuse();
+}
+
+// ---- R250 excitation ---------------------------------------------------------------
+
+void ExcitationCommands::Init(SimModule& m) {
+    if (const auto v = StartupOption(m, Limits{0.0, 10.0, true})) volts_ = startup_ = *v;
 }
 
 } // namespace tavo::sim::analog

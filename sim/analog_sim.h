@@ -144,6 +144,9 @@ private:
 class ExcitationCommands : public CommandSet {
 public:
     std::optional<std::string> Ascii(SimModule& m, char lead, std::string_view body) override;
+    void PowerUp(SimModule&) override { volts_ = startup_; }
+    // Takes the start-up voltage of the bus file (startup=, 0 to 10).
+    void Init(SimModule& m);
 
 private:
     double volts_ = 10.0, startup_ = 10.0;
@@ -155,6 +158,8 @@ class SingleOutputCommands : public CommandSet {
 public:
     std::optional<std::string> Ascii(SimModule& m, char lead, std::string_view body) override;
     void Advance(SimModule& m, TimePoint now) override;
+    void PowerUp(SimModule& m) override;
+    // The range, and the start-up value of the bus file (startup=, in mA or V).
     void Init(SimModule& m);
 
 private:
@@ -171,12 +176,16 @@ class MultiOutputCommands : public CommandSet {
 public:
     std::optional<std::string> Ascii(SimModule& m, char lead, std::string_view body) override;
     void Advance(SimModule& m, TimePoint now) override;
+    void PowerUp(SimModule& m) override;
+    // Channel ranges (outrange=HH,HH,HH,HH) and the start-up value (startup=) of the
+    // bus file.
     void Init(SimModule& m);
 
 private:
     struct Channel {
         unsigned range = 0x31;
-        double value = 4.0, startup = 4.0, emergency = 4.0;
+        // `value` is the one last written; `output` follows it at the slew rate.
+        double value = 4.0, output = 4.0, startup = 4.0, emergency = 4.0;
         bool emergencyInput = false;
         bool safe = false; // held at the emergency value by the comm-safety time-out
     };
@@ -186,6 +195,7 @@ private:
     std::array<Channel, 4> channels_{};
     unsigned safetyTenths_ = 0;
     std::optional<TimePoint> lastCommand_;
+    std::optional<TimePoint> lastSlew_;
 };
 
 // Record memory of the data logger (R270M).

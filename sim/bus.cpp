@@ -170,20 +170,22 @@ void Bus::Emit(std::vector<std::pair<SimModule*, Bytes>>& replies, bool modbus,
     // bitwise AND of both (the idle line is high).
     for (auto& [module, bytes] : replies) {
         FaultPlan& f = module->faults();
-        if (f.noReply.Fire(rng_)) continue;
-        if (f.badChecksum.Fire(rng_)) {
+        const bool armed = f.startAfter == 0;
+        if (!armed) --f.startAfter;
+        if (armed && f.noReply.Fire(rng_)) continue;
+        if (armed && f.badChecksum.Fire(rng_)) {
             if (modbus && bytes.size() >= 2) bytes[bytes.size() - 1] ^= 0x5A;
             else if (!modbus && module->ChecksumOn() && bytes.size() >= 3) {
                 std::uint8_t& digit = bytes[bytes.size() - 2];
                 digit = digit == '0' ? '1' : '0';
             }
         }
-        if (f.corrupt.Fire(rng_) && !bytes.empty()) {
+        if (armed && f.corrupt.Fire(rng_) && !bytes.empty()) {
             std::uniform_int_distribution<std::size_t> pos(0, bytes.size() - 1);
             std::uniform_int_distribution<int> bit(0, 7);
             bytes[pos(rng_)] ^= static_cast<std::uint8_t>(1u << bit(rng_));
         }
-        if (f.noise.Fire(rng_)) {
+        if (armed && f.noise.Fire(rng_)) {
             std::uniform_int_distribution<int> len(1, 8), value(0, 255);
             Bytes noise;
             for (int i = len(rng_); i > 0; --i) {
@@ -193,7 +195,7 @@ void Bus::Emit(std::vector<std::pair<SimModule*, Bytes>>& replies, bool modbus,
             bytes.insert(bytes.begin(), noise.begin(), noise.end());
         }
         auto own = std::chrono::milliseconds(module->config().replyDelayMs);
-        if (f.late.Fire(rng_)) own += std::chrono::milliseconds(f.lateMs);
+        if (armed && f.late.Fire(rng_)) own += std::chrono::milliseconds(f.lateMs);
         delay = std::max<std::chrono::microseconds>(delay, own);
         if (tx.bytes.empty()) {
             tx.bytes = std::move(bytes);

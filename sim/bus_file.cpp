@@ -98,11 +98,12 @@ bool ParseModule(std::istringstream& words, const std::string& first, Parsed& p,
         } else if (key == "latems") {
             if (!ParseInt(value, 0, 60000, p.faults.lateMs)) return bad();
         } else if (key == "noreply" || key == "corrupt" || key == "badsum" || key == "late" ||
-                   key == "noise") {
+                   key == "noise" || key == "garbage") {
             Fault& f = key == "noreply" ? p.faults.noReply
                        : key == "corrupt" ? p.faults.corrupt
                        : key == "badsum"  ? p.faults.badChecksum
                        : key == "late"    ? p.faults.late
+                       : key == "garbage" ? p.faults.garbage
                                           : p.faults.noise;
             if (!ParseFault(value, f)) return bad();
         } else if (eq != std::string::npos && IsModelOption(key)) {

@@ -16,9 +16,11 @@
 //   type=HH  format=HH       type and format codes (format bit 6 is the checksum)
 //   protocol=ascii|modbus
 //   delay=MS                 the module's own answer time, default 0
-//   noreply= corrupt= badsum= late= noise=
+//   noreply= corrupt= badsum= late= noise= garbage=
 //                            a fault: a probability (0.1) or a count of the next
-//                            replies (#3); late replies come latems=MS later (600)
+//                            replies (#3); late replies come latems=MS later (600);
+//                            garbage replaces an ASCII reply's data by "X?#X?#..."
+//                            (no number of any format), frame and checksum intact
 // Model options (slots, values, ...) follow, by family.
 //
 // Rack controllers (K100 and K100M: 4 slots; K100E and K100EM: 8; Z351: 4; Z352: 8):
@@ -68,6 +70,12 @@
 //                            toggles every two seconds and drives the event counter;
 //                            R330: emergency inputs, default off; R320T: DI0, DI1)
 //   stdrecords=N eventrecords=N   R270M: records in memory at power-up (20 and 4)
+//   startup=X                R310, R330 (every channel), R250 excitation: the output
+//                            at power-up, within the range (default its low end; R250
+//                            10 V). Outputs slew toward a written value at the rate of
+//                            format bits 5..2; SimModule::PowerCycle() restarts a
+//                            module at its stored start-up values
+//   outrange=HH,HH,HH,HH     R330: channel ranges at power-up (30, 31, 32; default 31)
 // A type code or data format the model does not have is refused, and an invalid
 // type= falls back to the model's first range.
 // A model the simulator does not have, a value a model cannot take, or an option

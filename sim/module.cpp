@@ -1,5 +1,7 @@
 #include "module.h"
 
+#include <algorithm>
+
 namespace tavo::sim {
 
 bool Fault::Fire(std::mt19937& rng) {
@@ -69,8 +71,18 @@ std::optional<std::string> SimModule::OnAsciiLine(std::string_view line, TimePoi
         return std::nullopt;
     }
     std::string out = reply ? *reply : Refuse();
+    if (faults_.startAfter == 0 && faults_.garbage.Fire(rng_) && !out.empty() && (out[0] == '!' || out[0] == '>')) {
+        const std::size_t data = out[0] == '>' ? 1 : std::min<std::size_t>(3, out.size());
+        static constexpr char kJunk[] = "X?#";
+        out.resize(std::max(out.size(), data + 3));
+        for (std::size_t i = data; i < out.size(); ++i) out[i] = kJunk[(i - data) % 3];
+    }
     if (ChecksumOn()) out += AsciiChecksum(out);
     return out;
+}
+
+void SimModule::PowerCycle() {
+    for (auto& set : sets_) set->PowerUp(*this);
 }
 
 bool SimModule::WantsBinary(TimePoint now) {

@@ -36,7 +36,12 @@ struct FaultPlan {
     Fault badChecksum; // wrong checksum digits (ASCII with checksum) or CRC (Modbus)
     Fault late;        // answer after lateMs, later than any sensible time-out
     Fault noise;       // a few random bytes (never CR) before the reply
+    Fault garbage;     // ASCII: the reply's data replaced by "X?#X?#..." (no number of any
+                       // format), the frame and checksum intact
     int lateMs = 600;
+    // The faults wait for this many replies before they start (to hit one command
+    // in the middle of a sequence).
+    int startAfter = 0;
 };
 
 struct ModuleConfig {
@@ -69,6 +74,9 @@ public:
     virtual std::optional<Bytes> Modbus(SimModule&, const Bytes& /*pdu*/) { return std::nullopt; }
     // Brings time-dependent state (counters, watchdogs, moving values) up to `now`.
     virtual void Advance(SimModule&, TimePoint /*now*/) {}
+    // The module was switched off and on again: what it keeps in its memory stays,
+    // what it holds only while powered (outputs, moving values) starts afresh.
+    virtual void PowerUp(SimModule&) {}
     // Binary transfers (firmware blocks) bypass the line framing: while a set wants
     // binary input, the bus hands it the raw bytes before anything else sees them.
     virtual bool WantsBinary(TimePoint /*now*/) { return false; }
@@ -117,6 +125,9 @@ public:
     // A set that takes a line but must not answer it (a command that expects no
     // reply) calls this while handling it.
     void Silence() { silence_ = true; }
+    // Switches the module off and on: configuration and stored settings stay,
+    // outputs come up at their start-up values.
+    void PowerCycle();
 
     // Address the module listens to on the wire (00 in INIT state).
     unsigned WireAddress() const { return config_.init ? 0u : config_.address; }
@@ -155,6 +166,7 @@ private:
     TimePoint now_{};
     bool silence_ = false;
     std::vector<std::unique_ptr<CommandSet>> sets_;
+    std::mt19937 rng_{20261209};
 };
 
 // Modbus exception PDU for `function`.

@@ -1,6 +1,7 @@
 #include "single_input_panels.h"
 
 #include "calib_dialogs.h"
+#include "output_value_group.h"
 
 #include "panels/common/edit_controls.h"
 #include "panels/common/form_controls.h"
@@ -745,6 +746,30 @@ void TfrmMR230::tmrUpdateAIDataTimer() {
 TfrmMR250::TfrmMR250(QWidget* parent) : TfrmMR210D(Model{"R250", RangeList::R250, 4}, parent) {
     btCJCCal->hide();
     Drop(grpEventCounter);
+
+    grpAOData = new OutputValueGroup(" Excitation Output ", "grpAOData", grpModule,
+                                     [this] { btnValueOutputClick(); });
+    grpAOData->SetScale(OutputFormat::Engineering, kExcitationLimits);
+    grpAOData->SetUnit("V");
+    grpAOData->ShowReadBack(false);
+    static const char* const kHints[4] = {"Down 1.000 V", "Down 0.100 V", "Up 0.100 V",
+                                          "Up 1.000 V"};
+    int tag = 0;
+    for (QPushButton* b : {grpAOData->bitbtnLeftLeft, grpAOData->bitbtnLeft,
+                           grpAOData->bitbtnRight, grpAOData->bitbtnRightRight})
+        b->setToolTip(kHints[tag++]);
+    connect(grpAOData->btnStartup, &QPushButton::clicked, this, [this] { btnStartupClick(); });
+    MainLayout()->addWidget(grpAOData, 4, 0, 1, 2);
+
+    grpAOCalibration = NamedGroup(" Calibration : ", "grpAOCalibration", grpModule);
+    auto* calibration = new QVBoxLayout(grpAOCalibration);
+    bitbtn0V = NamedButton("Trim for &0V", "bitbtn0V", grpAOCalibration);
+    bitbtn10V = NamedButton("Trim for &10V", "bitbtn10V", grpAOCalibration);
+    calibration->addWidget(bitbtn0V);
+    calibration->addWidget(bitbtn10V);
+    connect(bitbtn0V, &QPushButton::clicked, this, [this] { bitbtn0VClick(); });
+    connect(bitbtn10V, &QPushButton::clicked, this, [this] { bitbtn10VClick(); });
+    MainLayout()->addWidget(grpAOCalibration, 4, 2);
 }
 
 TfrmMR250::~TfrmMR250() {
@@ -783,8 +808,63 @@ std::unique_ptr<TavoMR210> TfrmMR250::MakeCommandObject(TavoComPort* port,
     return std::make_unique<TavoMR250>(port, address);
 }
 
+TavoMR250* TfrmMR250::Excitation() const {
+    // MakeCommandObject made it.
+    return static_cast<TavoMR250*>(Module());
+}
+
 void TfrmMR250::PollAfterValue() {
     RefreshAlarmStatus(kOutputs);
+    std::string reply;
+    const auto text = Excitation()->ReadExcitation(reply)
+                          ? PolledOutputText(reply, OutputFormat::Engineering)
+                          : std::nullopt;
+    if (!text) {
+        Status("Fail to fresh AO data!");
+        return;
+    }
+    grpAOData->edtLast_Val->setText(QString::fromStdString(*text));
+    if (!grpAOData->UserIsEntering()) grpAOData->edtAO_Val->setText(QString::fromStdString(*text));
+}
+
+void TfrmMR250::btnValueOutputClick() {
+    if (!Module()) return;
+    Operation op(*this);
+    OutputRefusal refusal = OutputRefusal::None;
+    const auto value =
+        ParseOutputValue(grpAOData->edtAO_Val->text().trimmed().toStdString(),
+                         OutputFormat::Engineering, kExcitationLimits, refusal);
+    if (!value) {
+        if (refusal == OutputRefusal::OutOfRange)
+            Error("The data should be in the range between 0.0~10.0!");
+        else
+            Error("The input data is invalid!");
+        return;
+    }
+    grpAOData->trabAOVal->setValue(value->position);
+    if (!Excitation()->SetExcitation(OutputField(*value, OutputFormat::Engineering)))
+        Error("Write AO Failed!");
+}
+
+void TfrmMR250::btnStartupClick() {
+    if (!Module()) return;
+    bool ok = false;
+    {
+        Operation op(*this, grpAOData->btnStartup);
+        ok = Excitation()->SetStartupExcitation();
+        if (!ok) Error("Write Start Output Config Failed!");
+    }
+    if (ok) Information("Update succeeded!");
+}
+
+void TfrmMR250::CalibrateOutput(bool zero) {
+    if (!Module()) return;
+    Operation op(*this);
+    TfrmMAOCalib dialog(this);
+    dialog.setWindowTitle(MainCaption() + (zero ? " 0V Calibration" : " 10V Calibration"));
+    dialog.SetMode(zero ? TfrmMAOCalib::k0V : TfrmMAOCalib::k10V);
+    dialog.SetR250Output(Excitation());
+    dialog.Run();
 }
 
 void TfrmMR250::GiveCalibrationObject(TfrmCalib& dialog) {

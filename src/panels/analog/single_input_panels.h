@@ -24,8 +24,10 @@ class QPushButton;
 
 namespace tavo {
 
+class OutputValueGroup;
 class SettingsReader;
 class TavoMR210;
+class TavoMR250;
 class TfrmCalib;
 
 // The number format of an alarm limit: decimals, and how many integer digits the
@@ -208,16 +210,27 @@ protected:
     void WriteDataFormat() override;
 };
 
-// Input side of the strain-gauge module: the R250 range list, four alarm outputs,
-// no event counter or cold junction. The module answers slowly, so the port's
-// reply time-out is 300 ms while the panel is open. The excitation output side
-// derives from this panel and adds its controls to MainLayout().
+// The strain-gauge module: the R250 range list, four alarm outputs, no event
+// counter or cold junction, and its excitation output (0 to 10 V) with the value
+// area of the output modules and its 0 V / 10 V calibration. The module answers
+// slowly, so the port's reply time-out is 300 ms while the panel is open.
 class TfrmMR250 : public TfrmMR210D {
     Q_OBJECT
 public:
     explicit TfrmMR250(QWidget* parent = nullptr);
     ~TfrmMR250() override;
     void InitModule(const PanelContext& context) override;
+
+    // Event handlers of the excitation output.
+    void btnValueOutputClick();
+    void btnStartupClick();
+    void bitbtn0VClick() { CalibrateOutput(true); }
+    void bitbtn10VClick() { CalibrateOutput(false); }
+
+    OutputValueGroup* grpAOData;
+    QGroupBox* grpAOCalibration;
+    QPushButton* bitbtn0V;
+    QPushButton* bitbtn10V;
 
 protected:
     static constexpr int kReplyTimeOutMs = 300;
@@ -232,6 +245,9 @@ protected:
     void GiveCalibrationObject(TfrmCalib& dialog) override;
 
 private:
+    TavoMR250* Excitation() const;
+    void CalibrateOutput(bool zero);
+
     int previousTimeOut_ = 0;
 };
 
