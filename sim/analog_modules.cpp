@@ -210,13 +210,14 @@ std::optional<InputModel> InputModelFor(const std::string& d) {
         m.wireCompensation = true;
         m.ohmsFormat = 1; // "Engineering Units", "Ohms"
         m.fahrenheitBit = d == "R240T";
-    } else if (d == "R280" || d == "R280B") {
+    } else if (d == "R280" || d == "R280B" || d == "R280P") {
+        // The B revision reports itself as R280P.
         m = PerChannel(WithThermocouples(
             d == "R280" ? std::initializer_list<unsigned>{2, 3, 4, 5, 8, 9, 0x0D}
                         : std::initializer_list<unsigned>{2, 3, 4, 5, 7, 8, 9, 0x0D}));
         m.cjc = true;
         m.channelCalibration = m.negativeCalibration = d == "R280";
-        m.status = d == "R280B";
+        m.status = d != "R280";
     } else if (d == "R810" || d == "R260AN") {
         m = PerChannel(d == "R810" ? CommonRanges({0x07, 0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x15,
                                                    0x48, 0x49, 0x4A, 0x4B, 0x4C, 0x4D, 0x55})
@@ -298,9 +299,11 @@ bool AddAnalogModel(SimModule& m) {
 }
 
 bool IsAnalogOption(const std::string& key) {
-    static const char* const kKeys[] = {"value",  "value0", "value1",     "value2",      "value3",
-                                        "value4", "value5", "value6",     "value7",      "burnout",
-                                        "cjc",    "di",     "stdrecords", "eventrecords"};
+    static const char* const kKeys[] = {"value",  "value0", "value1",     "value2",       "value3",
+                                        "value4", "value5", "value6",     "value7",       "burnout",
+                                        "cjc",    "di",     "stdrecords", "eventrecords", "scanms"};
+    if (key.rfind("pattern", 0) == 0)
+        return key.size() == 7 || (key.size() == 8 && key[7] >= '0' && key[7] <= '7');
     return std::any_of(std::begin(kKeys), std::end(kKeys), [&](const char* k) { return key == k; });
 }
 
