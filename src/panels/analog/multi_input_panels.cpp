@@ -125,7 +125,7 @@ void TfrmMR270P::BuildForm() {
     PageControl1 = Named(new QTabWidget(grpModule), "PageControl1");
     TS_ChannelSetup = AddPage(PageControl1, "TS_ChannelSetup", "Channel Setup");
     auto* page = new QGridLayout(TS_ChannelSetup);
-    channels = new ChannelArray(kMaxChannels, member_.ranges, page, 0);
+    channels = std::make_unique<ChannelArray>(kMaxChannels, member_.ranges, page, 0);
     if (member_.channel0Ranges) channels->SetRanges(0, *member_.channel0Ranges);
     channels->ShowRows(member_.channels);
     auto* all = new QHBoxLayout;

@@ -144,7 +144,7 @@ public:
     QTabWidget* PageControl1;
     QWidget* TS_ChannelSetup;
     QWidget* TS_Filter;
-    ChannelArray* channels;
+    std::unique_ptr<ChannelArray> channels;
     QPushButton* btSingleChUpdate;
     QPushButton* btRefreshAIStatus;
     QPushButton* btFollowCh0;

@@ -7,6 +7,7 @@
 
 #include "devices/models_analog.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -215,7 +216,9 @@ void TfrmMR810::Bt_ScanClick() {
 }
 
 void TfrmMR810::tmrScanTimer() {
-    if (!Scanning()) return;
+    // A tick that comes while an operation waits in a dialog would put its
+    // transaction into that operation's sequence: it waits for the next one.
+    if (!Scanning() || QApplication::activeModalWidget()) return;
     ++scanTicks_;
     std::string progress;
     const auto percent = r810_->ReadMP(progress) ? DecimalData(progress) : std::nullopt;
