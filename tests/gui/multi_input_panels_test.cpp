@@ -416,6 +416,27 @@ TEST(MultiInputPanels, SuccessOnlyWhenConfigurationAndWatchdogWereWritten) {
     EXPECT_TRUE(test::Starting(fx.Received(0x01), "$01X").empty());
 }
 
+TEST(MultiInputPanels, AddressChangeChecksTheNewAddressAndRenamesTheNode) {
+    PanelFixture fx("01 R270P\n02 R260\n");
+    auto* panel = fx.Open<TfrmMR270P>("(01)R270P");
+    ASSERT_NE(panel, nullptr);
+    panel->edtAddress_Dec->setText("2");
+    fx.Received(0x01);
+    panel->btSystemUpdateClick();
+    EXPECT_EQ(fx.ui().Texts(), QStringList{"The address 2 (Dec) is used by Module [R260] !"});
+    EXPECT_TRUE(test::Starting(fx.Received(0x01), "%").empty());
+    EXPECT_EQ(fx.Received(0x02), Lines{"$02M"});
+    fx.ui().Clear();
+    panel->edtAddress_Dec->setText("5");
+    panel->btSystemUpdateClick();
+    EXPECT_EQ(test::Starting(fx.Received(0x05), "%"), Lines{"%0105000600"});
+    EXPECT_EQ(fx.node()->text(0), "(05)R270P");
+    EXPECT_EQ(fx.ui().Texts(), QStringList{"Update general setting succeeded!"});
+    // The panel talks to the new address from now on.
+    panel->tmrUpdateAIDataTimer();
+    EXPECT_EQ(fx.Received(0x05), Lines{"#05"});
+}
+
 TEST(MultiInputPanels, InitModeEnablesTheInitControlsAndWritesEveryField) {
     for (const bool init : {false, true}) {
         SCOPED_TRACE(init);
