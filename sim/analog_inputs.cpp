@@ -8,7 +8,8 @@
 //                  decimals ("+05.000", "+0760.0"); percent of full scale "+055.00";
 //                  hex: four digits, two's complement of value / full scale * 7FFF;
 //                  ohms (resistance sensors, where the model offers it) "+138.50".
-//                  Burn-out reads "+888888" (hex "7FFF"); a disabled channel reads 0.
+//                  Burn-out reads "+888888" in every format (seven characters, also
+//                  among the four-digit hex fields); a disabled channel reads 0.
 //   $AA6           two hex digits, the channel enable mask
 //   $AA8C{n}       "C{n}R{tt}"
 //   $AAB           one character per channel: 0 normal, 1 above range, 2 below,
@@ -32,6 +33,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 
 namespace tavo::sim::analog {
 namespace {
@@ -111,9 +113,40 @@ std::optional<unsigned> HexOption(const SimModule& m, const std::string& key) {
     return ParseHex(it->second);
 }
 
+std::optional<std::vector<PatternStep>> ParsePattern(std::string_view text) {
+    std::vector<PatternStep> steps;
+    std::size_t timed = 0;
+    while (!text.empty()) {
+        const std::size_t comma = text.find(',');
+        std::string_view item = text.substr(0, comma);
+        text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+        if (comma != std::string_view::npos && text.empty()) return std::nullopt;
+        PatternStep step;
+        if (const std::size_t slash = item.find('/'); slash != std::string_view::npos) {
+            const auto ms = ParseDecimal(item.substr(slash + 1));
+            if (!ms || *ms <= 0.0 || *ms > 3.6e6) return std::nullopt;
+            step.ms = *ms;
+            item = item.substr(0, slash);
+            ++timed;
+        }
+        const auto value = ParseDecimal(item);
+        if (!value) return std::nullopt;
+        step.value = *value;
+        steps.push_back(step);
+    }
+    // Either every step is timed or none is.
+    if (steps.empty() || (timed != 0 && timed != steps.size())) return std::nullopt;
+    return steps;
+}
+
 // ---- InputCommands -----------------------------------------------------------------
 
 void InputCommands::Init(SimModule& m) {
+    // Patterns are checked once, so a bad bus file line says so at once.
+    for (const auto& [key, value] : m.config().options)
+        if (key.rfind("pattern", 0) == 0 && !ParsePattern(value))
+            throw std::invalid_argument("bad value in '" + key + "=" + value +
+                                        "': values with ',' between them, each with /MS or none");
     for (int ch = 0; ch < model_.channels; ++ch) {
         const auto i = static_cast<std::size_t>(ch);
         ranges_[i] = i < model_.defaultRanges.size()
@@ -150,7 +183,28 @@ bool InputCommands::Fahrenheit(const SimModule& m) const {
 
 bool InputCommands::BurntOut(const SimModule& m, int ch) const {
     const auto mask = HexOption(m, "burnout");
-    return mask && ((*mask >> ch) & 1);
+    return mask && ((*mask >> ch) & 1) && RangeOf(m, ch)->Temperature();
+}
+
+std::optional<double> InputCommands::PatternValue(const SimModule& m, int ch,
+                                                  double seconds) const {
+    const auto& options = m.config().options;
+    auto it = options.find("pattern" + std::to_string(ch));
+    if (it == options.end()) it = options.find("pattern");
+    if (it == options.end()) return std::nullopt;
+    const auto steps = ParsePattern(it->second);
+    if (!steps) return std::nullopt;
+    if (steps->front().ms <= 0.0)
+        return (*steps)[reads_[static_cast<std::size_t>(ch)] % steps->size()].value;
+    double total = 0.0;
+    for (const auto& step : *steps)
+        total += step.ms;
+    double at = std::fmod(seconds * 1000.0, total);
+    for (const auto& step : *steps) {
+        if (at < step.ms) return step.value;
+        at -= step.ms;
+    }
+    return steps->back().value;
 }
 
 double InputCommands::CjcCelsius(const SimModule& m) const {
@@ -162,7 +216,13 @@ double InputCommands::CjcCelsius(const SimModule& m) const {
 double InputCommands::ValueAt(const SimModule& m, int ch, double seconds) const {
     if (source_)
         if (const auto v = source_(m, ch)) return *v;
-    if (const auto v = NumberOption(m, "value" + std::to_string(ch))) return *v;
+    const auto& options = m.config().options;
+    const std::string own = std::to_string(ch);
+    // The channel's own setting first, then the one for all channels.
+    if (options.count("pattern" + own))
+        if (const auto v = PatternValue(m, ch, seconds)) return *v;
+    if (const auto v = NumberOption(m, "value" + own)) return *v;
+    if (const auto v = PatternValue(m, ch, seconds)) return *v;
     if (const auto v = NumberOption(m, "value")) return *v;
     const InputRange& r = *RangeOf(m, ch);
     const double span = r.hi - r.lo;
@@ -178,7 +238,7 @@ double InputCommands::ValueAt(const SimModule& m, int ch, double seconds) const 
 
 std::string InputCommands::Field(const SimModule& m, int ch) const {
     const int format = static_cast<int>(m.config().formatCode & 3);
-    if (BurntOut(m, ch)) return format == kHex ? "7FFF" : "+888888";
+    if (BurntOut(m, ch)) return "+888888";
     const InputRange& r = *RangeOf(m, ch);
     const double v = model_.channels > 1 && !Enabled(ch) ? 0.0 : Value(m, ch);
     if (format == model_.ohmsFormat && r.Resistive()) {
@@ -228,14 +288,18 @@ std::optional<std::string> InputCommands::Channels(SimModule& m, char lead, std:
     const int count = model_.channels;
     if (lead == '#' && body.empty() && model_.readAll) {
         std::string data;
-        for (int ch = 0; ch < count; ++ch)
+        for (int ch = 0; ch < count; ++ch) {
             data += Field(m, ch);
+            ++reads_[static_cast<std::size_t>(ch)];
+        }
         return ">" + data;
     }
     if (lead == '#' && count > 1 && body.size() == 1 && IsDigit(body[0])) {
         const auto ch = ChannelDigit(body, count);
         if (!ch) return m.Refuse();
-        return ">" + Field(m, *ch);
+        const std::string field = Field(m, *ch);
+        ++reads_[static_cast<std::size_t>(*ch)];
+        return ">" + field;
     }
     if (lead == '$' && model_.status && body == "B") {
         std::string status;
@@ -311,6 +375,12 @@ std::optional<std::string> InputCommands::Extras(SimModule& m, char lead, std::s
     return std::nullopt;
 }
 
+double InputCommands::ScanMs(const SimModule& m) const {
+    // A scan takes three seconds unless the bus file says otherwise (0: at once).
+    const auto ms = NumberOption(m, "scanms");
+    return ms && *ms >= 0.0 ? *ms : 3000.0;
+}
+
 std::optional<std::string> InputCommands::FilterSettings(SimModule& m, char lead,
                                                          std::string_view body) {
     // Two hex digits no larger than `max`, stored in `into`.
@@ -340,13 +410,21 @@ std::optional<std::string> InputCommands::FilterSettings(SimModule& m, char lead
     if (lead != '$') return std::nullopt;
     if (body == "MP") {
         int percent = 0;
-        if (scanStart_)
-            percent = std::min(
-                100, static_cast<int>(std::chrono::duration<double>(m.Now() - *scanStart_).count() /
-                                      3.0 * 100.0));
+        if (scanStart_) {
+            const double ms = ScanMs(m);
+            const double elapsed = std::chrono::duration<double>(m.Now() - *scanStart_).count();
+            percent =
+                ms <= 0.0 ? 100 : std::min(100, static_cast<int>(elapsed * 1000.0 / ms * 100.0));
+        }
         return m.Ok(Decimal(percent, 3));
     }
-    if (body == "MC") return m.Ok(Decimal(m.config().formatCode & 0x80 ? 12 : 10, 4));
+    // Integration: "Auto Filter" (format bit 7) samples a little faster than 50/60 Hz
+    // rejection, "High Speed" (bit 5) much faster.
+    if (body == "MC")
+        return m.Ok(Decimal(m.config().formatCode & 0x20   ? 60
+                            : m.config().formatCode & 0x80 ? 12
+                                                           : 10,
+                            4));
     if (body == "MD") {
         char t[8];
         std::snprintf(t, sizeof t, "%03X", filterRate_ & 0xFFF);

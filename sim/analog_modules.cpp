@@ -338,6 +338,14 @@ bool AnalogModelTakes(const SimModule& m, const std::string& key, const std::str
         hexMask(bits);
         return true;
     }
+    if (key.rfind("pattern", 0) == 0) {
+        if (!model) return false;
+        if (key.size() == 8 && key[7] - '0' >= channels) return false; // no such channel
+        return true; // the pattern itself is checked when the module starts
+    }
+    if (key == "scanms") return d == "R810" || d == "R820" || d == "R260AN" || d == "R270AN";
+    if (key == "startup") return d == "R310" || d == "R330" || d == "R250";
+    if (key == "outrange") return d == "R330";
     if (key == "stdrecords" || key == "eventrecords") {
         if (d != "R270M") return false;
         if (value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != value.npos)
@@ -348,10 +356,12 @@ bool AnalogModelTakes(const SimModule& m, const std::string& key, const std::str
 }
 
 bool IsAnalogOption(const std::string& key) {
-    static const char* const kKeys[] = {"value",  "value0", "value1",     "value2",      "value3",
-                                        "value4", "value5", "value6",     "value7",      "burnout",
-                                        "cjc",    "di",     "stdrecords", "eventrecords",
+    static const char* const kKeys[] = {"value",  "value0", "value1",     "value2",       "value3",
+                                        "value4", "value5", "value6",     "value7",       "burnout",
+                                        "cjc",    "di",     "stdrecords", "eventrecords", "scanms",
                                         "startup", "outrange"};
+    if (key.rfind("pattern", 0) == 0)
+        return key.size() == 7 || (key.size() == 8 && key[7] >= '0' && key[7] <= '7');
     return std::any_of(std::begin(kKeys), std::end(kKeys), [&](const char* k) { return key == k; });
 }
 

@@ -66,6 +66,14 @@ double CelsiusFromResistance(const InputRange& r, double ohms);
 std::optional<double> ParseDecimal(std::string_view text);
 // A channel number in `text` (one decimal digit) below `count`.
 std::optional<int> ChannelDigit(std::string_view text, int count);
+// A value pattern of the bus file: "1.5,2.5,3.5" steps one value a reading; with
+// "/MS" after every value ("4/500,20/500") each value holds MS milliseconds of
+// the module's time instead, over and over.
+struct PatternStep {
+    double value = 0.0;
+    double ms = 0.0; // 0: one reading
+};
+std::optional<std::vector<PatternStep>> ParsePattern(std::string_view text);
 // Option value as a number, when present and valid.
 std::optional<double> NumberOption(const SimModule& m, const std::string& key);
 std::optional<unsigned> HexOption(const SimModule& m, const std::string& key);
@@ -91,6 +99,9 @@ public:
     // The value as the module reports it in its current data format and unit.
     std::string Field(const SimModule& m, int ch) const;
     bool Enabled(int ch) const { return (enableMask_ >> ch) & 1; }
+    // The channel's sensor is open: set with burnout=HH, and only a temperature
+    // sensor (thermocouple, RTD, thermistor) can be seen to be open.
+    bool BurntOut(const SimModule& m, int ch) const;
     // Lets another command set (the loop controller) supply a channel's value.
     using Source = std::function<std::optional<double>(const SimModule&, int ch)>;
     void SetSource(Source source) { source_ = std::move(source); }
@@ -102,8 +113,10 @@ private:
     std::optional<std::string> ColdJunction(SimModule& m, char lead, std::string_view body);
     std::optional<std::string> Extras(SimModule& m, char lead, std::string_view body);
     std::optional<std::string> FilterSettings(SimModule& m, char lead, std::string_view body);
+    double ScanMs(const SimModule& m) const;
     bool Fahrenheit(const SimModule& m) const;
-    bool BurntOut(const SimModule& m, int ch) const;
+    // A value from patternN= or pattern=, when the channel has one.
+    std::optional<double> PatternValue(const SimModule& m, int ch, double seconds) const;
 
     InputModel model_;
     TimePoint start_{};
@@ -113,6 +126,7 @@ private:
     int cjcOffsetCounts_ = 0;         // 0.009 degC steps
     std::array<int, 8> wireTenths_{}; // lead-wire compensation, 0.1 ohm
     int watchdogTenths_ = 0;
+    std::array<unsigned, 8> reads_{}; // readings of each channel, for the patterns
     int sensorMode_ = 0; // $AAS0 / $AAS1
     int calibrations_ = 0;
     unsigned filterRate_ = 0x0FF0; // R810: channel bits 11..4, rate position 3..0

@@ -64,7 +64,18 @@
 //                            range, degC for temperature ranges) instead of a slowly
 //                            moving value
 //   value0=X ... value7=X    the same for one channel
-//   burnout=HH               channels (bit mask) whose sensor is open: "+888888"
+//   pattern0=X,Y,... ... pattern7=   channel N reads X, Y, ... one value a reading
+//                            (#AA, #AAN), over and over; with /MS after every value
+//                            ("4/500,20/500") each value holds MS milliseconds instead.
+//                            pattern= is for every channel; a channel's own pattern or
+//                            value goes before the one for all channels. Tests may
+//                            change these options while the module runs.
+//   burnout=HH               channels (bit mask) whose sensor is open; only a channel on
+//                            a temperature range (thermocouple, RTD, thermistor) can
+//                            tell, and it reads "+888888" in every data format. A
+//                            channel disabled with $AA5 reads 0.
+//   scanms=MS                R810 family: how long the automatic filter scan takes
+//                            (default 3000; 0: done at once)
 //   cjc=X                    cold-junction temperature in degC (offset still applies)
 //   di=HH                    digital inputs held at HH (R210/R210D/R220: DI0 otherwise
 //                            toggles every two seconds and drives the event counter;

@@ -993,3 +993,57 @@ TEST(AnalogSimTime, LoopControllerBringsPVToTheSetPoint) {
 
 } // namespace
 } // namespace tavo
+
+namespace tavo {
+namespace {
+
+TEST(AnalogSimTime, ChannelPatternsStepByReadingOrByTime) {
+    TimedModule m("R270P", {{"pattern6", "1,2"}, {"pattern7", "4/500,20/500"}, {"value", "5"}});
+    // Channel 6 steps one value a reading, channel 7 holds each value 500 ms; the
+    // others stay at the value for all channels.
+    EXPECT_EQ(m.At(0.0, "#016"), ">+01.000");
+    EXPECT_EQ(m.At(0.1, "#016"), ">+02.000");
+    EXPECT_EQ(m.At(0.2, "#017"), ">+04.000");
+    EXPECT_EQ(m.At(0.7, "#017"), ">+20.000");
+    EXPECT_EQ(m.At(1.2, "#01"), ">+0005.0+0005.0+0005.0+0005.0+05.000+05.000+01.000+04.000");
+}
+
+TEST(AnalogSimTime, BurnOutOnlyOnTemperatureChannelsInEveryFormat) {
+    // Channels 0 (K thermocouple) and 6 (current) are open: only 0 can tell.
+    TimedModule m("R270P", {{"burnout", "41"}, {"value", "5"}});
+    EXPECT_EQ(m.At(0, "#01"), ">+888888+0005.0+0005.0+0005.0+05.000+05.000+05.000+05.000");
+    EXPECT_EQ(m.At(0.1, "%0101000602"), "!01");
+    EXPECT_EQ(m.At(0.2, "#01"), ">+888888007800D800D82000200020002000");
+    EXPECT_EQ(m.At(0.3, "$01B"), "!0130000000");
+}
+
+TEST(AnalogSimTime, FilterScanTimeAndSamplingRateByIntegrationChoice) {
+    TimedModule m("R810", {{"scanms", "1000"}});
+    EXPECT_EQ(m.At(0, "#01MM"), "!01");
+    EXPECT_EQ(m.At(0.5, "$01MP"), "!01050");
+    EXPECT_EQ(m.At(1.5, "$01MP"), "!01100");
+    EXPECT_EQ(m.At(1.6, "$01MC"), "!010010");
+    EXPECT_EQ(m.At(1.7, "%0101000680"), "!01"); // "Auto Filter"
+    EXPECT_EQ(m.At(1.8, "$01MC"), "!010012");
+    EXPECT_EQ(m.At(1.9, "%0101000620"), "!01"); // "High Speed"
+    EXPECT_EQ(m.At(2.0, "$01MC"), "!010060");
+}
+
+TEST(AnalogSim, BusFilePatternsAreChecked) {
+    for (const char* text :
+         {"01 R270P pattern3=1,x\n", "01 R270P pattern3=1/500,2\n", "01 R270P pattern3=\n",
+          "01 R270P pattern3=1,\n", "01 R270P pattern9=1\n", "01 R270P pattern0=1/0\n"}) {
+        sim::Bus bus;
+        std::string error;
+        EXPECT_FALSE(sim::LoadBusText(text, bus, error)) << text;
+        EXPECT_EQ(error.rfind("line 1: ", 0), 0u) << error;
+    }
+    sim::Bus bus;
+    std::string error;
+    EXPECT_TRUE(
+        sim::LoadBusText("01 R270P pattern=1,2 pattern7=3/100,4/100 scanms=0\n", bus, error))
+        << error;
+}
+
+} // namespace
+} // namespace tavo

@@ -47,7 +47,9 @@ int TestUi::Exec(QDialog& dialog) {
         if (result >= 0) return result;
     }
     if (auto* wait = qobject_cast<TfrmMWaitFor*>(&dialog)) {
-        clockMs += wait->RunToEnd();
+        const int ms = wait->RunToEnd();
+        clockMs += ms;
+        if (onWait) onWait(ms);
         return QDialog::Accepted;
     }
     if (auto* download = qobject_cast<TfrmMDownload*>(&dialog)) {

@@ -28,7 +28,10 @@ public:
     QString SaveFileName(QWidget*, const QString&, const QString& defaultName, const QString&) override;
     QString OpenFileName(QWidget*, const QString&, const QString& defaultName, const QString&) override;
     int Exec(QDialog& dialog) override;
-    void Sleep(int ms) override { clockMs += ms; }
+    void Sleep(int ms) override {
+        clockMs += ms;
+        if (onWait) onWait(ms);
+    }
     void Beep() override { ++beeps; }
     bool OpenUrl(const QUrl& url) override {
         opened.push_back(url);
@@ -49,6 +52,9 @@ public:
     // Handles a dialog the defaults do not know; returns its result.
     std::function<int(QDialog&)> onDialog;
     long long clockMs = 0;
+    // Told of every fixed wait (a pause or a busy indicator) once it has passed, so
+    // a test can put the waits between the commands it sees on the wire.
+    std::function<void(int ms)> onWait;
     int beeps = 0;
     std::vector<QUrl> opened;
     bool browserStarts = true; // what OpenUrl answers

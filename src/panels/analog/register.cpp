@@ -1,5 +1,6 @@
 #include "panels/panels.h"
 
+#include "multi_input_panels.h"
 #include "r310_panel.h"
 #include "r330_panel.h"
 #include "single_input_panels.h"
@@ -17,6 +18,24 @@ void RegisterAnalogPanels() {
     factory.Register("TfrmMR250", [](QWidget* p) { return new TfrmMR250(p); });
     factory.Register("TfrmMR310", [](QWidget* p) { return new TfrmMR310(p); });
     factory.Register("TfrmMR330", [](QWidget* p) { return new TfrmMR330(p); });
+
+    // The multi-channel inputs: a class per behaviour, its members by their rows.
+    // Rows live in the member table for the program's life.
+    const auto row = [](const char* designation) -> const MultiInputMember& {
+        return *FindMultiInputMember(designation);
+    };
+    factory.Register("TfrmMR270P", [](QWidget* p) { return new TfrmMR270P(p); });
+    factory.Register("TfrmMR280B", [row](QWidget* p) { return new TfrmMR270P(row("R280B"), p); });
+    factory.Register("TfrmMR270", [](QWidget* p) { return new TfrmMR270(p); });
+    factory.Register("TfrmMR260", [row](QWidget* p) { return new TfrmMR270(row("R260"), p); });
+    factory.Register("TfrmMR260P", [](QWidget* p) { return new TfrmMR260P(p); });
+    factory.Register("TfrmMR240", [](QWidget* p) { return new TfrmMR240(p); });
+    factory.Register("TfrmMR240T", [](QWidget* p) { return new TfrmMR240T(p); });
+    factory.Register("TfrmMR280", [](QWidget* p) { return new TfrmMR280(p); });
+    factory.Register("TfrmMR810", [](QWidget* p) { return new TfrmMR810(p); });
+    for (const char* member : {"R820", "R260AN", "R270AN"})
+        factory.Register(std::string("TfrmM") + member,
+                         [row, member](QWidget* p) { return new TfrmMR810(row(member), p); });
 }
 
 } // namespace tavo

@@ -98,9 +98,13 @@ std::optional<double> SettingsReader::Real(const QString& key) {
 }
 
 std::optional<int> ReadListIndex(SettingsReader& reader, const QString& key, const QComboBox* combo) {
+    return ReadListIndex(reader, key, combo->count());
+}
+
+std::optional<int> ReadListIndex(SettingsReader& reader, const QString& key, int count) {
     const auto index = reader.Int(key);
     if (!index) return std::nullopt;
-    if (*index < 0 || *index >= combo->count()) {
+    if (*index < 0 || *index >= count) {
         reader.Stop();
         return std::nullopt;
     }

@@ -76,6 +76,8 @@ private:
 // file never sends a value the panel did not read from it.
 // A list index the list has; anything else ends the reading.
 std::optional<int> ReadListIndex(SettingsReader& reader, const QString& key, const QComboBox* combo);
+// The same for a list of `count` items (0 to count - 1).
+std::optional<int> ReadListIndex(SettingsReader& reader, const QString& key, int count);
 // A flag line that stores "0" for a ticked box and "1" for a clear one.
 std::optional<bool> ReadTickedFlag(SettingsReader& reader, const QString& key);
 inline QString TickedFlag(bool ticked) { return ticked ? "0" : "1"; }
