@@ -31,10 +31,6 @@ class TavoRDigitalInput;
 class ModbusMapList;
 class SettingsReader;
 
-// The protocol a panel talks to its module in; the Modbus variants of the panels
-// are the same forms with the Modbus protocol object behind them.
-enum class DigitalProtocol { Ascii, Modbus };
-
 class TfrmMR550 : public GeneralSettingsPanel {
     Q_OBJECT
 public:

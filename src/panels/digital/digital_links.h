@@ -20,6 +20,10 @@ class TavoMR550;
 class TavoMR560;
 class TavoRDigitalInput;
 
+// The protocol a panel talks to its module in; the Modbus variants of the panels
+// are the same forms with the Modbus protocol object behind them.
+enum class DigitalProtocol { Ascii, Modbus };
+
 // What one poll read. A group is set only when the poll read it; its digits are
 // the group's bytes in hexadecimal as the module gave them, high byte first ("5A";
 // "0A05" for twelve outputs).
