@@ -13,6 +13,7 @@
 #include "transport/com_port.h"
 #include "transport/modbus.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -91,6 +92,8 @@ TEST(ModbusDigitalPanels, EachVariantOpensWithItsMapReadOnlySettingsAndPollReque
             EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
         EXPECT_FALSE(p->grpSafe->isVisibleTo(p));
         EXPECT_FALSE(p->HasSettingsFile());
+        EXPECT_FALSE(fx.window().findChild<QAction*>("tlbtnSaveConf")->isEnabled());
+        EXPECT_FALSE(fx.window().findChild<QAction*>("tlbtnLoadConf")->isEnabled());
         // 2 × the port's 80 ms + 500 ms.
         EXPECT_EQ(p->tmrUpdateDIData->interval(), 660);
         EXPECT_TRUE(p->tmrUpdateDIData->isActive());
