@@ -53,6 +53,7 @@ TEST(UniversalPanels, R850AndR860PanelsPollLocateAndSwitchToDownload) {
     EXPECT_EQ(fx.Received(3), Strings{"#03FQ1"});
     fx.ui().answers = {false};
     p->btDownloadMode->click();
+    EXPECT_TRUE(p->tmrUpdateDIData->isActive());
     EXPECT_EQ(fx.ui().questions.back(),
               "This action will switch the module \nto the download mode, continue?");
     EXPECT_TRUE(fx.Received(3).empty());
@@ -62,7 +63,7 @@ TEST(UniversalPanels, R850AndR860PanelsPollLocateAndSwitchToDownload) {
     EXPECT_EQ(fx.Received(0), Strings{"#03OS"});
     EXPECT_TRUE(fx.WithModule(0, [](sim::SimModule& m) { return Udio(m).InBootLoader(); }));
     EXPECT_EQ(fx.ui().boxes.back().icon, UiServices::Icon::Information);
-    EXPECT_TRUE(p->tmrUpdateDIData->isActive());
+    EXPECT_FALSE(p->tmrUpdateDIData->isActive()); // nobody answers at 03 any more
 
     auto* r860 = fx.Open<TfrmMR860>("(04)R860");
     ASSERT_NE(r860, nullptr);

@@ -10,6 +10,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace tavo {
@@ -49,21 +50,26 @@ void TfrmMR850::OpenChannel(const QString& channel) {
     if (n < 0 || n >= (output ? DOChannelCount() : DIChannelCount())) return;
     const RegistryRow* row = ModelRegistry::Instance().FindByParent(Model());
     if (!row) return;
-    Operation op(*this);
+    // The dialog polls its channel itself; the panel waits (no busy cursor: the
+    // user works in the dialog meanwhile).
+    const bool polling = tmrUpdateDIData->isActive();
+    StopPolling();
     QDialog dialog(this);
     dialog.setObjectName("dlgChannelSetting");
     dialog.setWindowTitle(QString("Tavo-%1 %2").arg(QString::fromStdString(Model()), channel));
     auto* layout = new QVBoxLayout(&dialog);
     ModulePanel* panel =
         PanelFactory::Instance().Make(Modbus() ? row->modbusPanel : row->panel, &dialog);
-    if (!panel) return;
-    layout->addWidget(panel);
-    PanelContext context = Context();
-    context.kind = PanelInitKind::Channel;
-    context.parentDesignation = QString::fromStdString(Model());
-    context.channel = channel;
-    panel->InitModule(context);
-    Ui().Exec(dialog);
+    if (panel) {
+        layout->addWidget(panel);
+        PanelContext context = Context();
+        context.kind = PanelInitKind::Channel;
+        context.parentDesignation = QString::fromStdString(Model());
+        context.channel = channel;
+        panel->InitModule(context);
+        Ui().Exec(dialog);
+    }
+    if (polling) StartPolling();
 }
 
 void TfrmMR850::btLocateClick() {
@@ -78,15 +84,21 @@ void TfrmMR850::btLocateClick() {
 
 void TfrmMR850::btDownloadModeClick() {
     if (!mr550_ || Modbus()) return;
-    Operation op(*this);
-    if (!Ui().Ask(this, "Confirm",
-                  "This action will switch the module \nto the download mode, continue?"))
-        return;
-    if (mr550_->SendOS())
-        Information("The module is in the download mode now: search the port again to find it "
-                    "as R8XX and download its firmware.");
-    else
-        Error("Failed to switch the module to the download mode!");
+    bool switched = false;
+    {
+        Operation op(*this);
+        if (!Ui().Ask(this, "Confirm",
+                      "This action will switch the module \nto the download mode, continue?"))
+            return;
+        switched = mr550_->SendOS();
+        if (switched)
+            Information("The module is in the download mode now: search the port again to find "
+                        "it as R8XX and download its firmware.");
+        else
+            Error("Failed to switch the module to the download mode!");
+    }
+    // Its boot loader answers at 00: polls at the old address could only fail.
+    if (switched) StopPolling();
 }
 
 TfrmMR860::TfrmMR860(QWidget* parent) : TfrmMR860(parent, DigitalProtocol::Ascii) {}
