@@ -212,36 +212,40 @@ DigitalIo::DigitalIo(SimModule& m, const DioProfile& profile)
     if (profile_.modbus) AddModbusPoints();
 }
 
+// The map of every digital Modbus model; blocks a model does not have count 0.
+const ModbusMapRow<DigitalIo> DigitalIo::kModbusMap[5] = {
+    {PointKind::Coil, kInputCoils + 1,
+     [](const DigitalIo& d) { return d.profile_.inputs == 0 ? 0 : d.profile_.inputs <= 8 ? 8 : 16; },
+     [](DigitalIo& d, int c) { return Bit(d.InputState(d.m_.Now()), c); }},
+    {PointKind::Coil, kOutputCoils + 1, [](const DigitalIo& d) { return d.profile_.outputs; },
+     [](DigitalIo& d, int c) { return Bit(d.OutputState(d.m_.Now()), c); },
+     [](DigitalIo& d, int c, std::uint32_t on) -> ModbusPoints::Refusal {
+         // A tripped group takes no command until its error is cleared.
+         if (!d.CommandOutput(c, on != 0, d.m_.Now())) return 0x04;
+         d.safeApplied_ = false;
+         return std::nullopt;
+     }},
+    {PointKind::Coil, kFaultCoils + 1,
+     [](const DigitalIo& d) { return d.profile_.overCurrent ? 3 : 0; },
+     [](DigitalIo& d, int g) { return Bit(d.faults_, g); },
+     [](DigitalIo& d, int g, std::uint32_t on) -> ModbusPoints::Refusal {
+         if (!on) d.faults_ &= ~(1u << g);
+         return std::nullopt;
+     }},
+    {PointKind::Register, kFirmwareRegister + 1, Fixed<DigitalIo, 1>,
+     [](DigitalIo& d, int) -> std::uint32_t { return FirmwareWord(d.m_.config().firmware); }},
+    {PointKind::Register, kInvertRegister + 1,
+     [](const DigitalIo& d) { return d.profile_.invert ? 1 : 0; },
+     [](DigitalIo& d, int) -> std::uint32_t { return d.invert_; },
+     [](DigitalIo& d, int, std::uint32_t v) -> ModbusPoints::Refusal {
+         d.invert_ = v & d.InputMask();
+         return std::nullopt;
+     }},
+};
+
 void DigitalIo::AddModbusPoints() {
-    const int inputCoils = profile_.inputs == 0 ? 0 : profile_.inputs <= 8 ? 8 : 16;
-    for (int c = 0; c < inputCoils; ++c)
-        points_.AddCoil(static_cast<std::uint16_t>(kInputCoils + c),
-                        {[this, c] { return Bit(InputState(m_.Now()), c) != 0; }, {}});
-    for (int c = 0; c < profile_.outputs; ++c)
-        points_.AddCoil(static_cast<std::uint16_t>(kOutputCoils + c),
-                        {[this, c] { return Bit(OutputState(m_.Now()), c) != 0; },
-                         [this, c](bool on) -> ModbusPoints::Refusal {
-                             if (!CommandOutput(c, on, m_.Now())) return 0x04;
-                             safeApplied_ = false;
-                             return std::nullopt;
-                         }});
-    if (profile_.overCurrent)
-        for (int g = 0; g < 3; ++g)
-            points_.AddCoil(static_cast<std::uint16_t>(kFaultCoils + g),
-                            {[this, g] { return Bit(faults_, g) != 0; },
-                             [this, g](bool on) -> ModbusPoints::Refusal {
-                                 if (!on) faults_ &= ~(1u << g);
-                                 return std::nullopt;
-                             }});
-    points_.AddRegister(kFirmwareRegister,
-                        {[this] { return FirmwareWord(m_.config().firmware); }, {}});
-    if (profile_.invert)
-        points_.AddRegister(kInvertRegister,
-                            {[this] { return static_cast<std::uint16_t>(invert_); },
-                             [this](std::uint16_t v) -> ModbusPoints::Refusal {
-                                 invert_ = v & InputMask();
-                                 return std::nullopt;
-                             }});
+    points_.SetFunctions({0x01, 0x03, 0x05, 0x06, 0x0F, 0x10});
+    AddMapRows(points_, *this, kModbusMap);
 }
 
 unsigned DigitalIo::GroupMask(unsigned groups) const {

@@ -140,6 +140,8 @@ private:
     void AddModbusPoints();
     unsigned GroupMask(unsigned groups) const;
 
+    static const ModbusMapRow<DigitalIo> kModbusMap[5];
+
     SimModule& m_;
     const DioProfile& profile_;
     InputSource source_;
@@ -206,8 +208,12 @@ private:
     void SetOutputMode(Output& out, unsigned mode, TimePoint now);
     std::uint32_t Value(int input, TimePoint now);
     std::uint32_t Remaining(const Output& out, TimePoint now) const;
+    // A pulse train is under way (a counted one not yet through).
+    bool Pulsing(const Output& out, TimePoint now) const;
     static double EffectiveHz(const Input& in);
     void AddChannelPoints();
+
+    static const ModbusMapRow<UniversalDio> kChannelMap[9];
 
     std::array<Input, 8> inputs_{};
     std::array<Output, 8> outputs_{};

@@ -37,6 +37,18 @@
 //                         channel (00321 + 2c high word, then low word), read only
 //   coils   00033..00039  counting state of DI0..DI6, read and write
 //   coils   00049..00055  latch of DI0..DI6; writing 0 clears count and latch
+//   holding 00341..00368  filter widths of DIc, 0.1 ms: 00341 + 4c low width,
+//                         00343 + 4c high width, each two registers (high word
+//                         first), read and write
+//   holding 00401..00464  timing of DOc, 0.1 ms: from 00401 + 8c low width, high
+//                         width, low-to-high delay, high-to-low delay, two registers
+//                         each; widths above 0 (exception 03 otherwise)
+//   holding 00471..00486  pulses of DOc (00471 + 2c, two registers): writing n
+//                         starts n pulses (0 = without end), exception 04 unless
+//                         the channel is in pulse mode; reading gives the pulses
+//                         still to come (0 when without end or stopped)
+//   coils   00065..00072  DOc is putting out pulses, read only
+// Any other function than 01, 03, 05, 06, 0F and 10 gets exception 01.
 #include "digital_modules.h"
 
 #include "boot_loader.h"
@@ -52,11 +64,22 @@ constexpr std::uint16_t kOutputModeRegisters = 310;
 constexpr std::uint16_t kValueRegisters = 320;
 constexpr std::uint16_t kCountingCoils = 32;
 constexpr std::uint16_t kLatchCoils = 48;
+constexpr std::uint16_t kPulsingCoils = 64;
+constexpr std::uint16_t kFilterRegisters = 340;
+constexpr std::uint16_t kTimingRegisters = 400;
+constexpr std::uint16_t kPulseCountRegisters = 470;
 
 // A channel digit below `limit`, or -1.
 int ChannelDigit(char c, int limit) {
     const int n = c >= '0' && c <= '9' ? c - '0' : -1;
     return n < limit ? n : -1;
+}
+
+int InputCount(const UniversalDio& u) {
+    return u.profile().inputs;
+}
+int OutputCount(const UniversalDio& u) {
+    return u.profile().outputs;
 }
 
 bool ValidInputMode(unsigned mode) {
@@ -81,43 +104,86 @@ UniversalDio::UniversalDio(SimModule& m, const DioProfile& profile)
 
 bool UniversalDio::InBootLoader() const { return loader_ && loader_->Active(); }
 
+// The channel map (see the top of this file); `i` counts the points of a block.
+const ModbusMapRow<UniversalDio> UniversalDio::kChannelMap[9] = {
+    {PointKind::Register, kInputModeRegisters + 1, InputCount,
+     [](UniversalDio& u, int c) -> std::uint32_t { return u.inputs_[c].mode; },
+     [](UniversalDio& u, int c, std::uint32_t v) -> ModbusPoints::Refusal {
+         u.inputs_[c].mode = v;
+         return std::nullopt;
+     },
+     [](UniversalDio&, int, std::uint32_t v) -> ModbusPoints::Refusal {
+         if (v > 0xFF || !ValidInputMode(v)) return 0x03;
+         return std::nullopt;
+     }},
+    {PointKind::Register, kOutputModeRegisters + 1, OutputCount,
+     [](UniversalDio& u, int c) -> std::uint32_t { return u.outputs_[c].mode; },
+     [](UniversalDio& u, int c, std::uint32_t v) -> ModbusPoints::Refusal {
+         u.SetOutputMode(u.outputs_[c], v, u.module().Now());
+         return std::nullopt;
+     },
+     [](UniversalDio&, int, std::uint32_t v) -> ModbusPoints::Refusal {
+         if (v > 3) return 0x03;
+         return std::nullopt;
+     }},
+    {PointKind::Long, kValueRegisters + 1, InputCount,
+     [](UniversalDio& u, int c) { return u.Value(c, u.module().Now()); }},
+    {PointKind::Coil, kCountingCoils + 1, InputCount,
+     [](UniversalDio& u, int c) -> std::uint32_t { return u.inputs_[c].counting; },
+     [](UniversalDio& u, int c, std::uint32_t on) -> ModbusPoints::Refusal {
+         u.inputs_[c].counting = on != 0;
+         return std::nullopt;
+     }},
+    {PointKind::Coil, kLatchCoils + 1, InputCount,
+     [](UniversalDio& u, int c) -> std::uint32_t { return u.inputs_[c].latch; },
+     [](UniversalDio& u, int c, std::uint32_t on) -> ModbusPoints::Refusal {
+         if (!on) u.inputs_[c].count = 0, u.inputs_[c].latch = false;
+         return std::nullopt;
+     }},
+    {PointKind::Long, kFilterRegisters + 1, [](const UniversalDio& u) { return 2 * InputCount(u); },
+     [](UniversalDio& u, int i) {
+         const Input& in = u.inputs_[i / 2];
+         return i % 2 ? in.highWidth : in.lowWidth;
+     },
+     [](UniversalDio& u, int i, std::uint32_t v) -> ModbusPoints::Refusal {
+         Input& in = u.inputs_[i / 2];
+         (i % 2 ? in.highWidth : in.lowWidth) = v;
+         return std::nullopt;
+     }},
+    {PointKind::Long, kTimingRegisters + 1, [](const UniversalDio& u) { return 4 * OutputCount(u); },
+     [](UniversalDio& u, int i) { return u.outputs_[i / 4].widths[i % 4]; },
+     [](UniversalDio& u, int i, std::uint32_t v) -> ModbusPoints::Refusal {
+         u.outputs_[i / 4].widths[i % 4] = v;
+         return std::nullopt;
+     },
+     [](UniversalDio&, int i, std::uint32_t v) -> ModbusPoints::Refusal {
+         if (i % 4 < 2 && v == 0) return 0x03; // no pulse of zero length
+         return std::nullopt;
+     }},
+    {PointKind::Long, kPulseCountRegisters + 1, OutputCount,
+     [](UniversalDio& u, int c) { return u.Remaining(u.outputs_[c], u.module().Now()); },
+     [](UniversalDio& u, int c, std::uint32_t n) -> ModbusPoints::Refusal {
+         Output& out = u.outputs_[c];
+         out.pulsing = true;
+         out.pulseStart = u.module().Now();
+         out.pulses = n;
+         return std::nullopt;
+     },
+     [](UniversalDio& u, int c, std::uint32_t) -> ModbusPoints::Refusal {
+         // Only a channel in pulse mode puts out pulses.
+         if (u.outputs_[c].mode != 1) return 0x04;
+         return std::nullopt;
+     }},
+    {PointKind::Coil, kPulsingCoils + 1, OutputCount,
+     [](UniversalDio& u, int c) -> std::uint32_t { return u.Pulsing(u.outputs_[c], u.module().Now()); }},
+};
+
 void UniversalDio::AddChannelPoints() {
-    ModbusPoints& p = points();
-    for (int c = 0; c < profile().inputs; ++c) {
-        const auto u = static_cast<std::uint16_t>(c);
-        p.AddRegister(kInputModeRegisters + u,
-                      {[this, c] { return static_cast<std::uint16_t>(inputs_[c].mode); },
-                       [this, c](std::uint16_t v) -> ModbusPoints::Refusal {
-                           if (v > 0xFF || !ValidInputMode(v)) return 0x03;
-                           inputs_[c].mode = v;
-                           return std::nullopt;
-                       }});
-        p.AddRegister(
-            static_cast<std::uint16_t>(kValueRegisters + 2 * u),
-            {[this, c] { return static_cast<std::uint16_t>(Value(c, module().Now()) >> 16); }, {}});
-        p.AddRegister(
-            static_cast<std::uint16_t>(kValueRegisters + 2 * u + 1),
-            {[this, c] { return static_cast<std::uint16_t>(Value(c, module().Now()) & 0xFFFF); },
-             {}});
-        p.AddCoil(kCountingCoils + u, {[this, c] { return inputs_[c].counting; },
-                                       [this, c](bool on) -> ModbusPoints::Refusal {
-                                           inputs_[c].counting = on;
-                                           return std::nullopt;
-                                       }});
-        p.AddCoil(kLatchCoils + u, {[this, c] { return inputs_[c].latch; },
-                                    [this, c](bool on) -> ModbusPoints::Refusal {
-                                        if (!on) inputs_[c].count = 0, inputs_[c].latch = false;
-                                        return std::nullopt;
-                                    }});
-    }
-    for (int c = 0; c < profile().outputs; ++c)
-        p.AddRegister(static_cast<std::uint16_t>(kOutputModeRegisters + c),
-                      {[this, c] { return static_cast<std::uint16_t>(outputs_[c].mode); },
-                       [this, c](std::uint16_t v) -> ModbusPoints::Refusal {
-                           if (v > 3) return 0x03;
-                           SetOutputMode(outputs_[c], v, module().Now());
-                           return std::nullopt;
-                       }});
+    AddMapRows(points(), *this, kChannelMap);
+}
+
+bool UniversalDio::Pulsing(const Output& out, TimePoint now) const {
+    return out.pulsing && (out.pulses == 0 || Remaining(out, now) > 0);
 }
 
 // ---- time ----
@@ -385,7 +451,7 @@ std::optional<std::string> UniversalDio::Channel(SimModule& m, char lead, std::s
         const auto cc = body.size() == 6 ? ParseHex(body.substr(4, 2)) : std::nullopt;
         if (!cc || *cc >= static_cast<unsigned>(nOut)) return refuse();
         const Output& out = outputs_[*cc];
-        const bool running = out.pulsing && (out.pulses == 0 || Remaining(out, now) > 0);
+        const bool running = Pulsing(out, now);
         return ">" + m.AddressText() + (running ? "1" : "0") + Hex8Digits(Remaining(out, now));
     }
     return std::nullopt;

@@ -334,6 +334,8 @@ void TfrmMain::ShowPanel(const RegistryRow& row, const std::string& designation,
         return;
     }
     context.kind = row.init;
+    // A panel without settings files leaves no Save/Load Configuration that does nothing.
+    if (!panel->HasSettingsFile()) RefreshButton(true, false, true, false, false, false, false);
     Place(panel);
     if (row.timeout200 && !modbus) port_->SetTimeOut(200);
     panel->InitModule(context);

@@ -2,6 +2,7 @@
 // what it sends, outputs, safe values, the R520 inversion, the R560SO faults,
 // the general settings and the settings files.
 #include "file_helpers.h"
+#include "digital_checks.h"
 #include "panel_fixture.h"
 
 #include "panels/common/form_controls.h"
@@ -36,12 +37,7 @@ int VisibleCount(QWidget* panel, const auto& controls) {
     return n;
 }
 
-unsigned Lamps(const auto& controls) {
-    unsigned mask = 0;
-    for (std::size_t n = 0; n < controls.size(); ++n)
-        mask |= LampOn(controls[n]) ? 1u << n : 0u;
-    return mask;
-}
+using test::Lamps;
 
 sim::DigitalIo& Dio(sim::SimModule& m) {
     return *m.Find<sim::DigitalIo>();
@@ -333,12 +329,8 @@ TEST(DigitalPanels, R560SOShowsOverCurrentGroupsUntilCleared) {
     ASSERT_TRUE(p->btClrError->isVisibleTo(p));
     ASSERT_TRUE(p->btClrError->isEnabled());
     p->tmrUpdateDIDataTimer();
-    for (int n = 0; n < 12; ++n) {
-        const bool tripped = n >= 4 && n < 8;
-        EXPECT_EQ(p->bitbtnDO[n]->text(), tripped ? QString("Fail") : QString("DO %1").arg(n));
-        EXPECT_EQ(p->bitbtnDO[n]->toolTip(), tripped ? "Over Current Fail!" : "");
-        EXPECT_EQ(LampOn(p->bitbtnDO[n]), !tripped);
-    }
+    test::ExpectTrippedGroups(*p, 2);
+    EXPECT_EQ(test::Lamps(p->bitbtnDO), 0xF0Fu);
     fx.Received(1);
     p->btClrError->click();
     EXPECT_EQ(fx.Received(1), Strings{"$01E1"});

@@ -32,6 +32,7 @@ using test::SimBus;
 class RecordingPanel : public ModulePanel {
 public:
     explicit RecordingPanel(std::string name) : name_(std::move(name)) {}
+    bool HasSettingsFile() const override { return true; }
     void InitModule(const PanelContext& c) override {
         context = c;
         timeoutAtInit = c.port->GetTimeOut();

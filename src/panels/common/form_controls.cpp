@@ -90,6 +90,11 @@ const QStringList& BaudRateItems() {
     return items;
 }
 
+std::uint32_t BaudForIndex(int index) {
+    static constexpr std::uint32_t kBauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+    return index >= 0 && index < 8 ? kBauds[index] : 0;
+}
+
 void SetLamp(QAbstractButton* button, bool on) {
     if (Shows(button, on)) return;
     button->setIcon(LampIcon(on));

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
+
 class QAbstractButton;
 class QComboBox;
 class QGroupBox;
@@ -37,6 +39,8 @@ QLabel* CaptionLabel(const QString& text, QWidget* parent, QWidget* buddy = null
 
 // "1200 bps" ... "115.2 kbps": item index + 3 is the module's baud code.
 const QStringList& BaudRateItems();
+// Bits per second of item `index` of that list; 0 outside it.
+std::uint32_t BaudForIndex(int index);
 
 // The "on" and "off" pictures. The state is kept in the property "on" so that it
 // can be read back (tests, accessibility) without comparing pixmaps. A lamp that

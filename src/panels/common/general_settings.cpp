@@ -2,8 +2,10 @@
 
 #include "edit_controls.h"
 #include "form_controls.h"
+#include "modbus_panel.h"
 
 #include "devices/r_base.h"
+#include "transport/com_port.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -95,6 +97,27 @@ void GeneralSettingsPanel::ShowGeneral(const General& general, const QString& fi
     cmbBaudRate->setCurrentIndex(ok && index >= 0 && index < cmbBaudRate->count() ? index : -1);
     chkCheckSum->setChecked(general.checksum);
     edtFirmwareVer->setText(firmware);
+}
+
+void GeneralSettingsPanel::MakeGeneralReadOnly(const QString& checksumCaption) {
+    edtAddress_Dec->setEnabled(false);
+    UpDownTAVO_ID->setEnabled(false);
+    cmbBaudRate->setEnabled(false);
+    chkCheckSum->setEnabled(false);
+    chkCheckSum->setChecked(false);
+    if (!checksumCaption.isEmpty()) chkCheckSum->setText(checksumCaption);
+}
+
+void GeneralSettingsPanel::ShowReadOnlyGeneral(const std::optional<QString>& firmware) {
+    const int slave = ModbusSlaveId(WireAddress());
+    edtAddress_Hex->setText(Hex2(slave));
+    edtAddress_Dec->setText(QString::number(slave));
+    const std::uint32_t baud = Port() ? Port()->GetLineSettings().baud : 0;
+    int index = -1;
+    for (int i = 0; i < cmbBaudRate->count(); ++i)
+        if (BaudForIndex(i) == baud) index = i;
+    cmbBaudRate->setCurrentIndex(index);
+    if (firmware) edtFirmwareVer->setText(*firmware);
 }
 
 std::string GeneralSettingsPanel::SelectedBaudCode() const {

@@ -7,6 +7,7 @@
 #include "panel_base.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,14 @@ protected:
 
     // Baud code of the baud list's selection ("03" to "0A"), empty without one.
     std::string SelectedBaudCode() const;
+
+    // Modbus panels: the general settings only show what the node and the port
+    // say. Disables address, baud rate and checksum; a non-empty caption replaces
+    // the checksum box's ("Not available").
+    void MakeGeneralReadOnly(const QString& checksumCaption = {});
+    // The slave address from the node ("%02X" and "%d"), the port's baud rate and,
+    // when given, the firmware text; the firmware field is left alone without it.
+    void ShowReadOnlyGeneral(const std::optional<QString>& firmware);
 };
 
 } // namespace tavo

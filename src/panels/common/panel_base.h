@@ -28,6 +28,7 @@ protected:
     // The address the command objects use: "00" in INIT mode, else the node's.
     std::string WireAddress() const;
     TavoComPort* Port() const { return context_.port; }
+    const PanelContext& Context() const { return context_; }
 
     // The poll timer (named as the panel's form names it); started by StartPolling.
     QTimer* MakePollTimer(const char* objectName, int intervalMs);
@@ -43,6 +44,10 @@ protected:
     // The end of a poll: the heartbeat, and `okText` in red or `failText` in
     // black. Returns `ok`.
     bool PollStatus(bool ok, const QString& okText, const QString& failText);
+    // The heartbeat digit the next poll shows on success (0 or 1), and setting the
+    // present one (a poll that must read a given group of its turns).
+    int NextHeartbeat() const { return heartbeat_ ^ 1; }
+    void SetHeartbeat(int value) { heartbeat_ = value & 1; }
 
     // A user action: stops the poll, shows the hourglass and (optionally)
     // disables the button for its duration, then puts everything back. A message

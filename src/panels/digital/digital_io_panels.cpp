@@ -2,6 +2,7 @@
 
 #include "panels/common/edit_controls.h"
 #include "panels/common/form_controls.h"
+#include "panels/common/modbus_panel.h"
 #include "panels/common/settings_file.h"
 
 #include "devices/hex_codes.h"
@@ -22,9 +23,6 @@
 namespace tavo {
 namespace {
 
-const QString kPolling = "Polling DIO data...";
-const QString kPollFailed = "Fail to fresh DIO data!";
-
 QString DoCaption(int n) {
     return QString("DO %1").arg(n);
 }
@@ -40,8 +38,9 @@ QString TenthsText(std::uint32_t tenths) {
 
 TfrmMR550::TfrmMR550(QWidget* parent) : TfrmMR550(parent, "R550") {}
 
-TfrmMR550::TfrmMR550(QWidget* parent, const QString& model) : GeneralSettingsPanel(parent) {
-    BuildForm(model);
+TfrmMR550::TfrmMR550(QWidget* parent, const QString& model, DigitalProtocol protocol)
+    : GeneralSettingsPanel(parent), protocol_(protocol), model_(model.toStdString()) {
+    BuildForm(Modbus() ? model + " Modbus" : model);
 }
 
 TfrmMR550::~TfrmMR550() {
@@ -95,7 +94,19 @@ void TfrmMR550::BuildForm(const QString& model) {
     upper->addWidget(grpSafe);
 
     PageControl1 = Named(new QTabWidget(grpModule), "PageControl1");
-    main->addWidget(PageControl1);
+    auto* lower = new QHBoxLayout;
+    main->addLayout(lower);
+    lower->addWidget(PageControl1, 1);
+    if (Modbus()) {
+        grpModbusMapping = AddModbusMapGroup(grpModule, lstviewModbus);
+        lower->addWidget(grpModbusMapping);
+        // The module's settings are only shown: the Modbus side cannot change them.
+        MakeGeneralReadOnly();
+        cmbPotocolSelect->setCurrentIndex(1);
+        cmbPotocolSelect->setEnabled(false);
+        btSystemUpdate->setEnabled(false);
+        grpSafe->hide();
+    }
     TSData = AddPage(PageControl1, "TSData", "Data");
     auto* dataPage = new QVBoxLayout(TSData);
     auto* dataArea = new QGroupBox(" Data Area ", TSData);
@@ -168,14 +179,28 @@ std::vector<TavoRBase*> TfrmMR550::Objects() const {
     return all;
 }
 
+TavoRDigitalInput& TfrmMR550::StateReader() {
+    return *mr550_;
+}
+
 void TfrmMR550::InitModule(const PanelContext& context) {
     Bind(context);
-    EnableInitControls();
-    cmbPotocolSelect->setEnabled(InitMode());
+    if (!Modbus()) {
+        EnableInitControls();
+        cmbPotocolSelect->setEnabled(InitMode());
+    }
     const std::string address = WireAddress();
     mr550_ = std::make_unique<TavoMR550>(Port(), address);
     mr560_ = std::make_unique<TavoMR560>(Port(), address);
     CreateExtraObjects(address);
+    link_ = Modbus() ? MakeModbusDigitalLink(model_, *mr550_, address)
+                     : MakeAsciiDigitalLink(model_, StateReader(), *mr550_, *mr560_);
+    tmrUpdateDIData->setInterval(link_->PollIntervalMs());
+    if (lstviewModbus) {
+        lstviewModbus->clear();
+        lstviewModbus->AddCoils(kFirstInputCoil, DIChannelCount(), "DI CH:");
+        lstviewModbus->AddCoils(kFirstOutputCoil, DOChannelCount(), "DO CH:");
+    }
     RefreshGeneral();
     RefreshExtra();
     StartPolling();
@@ -186,6 +211,15 @@ QString TfrmMR550::FirmwareText(const std::string& firmware) const {
 }
 
 void TfrmMR550::RefreshGeneral() {
+    if (!link_->Configurable()) {
+        // Address and baud rate as the node and the port say; the firmware field
+        // stays empty when its register cannot be read.
+        std::string firmware;
+        generalRead_ = link_->ReadFirmware(firmware);
+        ShowReadOnlyGeneral(generalRead_ ? std::optional(FirmwareText(firmware)) : std::nullopt);
+        cmbPotocolSelect->setCurrentIndex(1);
+        return;
+    }
     General general;
     generalRead_ = ReadGeneral(*mr550_, general);
     if (generalRead_)
@@ -241,20 +275,42 @@ void TfrmMR550::ShowInputs(unsigned inputs, int count) {
 }
 
 void TfrmMR550::RefreshData() {
-    std::string outputs, inputs;
-    if (!PollStatus(mr550_->ReadDIO(outputs, inputs), kPolling, kPollFailed)) return;
-    ShowOutputs(HexOrZero(outputs), DOChannelCount());
-    ShowInputs(HexOrZero(inputs), DIChannelCount());
-    ShowText(edtDI_Hex, "0x" + QString::fromStdString(inputs));
-    ShowText(edtDO_Hex, "0x" + QString::fromStdString(outputs));
+    DioReading reading;
+    const bool ok = link_->Poll(NextHeartbeat(), reading);
+    ShowOnMap(reading, ok);
+    if (!PollStatus(ok, link_->PollingText(), link_->PollFailedText())) return;
+    ShowReading(reading);
+}
+
+void TfrmMR550::ShowReading(const DioReading& reading) {
+    if (reading.outputs) {
+        ShowOutputs(*reading.outputs, DOChannelCount());
+        ShowText(edtDO_Hex, "0x" + QString::fromStdString(reading.outputDigits));
+    }
+    if (reading.inputs) {
+        ShowInputs(*reading.inputs, DIChannelCount());
+        ShowText(edtDI_Hex, "0x" + QString::fromStdString(reading.inputDigits));
+    }
+}
+
+// The list says "*****" for a group whose read failed: its last values are no
+// longer known to be true.
+void TfrmMR550::ShowOnMap(const DioReading& reading, bool ok) {
+    if (!lstviewModbus) return;
+    const auto show = [this, ok](bool asked, const std::optional<unsigned>& bits, int first,
+                                 int count) {
+        if (!asked) return;
+        if (ok && bits)
+            lstviewModbus->ShowCoils(first, count, *bits);
+        else
+            lstviewModbus->FailCoils(first, count);
+    };
+    show(reading.asked & DioReading::kOutputs, reading.outputs, kFirstOutputCoil, DOChannelCount());
+    show(reading.asked & DioReading::kInputs, reading.inputs, kFirstInputCoil, DIChannelCount());
 }
 
 void TfrmMR550::tmrUpdateDIDataTimer() {
-    if (mr550_) RefreshData();
-}
-
-bool TfrmMR550::WriteOutput(int channel, int value) {
-    return mr550_->WriteDO(channel, value);
+    if (link_) RefreshData();
 }
 
 bool TfrmMR550::WriteSafeValue(unsigned timeoutTenths, unsigned value) {
@@ -262,15 +318,18 @@ bool TfrmMR550::WriteSafeValue(unsigned timeoutTenths, unsigned value) {
 }
 
 void TfrmMR550::bitbtnDO0Click(int channel) {
-    if (!mr550_ || channel < 0 || channel >= DOChannelCount()) return;
+    if (!link_ || channel < 0 || channel >= DOChannelCount()) return;
     Operation op(*this);
     // Toggles what the last poll saw: a failed write changes nothing, so the
     // next click asks for the same value again.
-    const int value = outputState_[static_cast<std::size_t>(channel)] == 0 ? 1 : 0;
-    if (WriteOutput(channel, value))
+    const bool on = outputState_[static_cast<std::size_t>(channel)] == 0;
+    if (link_->WriteOutput(channel, on)) {
+        // A poll in turns then reads the outputs.
+        if (link_->ReadsInTurns()) SetHeartbeat(0);
         RefreshData();
-    else
+    } else {
         Status("Fail to set DO!");
+    }
 }
 
 void TfrmMR550::bitbtnSafeDO0Click(int channel) {
@@ -280,7 +339,7 @@ void TfrmMR550::bitbtnSafeDO0Click(int channel) {
 }
 
 void TfrmMR550::btSafeSettingUpdateClick() {
-    if (!mr550_) return;
+    if (!link_ || !link_->Configurable()) return;
     Operation op(*this);
     const auto tenths = ParseTenths(edtTimeoutSetting->text(), 65535);
     if (!tenths || *tenths > 65535) {
@@ -295,7 +354,7 @@ void TfrmMR550::btSafeSettingUpdateClick() {
 }
 
 void TfrmMR550::btSystemUpdateClick() {
-    if (!mr550_) return;
+    if (!link_ || !link_->Configurable()) return;
     Operation op(*this);
     int address = 0;
     if (!ReadNewAddress(edtAddress_Dec->text(), address)) return;
@@ -315,6 +374,7 @@ void TfrmMR550::btSystemUpdateClick() {
 }
 
 void TfrmMR550::SaveSettings() {
+    if (!HasSettingsFile()) return;
     SaveSettingsFile(this, grpModule->title(), [this](SettingsWriter& w) {
         w.Line("BaudRate: ", cmbBaudRate->currentIndex());
         w.Line("checkSum: ", TickedFlag(chkCheckSum->isChecked()));
@@ -323,7 +383,7 @@ void TfrmMR550::SaveSettings() {
 }
 
 void TfrmMR550::LoadSettings() {
-    if (!mr550_) return;
+    if (!link_ || !HasSettingsFile()) return;
     Operation op(*this);
     LoadSettingsFile(this, grpModule->title(), [this](SettingsReader& r) { ApplySettingsFile(r); });
 }
@@ -377,20 +437,16 @@ void TfrmMR530::CreateExtraObjects(const std::string& address) {
     extra_ = {mr530_.get()};
 }
 
-void TfrmMR530::RefreshData() {
-    std::string state;
-    const bool ok = mr530_->ReadDIO(state) && state.size() >= 2 && HexValue(state.substr(0, 2));
-    if (!PollStatus(ok, kPolling, kPollFailed)) return;
-    const std::string inputs = state.substr(0, 2);
-    ShowInputs(HexOrZero(inputs), DIChannelCount());
-    ShowText(edtDI_Hex, "0x" + QString::fromStdString(inputs));
+TavoRDigitalInput& TfrmMR530::StateReader() {
+    return *mr530_;
 }
 
 // ---------------------------------------------------------------- R540
 
 TfrmMR540::TfrmMR540(QWidget* parent) : TfrmMR540(parent, "R540") {}
 
-TfrmMR540::TfrmMR540(QWidget* parent, const QString& model) : TfrmMR550(parent, model) {
+TfrmMR540::TfrmMR540(QWidget* parent, const QString& model, DigitalProtocol protocol)
+    : TfrmMR550(parent, model, protocol) {
     grpSafe->hide();
     lblProtocol->hide();
     cmbPotocolSelect->hide();
@@ -419,21 +475,26 @@ bool TfrmMR540::ReadProtocol() {
     return true;
 }
 
-void TfrmMR540::RefreshData() {
-    std::string state;
-    const bool ok = mr540_->ReadDIO(state) && state.size() >= 4 && HexValue(state.substr(0, 4));
-    if (!PollStatus(ok, "Polling DI data...", "Fail to fresh DI data!")) return;
-    const unsigned word = HexOrZero(state.substr(0, 4));
+TavoRDigitalInput& TfrmMR540::StateReader() {
+    return *mr540_;
+}
+
+void TfrmMR540::ShowReading(const DioReading& reading) {
+    if (!reading.inputs || reading.inputDigits.size() != 4) return;
+    const unsigned word = *reading.inputs;
     ShowInputs(word & 0xFF, 8);
     for (int n = 0; n < 8; ++n)
         SetLamp(bitbtnDO[static_cast<std::size_t>(n)], (word >> (8 + n)) & 1);
-    ShowText(edtDI_Hex, "0x" + QString::fromStdString(state.substr(2, 2)));
-    ShowText(edtDO_Hex, "0x" + QString::fromStdString(state.substr(0, 2)));
+    ShowText(edtDI_Hex, "0x" + QString::fromStdString(reading.inputDigits.substr(2, 2)));
+    ShowText(edtDO_Hex, "0x" + QString::fromStdString(reading.inputDigits.substr(0, 2)));
 }
 
 // ---------------------------------------------------------------- R520
 
-TfrmMR520::TfrmMR520(QWidget* parent) : TfrmMR540(parent, "R520") {
+TfrmMR520::TfrmMR520(QWidget* parent) : TfrmMR520(parent, DigitalProtocol::Ascii) {}
+
+TfrmMR520::TfrmMR520(QWidget* parent, DigitalProtocol protocol)
+    : TfrmMR540(parent, "R520", protocol) {
     lblProtocol->show();
     cmbPotocolSelect->show();
     connect(btInvertRefresh, &QPushButton::clicked, this, [this] { btInvertRefreshClick(); });
@@ -463,12 +524,10 @@ void TfrmMR520::RefreshGeneral() {
 }
 
 bool TfrmMR520::ReadInvert() {
-    std::string text;
-    if (!mr550_->ReadV(text) || text.size() != 4) return false;
-    const auto mask = HexValue(text);
-    if (!mask) return false;
+    unsigned mask = 0;
+    if (!link_->ReadInvert(mask)) return false;
     for (int n = 0; n < 16; ++n)
-        chkCh[static_cast<std::size_t>(n)]->setChecked((*mask >> n) & 1);
+        chkCh[static_cast<std::size_t>(n)]->setChecked((mask >> n) & 1);
     return true;
 }
 
@@ -476,11 +535,11 @@ bool TfrmMR520::WriteInvert() {
     unsigned mask = 0;
     for (int n = 0; n < 16; ++n)
         if (chkCh[static_cast<std::size_t>(n)]->isChecked()) mask |= 1u << n;
-    return mr550_->SetV(mask);
+    return link_->WriteInvert(mask);
 }
 
 void TfrmMR520::btInvertRefreshClick() {
-    if (!mr550_) return;
+    if (!link_) return;
     Operation op(*this);
     if (ReadInvert())
         Information("Refresh succeeded!");
@@ -489,7 +548,7 @@ void TfrmMR520::btInvertRefreshClick() {
 }
 
 void TfrmMR520::btInvertUpdateClick() {
-    if (!mr550_) return;
+    if (!link_) return;
     Operation op(*this);
     // The boxes keep what was sent; Refresh shows what the module holds.
     if (WriteInvert())
@@ -499,7 +558,7 @@ void TfrmMR520::btInvertUpdateClick() {
 }
 
 void TfrmMR520::PageControl1Change(int index) {
-    if (!mr550_) return;
+    if (!link_) return;
     if (PageControl1->widget(index) == TSInvert) {
         // The inversion is edited with the inputs standing still.
         StopPolling();
@@ -513,11 +572,15 @@ void TfrmMR520::PageControl1Change(int index) {
 
 TfrmMR620::TfrmMR620(QWidget* parent) : TfrmMR620(parent, "R620") {}
 
-TfrmMR620::TfrmMR620(QWidget* parent, const QString& model) : TfrmMR550(parent, model) {
+TfrmMR620::TfrmMR620(QWidget* parent, const QString& model, DigitalProtocol protocol)
+    : TfrmMR550(parent, model, protocol) {
     grpDI->hide();
 }
 
 TfrmMR630::TfrmMR630(QWidget* parent) : TfrmMR620(parent, "R630") {}
+
+TfrmMR630::TfrmMR630(QWidget* parent, DigitalProtocol protocol)
+    : TfrmMR620(parent, "R630", protocol) {}
 
 TfrmMR610::TfrmMR610(QWidget* parent) : TfrmMR620(parent, "R610") {
     for (int n = 4; n < 8; ++n) {
@@ -532,7 +595,8 @@ TfrmMR610::TfrmMR610(QWidget* parent) : TfrmMR620(parent, "R610") {
 
 TfrmMR560S::TfrmMR560S(QWidget* parent) : TfrmMR560S(parent, "R560S") {}
 
-TfrmMR560S::TfrmMR560S(QWidget* parent, const QString& model) : TfrmMR550(parent, model) {
+TfrmMR560S::TfrmMR560S(QWidget* parent, const QString& model, DigitalProtocol protocol)
+    : TfrmMR550(parent, model, protocol) {
     grpDI->hide();
     for (int n = 8; n < kMaxOutputs; ++n) {
         bitbtnDO[static_cast<std::size_t>(n)]->show();
@@ -543,23 +607,25 @@ TfrmMR560S::TfrmMR560S(QWidget* parent, const QString& model) : TfrmMR550(parent
     edtDOHigh_Hex->show();
 }
 
-void TfrmMR560S::RefreshData() {
-    std::string high, low;
-    if (!PollStatus(mr560_->ReadDIO(high, low), kPolling, kPollFailed)) return;
-    ShowOutputs(HexOrZero(low) | (HexOrZero(high) & 0x0F) << 8, DOChannelCount());
-    ShowText(edtDOHigh_Hex, "0x" + QString::fromStdString(high));
-    ShowText(edtDO_Hex, "0x" + QString::fromStdString(low));
+TavoRDigitalInput& TfrmMR560S::StateReader() {
+    return *mr560_;
 }
 
-bool TfrmMR560S::WriteOutput(int channel, int value) {
-    return mr560_->WriteDO(channel, value);
+void TfrmMR560S::ShowReading(const DioReading& reading) {
+    if (!reading.outputs || reading.outputDigits.size() != 4) return;
+    ShowOutputs(*reading.outputs, DOChannelCount());
+    ShowText(edtDOHigh_Hex, "0x" + QString::fromStdString(reading.outputDigits.substr(0, 2)));
+    ShowText(edtDO_Hex, "0x" + QString::fromStdString(reading.outputDigits.substr(2, 2)));
 }
 
 bool TfrmMR560S::WriteSafeValue(unsigned timeoutTenths, unsigned value) {
     return mr560_->SetSafety(timeoutTenths, value);
 }
 
-TfrmMR560SO::TfrmMR560SO(QWidget* parent) : TfrmMR560S(parent, "R560SO") {
+TfrmMR560SO::TfrmMR560SO(QWidget* parent) : TfrmMR560SO(parent, DigitalProtocol::Ascii) {}
+
+TfrmMR560SO::TfrmMR560SO(QWidget* parent, DigitalProtocol protocol)
+    : TfrmMR560S(parent, "R560SO", protocol) {
     // Without this button a tripped group could not be cleared from the panel.
     btClrError = NamedButton("&Clear Error Status", "btClrError", grpDO);
     static_cast<QGridLayout*>(grpDO->layout())->addWidget(btClrError, 3, 6, 1, 2);
@@ -567,12 +633,11 @@ TfrmMR560SO::TfrmMR560SO(QWidget* parent) : TfrmMR560S(parent, "R560SO") {
 }
 
 void TfrmMR560SO::RefreshData() {
-    std::string text;
-    if (mr560_->ReadError(text)) {
-        const auto groups = HexValue(text);
-        for (int n = 0; groups && n < kMaxOutputs; ++n) {
+    unsigned groups = 0;
+    if (link_ && link_->ReadFaults(groups)) {
+        for (int n = 0; n < kMaxOutputs; ++n) {
             QPushButton* b = bitbtnDO[static_cast<std::size_t>(n)];
-            if ((*groups >> (n / 4)) & 1) {
+            if ((groups >> (n / 4)) & 1) {
                 b->setText("Fail");
                 ShowTip(b, "Over Current Fail!");
                 SetLamp(b, false);
@@ -586,9 +651,9 @@ void TfrmMR560SO::RefreshData() {
 }
 
 void TfrmMR560SO::btClearErrorClick() {
-    if (!mr560_) return;
+    if (!link_) return;
     Operation op(*this);
-    if (!mr560_->ClearError()) {
+    if (!link_->ClearFaults()) {
         Error("Clear failed!");
         return;
     }

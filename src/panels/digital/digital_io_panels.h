@@ -4,6 +4,7 @@
 #pragma once
 
 #include "panels/common/general_settings.h"
+#include "panels/digital/digital_links.h"
 
 #include <array>
 #include <memory>
@@ -26,6 +27,8 @@ class TavoMR540;
 class TavoMR550;
 class TavoMR560;
 class TavoRBase;
+class TavoRDigitalInput;
+class ModbusMapList;
 class SettingsReader;
 
 class TfrmMR550 : public GeneralSettingsPanel {
@@ -35,7 +38,8 @@ public:
     ~TfrmMR550() override;
 
     void InitModule(const PanelContext& context) override;
-    bool HasSettingsFile() const override { return true; }
+    // The Modbus variants only show the general settings: nothing to save or load.
+    bool HasSettingsFile() const override { return protocol_ == DigitalProtocol::Ascii; }
     void SaveSettings() override;
     void LoadSettings() override;
 
@@ -73,9 +77,13 @@ public:
     QPushButton* btInvertUpdate;
     QPushButton* btInvertRefresh;
     QTimer* tmrUpdateDIData;
+    // Modbus variants only (null otherwise).
+    QGroupBox* grpModbusMapping = nullptr;
+    ModbusMapList* lstviewModbus = nullptr;
 
 protected:
-    TfrmMR550(QWidget* parent, const QString& model);
+    TfrmMR550(QWidget* parent, const QString& model,
+              DigitalProtocol protocol = DigitalProtocol::Ascii);
 
     // The members' hooks.
     virtual void WriteProtocol();
@@ -91,12 +99,15 @@ protected:
     virtual bool CanWriteConfiguration() const { return true; }
     // How much of the firmware text the panel shows.
     virtual QString FirmwareText(const std::string& firmware) const;
-    // The command forms of one output and of the safe value.
-    virtual bool WriteOutput(int channel, int value);
+    // The command form of the safe value.
     virtual bool WriteSafeValue(unsigned timeoutTenths, unsigned value);
     // Command objects beyond the two every member has (input-only modules read
     // through their own).
     virtual void CreateExtraObjects(const std::string&) {}
+    // The object the ASCII state read goes through.
+    virtual TavoRDigitalInput& StateReader();
+    // Shows what a successful poll read, in the member's layout of the data area.
+    virtual void ShowReading(const DioReading& reading);
 
     // Every command object, the configuration one first.
     std::vector<TavoRBase*> Objects() const;
@@ -105,9 +116,14 @@ protected:
     void ShowSafeValue();
     unsigned SafeValueMask() const { return (1u << DOChannelCount()) - 1; }
 
+    // The model as the protocol objects' tables know it ("R550").
+    const std::string& Model() const { return model_; }
+    bool Modbus() const { return protocol_ == DigitalProtocol::Modbus; }
+
     std::unique_ptr<TavoMR550> mr550_;
     std::unique_ptr<TavoMR560> mr560_;
     std::vector<TavoRBase*> extra_;
+    std::unique_ptr<DigitalIoLink> link_;
     std::array<int, kMaxOutputs> outputState_{};
     unsigned safeValue_ = 0;
     bool generalRead_ = false; // the last RefreshGeneral read the module
@@ -115,6 +131,10 @@ protected:
 private:
     void BuildForm(const QString& model);
     void ApplySettingsFile(SettingsReader& reader);
+    void ShowOnMap(const DioReading& reading, bool ok);
+
+    DigitalProtocol protocol_;
+    std::string model_;
 };
 
 // R510: seven inputs, no protocol selector.
@@ -138,11 +158,11 @@ public:
     ~TfrmMR530() override;
 
 protected:
-    void RefreshData() override;
     // Its safe value cannot be set, so it is not asked for either.
     bool ReadSafeValue() override { return true; }
     int DOChannelCount() const override { return 0; }
     void CreateExtraObjects(const std::string& address) override;
+    TavoRDigitalInput& StateReader() override;
 
 private:
     std::unique_ptr<TavoMR530> mr530_;
@@ -157,14 +177,16 @@ public:
     ~TfrmMR540() override;
 
 protected:
-    TfrmMR540(QWidget* parent, const QString& model);
+    TfrmMR540(QWidget* parent, const QString& model,
+              DigitalProtocol protocol = DigitalProtocol::Ascii);
     void WriteProtocol() override {}
     bool ReadProtocol() override;
-    void RefreshData() override;
     bool ReadSafeValue() override { return true; }
     int DIChannelCount() const override { return 16; }
     int DOChannelCount() const override { return 0; }
     void CreateExtraObjects(const std::string& address) override;
+    TavoRDigitalInput& StateReader() override;
+    void ShowReading(const DioReading& reading) override;
 
 private:
     std::unique_ptr<TavoMR540> mr540_;
@@ -185,6 +207,7 @@ public:
     static bool HasInvert(const QString& firmware);
 
 protected:
+    TfrmMR520(QWidget* parent, DigitalProtocol protocol);
     void WriteProtocol() override { TfrmMR550::WriteProtocol(); }
     bool ReadProtocol() override { return TfrmMR550::ReadProtocol(); }
     bool ReadInvert() override;
@@ -200,7 +223,8 @@ public:
     explicit TfrmMR620(QWidget* parent = nullptr);
 
 protected:
-    TfrmMR620(QWidget* parent, const QString& model);
+    TfrmMR620(QWidget* parent, const QString& model,
+              DigitalProtocol protocol = DigitalProtocol::Ascii);
     int DIChannelCount() const override { return 0; }
 };
 
@@ -208,6 +232,9 @@ class TfrmMR630 : public TfrmMR620 {
     Q_OBJECT
 public:
     explicit TfrmMR630(QWidget* parent = nullptr);
+
+protected:
+    TfrmMR630(QWidget* parent, DigitalProtocol protocol);
 };
 
 // R610: four outputs shown; the module is polled as an eight-output one.
@@ -224,12 +251,13 @@ public:
     explicit TfrmMR560S(QWidget* parent = nullptr);
 
 protected:
-    TfrmMR560S(QWidget* parent, const QString& model);
-    void RefreshData() override;
+    TfrmMR560S(QWidget* parent, const QString& model,
+               DigitalProtocol protocol = DigitalProtocol::Ascii);
     int DIChannelCount() const override { return 0; }
     int DOChannelCount() const override { return 12; }
-    bool WriteOutput(int channel, int value) override;
     bool WriteSafeValue(unsigned timeoutTenths, unsigned value) override;
+    TavoRDigitalInput& StateReader() override;
+    void ShowReading(const DioReading& reading) override;
 };
 
 // R560SO: R560S with over-current protection of its three groups of four outputs.
@@ -243,6 +271,7 @@ public:
     QPushButton* btClrError;
 
 protected:
+    TfrmMR560SO(QWidget* parent, DigitalProtocol protocol);
     void RefreshData() override;
 };
 

@@ -1,0 +1,86 @@
+// The protocol objects behind the digital I/O panels. A panel and its Modbus
+// variant share the form and the data area; how the states are read and the
+// outputs, the input inversion and the over-current errors written is one of these
+// objects, chosen by the protocol the module speaks and set up per model from a
+// table.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tavo {
+
+class TavoComPort;
+class TavoMR550;
+class TavoMR560;
+class TavoRDigitalInput;
+
+// The protocol a panel talks to its module in; the Modbus variants of the panels
+// are the same forms with the Modbus protocol object behind them.
+enum class DigitalProtocol { Ascii, Modbus };
+
+// What one poll read. A group is set only when the poll read it; its digits are
+// the group's bytes in hexadecimal as the module gave them, high byte first ("5A";
+// "0A05" for twelve outputs).
+struct DioReading {
+    enum Group : unsigned { kOutputs = 1, kInputs = 2 };
+    unsigned asked = 0; // the groups the poll asked for, read or not
+    std::optional<unsigned> outputs; // bit n = output n
+    std::optional<unsigned> inputs;  // bit n = input n
+    std::string outputDigits;
+    std::string inputDigits;
+};
+
+class DigitalIoLink {
+public:
+    virtual ~DigitalIoLink() = default;
+
+    // Whether the general settings, the safe value and the protocol can be changed
+    // through this protocol (Modbus variants only show them).
+    virtual bool Configurable() const = 0;
+    virtual int PollIntervalMs() const = 0;
+    virtual const QString& PollingText() const = 0;
+    virtual const QString& PollFailedText() const = 0;
+    // Whether polls read the outputs and the inputs in turns rather than together.
+    virtual bool ReadsInTurns() const { return false; }
+
+    // One poll. `tick` is the heartbeat digit the poll shows on success (0 or 1):
+    // a protocol that reads in turns reads the outputs on 1 and the inputs on 0.
+    virtual bool Poll(int tick, DioReading& out) = 0;
+    virtual bool WriteOutput(int channel, bool on) = 0;
+    virtual bool ReadFirmware(std::string& out) = 0;
+    // The input inversion mask (bit n = input n) of the R520.
+    virtual bool ReadInvert(unsigned& mask) = 0;
+    virtual bool WriteInvert(unsigned mask) = 0;
+    // The over-current groups of the R560SO (bit g = outputs 4g..4g+3), and clearing them.
+    virtual bool ReadFaults(unsigned& groups) = 0;
+    virtual bool ClearFaults() = 0;
+};
+
+// ASCII: "$AA6" cut in the model's layout, "#AA1c0d" (or "#AA1c000d" on the
+// twelve-output models), "$AAF", "$AAV", "$AAE0"/"$AAE1". `reader` sends the state
+// read; the objects are the panel's and outlive the link.
+std::unique_ptr<DigitalIoLink> MakeAsciiDigitalLink(std::string_view model,
+                                                    TavoRDigitalInput& reader, TavoMR550& mr550,
+                                                    TavoMR560& mr560);
+
+// Modbus: coils 00001 up (inputs) and 00017 up (outputs) read with function 01 and
+// outputs written with 05; the firmware in register 213, the R520's inversion in
+// register 231 (03/06), the R560SO's errors in coils 00029..00031 (01/0F). Requests
+// go through the TavoModbusCOM of `mr550` to the slave of `address`; the poll
+// interval follows the port's time-out as it is now.
+std::unique_ptr<DigitalIoLink> MakeModbusDigitalLink(std::string_view model, TavoMR550& mr550,
+                                                     const std::string& address);
+
+// The coil numbers of the Modbus digital modules.
+inline constexpr int kFirstInputCoil = 1;
+inline constexpr int kFirstOutputCoil = 17;
+inline constexpr int kFirstFaultCoil = 29;
+inline constexpr int kInvertRegister = 231;
+
+} // namespace tavo
