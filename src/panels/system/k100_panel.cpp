@@ -345,7 +345,11 @@ void TfrmMK100::RefreshSlotList() {
     for (int n = 0; n < slotCount_; ++n) {
         const auto i = static_cast<std::size_t>(n);
         std::string code;
-        if (!k100_->GetSlotCode(n, code) || code == "FF") continue; // empty, or beyond the table
+        if (!k100_->GetSlotCode(n, code) || code == "FF") { // empty, or beyond the table
+            kinds_[i] = K100SlotKind::None;
+            defaultLengths_[i] = 0;
+            continue;
+        }
         auto* item = new QTreeWidgetItem(ListView5KModule, {QString::number(n)});
         if (code == "AI") {
             std::string slotName, info;
