@@ -34,6 +34,14 @@
 //                            Z-series: Z310 Z320.
 //   map=user|fixed           K100 racks: whether the Modbus address map may be
 //                            rewritten (default user)
+//   in0=... in7=             what slot N's inputs see: digital slots a mask (00FF)
+//                            or masks each held MS milliseconds (0001/200,0002/200);
+//                            analog input slots a value in engineering units (2.5)
+//                            or values each with its time (1/500,9/500)
+//   counterstatus=registers|coils
+//                            K100 racks: where the Modbus side shows a K710's
+//                            status (registers 8-11 of the slot, or 16 coils from
+//                            slot * 16 + 1)
 // K100M and K100EM speak Modbus RTU (as K100 and K100E with protocol=modbus).
 //
 // Digital I/O modules (R510 ... R630, R850, R860); masks in hexadecimal, bit n =

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace tavo::sim {
 
@@ -56,6 +58,57 @@ std::optional<unsigned long long> StrictDecimal(std::string_view text, std::size
     }
     return v;
 }
+
+// What an input terminal sees: nothing set (the slot's fixed default), one level,
+// or a cycle of levels each held a number of milliseconds, from `start` on.
+template <class T> class InputCycle {
+public:
+    // "LEVEL" or "LEVEL/MS,LEVEL/MS,...": `level` reads one level. False, the
+    // cycle unchanged, for anything else.
+    template <class Level> bool Set(std::string_view text, TimePoint start, Level level) {
+        std::vector<std::pair<T, std::chrono::milliseconds>> steps;
+        std::chrono::milliseconds period{0};
+        while (!text.empty()) {
+            const auto comma = text.find(',');
+            const std::string_view item = text.substr(0, comma);
+            text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+            const auto slash = item.find('/');
+            const auto value = level(item.substr(0, slash));
+            if (!value) return false;
+            std::chrono::milliseconds hold{0};
+            if (slash != std::string_view::npos) {
+                const auto ms = StrictDecimal(item.substr(slash + 1), 7);
+                if (!ms || *ms == 0) return false;
+                hold = std::chrono::milliseconds(*ms);
+            } else if (comma != std::string_view::npos || !steps.empty()) {
+                return false; // a cycle needs a time for every level
+            }
+            steps.emplace_back(*value, hold);
+            period += hold;
+        }
+        if (steps.empty()) return false;
+        steps_ = std::move(steps);
+        period_ = period;
+        start_ = start;
+        return true;
+    }
+    bool IsSet() const { return !steps_.empty(); }
+    T At(TimePoint t, T otherwise) const {
+        if (steps_.empty()) return otherwise;
+        if (period_.count() == 0 || t <= start_) return steps_.front().first;
+        auto into = std::chrono::duration_cast<std::chrono::milliseconds>(t - start_) % period_;
+        for (const auto& [value, hold] : steps_) {
+            if (into < hold) return value;
+            into -= hold;
+        }
+        return steps_.back().first;
+    }
+
+private:
+    std::vector<std::pair<T, std::chrono::milliseconds>> steps_;
+    std::chrono::milliseconds period_{0};
+    TimePoint start_{};
+};
 
 // "C{c}{tail}" with c one decimal digit below `count`.
 bool SplitChannel(std::string_view rest, int count, int& c, std::string_view& tail) {
@@ -139,19 +192,19 @@ double FullScale(unsigned code) {
     return r ? std::max(std::fabs(r->lo), std::fabs(r->hi)) : 1;
 }
 
-std::uint16_t InputRegister(unsigned code, int c) {
-    return static_cast<std::uint16_t>(std::lround(InputValue(code, c) / FullScale(code) * 0x7FFF) &
-                                      0xFFFF);
+// Two's complement of value / full scale * 7FFF, held within the 16 bits.
+std::uint16_t InputRegister(unsigned code, double v) {
+    const double scaled = std::clamp(v / FullScale(code), -1.0, 1.0) * 0x7FFF;
+    return static_cast<std::uint16_t>(std::lround(scaled) & 0xFFFF);
 }
 
-// The reading of an input in its data format (format bits 1-0).
-std::string InputField(unsigned code, unsigned format, int c) {
-    const double v = InputValue(code, c);
+// The reading `v` of an input in its data format (format bits 1-0).
+std::string InputField(unsigned code, unsigned format, double v) {
     switch (format & 3) {
     case 1:
         return Fixed(v / FullScale(code) * 100, 7, 2);
     case 2:
-        return Hex4(InputRegister(code, c));
+        return Hex4(InputRegister(code, v));
     default:
         return Engineering(v, 7);
     }
@@ -357,12 +410,20 @@ public:
         return m.Ok(" " + Fixed(ColdJunction(), 8, 3) + " " + Fixed(cjcOffset_, 8, 3));
     }
 
-    void Advance(Rack& rack, TimePoint) override {
+    void Advance(Rack& rack, TimePoint now) override {
+        now_ = now;
         for (int c = 0; c < channels_; ++c) {
             auto& ch = chans_[static_cast<std::size_t>(c)];
-            ch.alarms.Evaluate(InputValue(ch.range, c));
+            ch.alarms.Evaluate(Value(c));
             ch.alarms.Drive(rack);
         }
+    }
+
+    bool SetInputs(std::string_view text, TimePoint start, std::string& why) override {
+        const bool ok =
+            source_.Set(text, start, [](std::string_view v) { return StrictNumber(v); });
+        if (!ok) why = "a value, or values each with its time (\"1.5/500,9/500\")";
+        return ok;
     }
 
     void CollectMappings(int slot, std::uint16_t& mask) const override {
@@ -375,8 +436,7 @@ public:
     int DefaultLengthCode() const override { return channels_ <= 4 ? 3 : 4; }
     std::optional<std::uint16_t> Register(int index) override {
         if (index >= channels_) return 0;
-        const auto& ch = chans_[static_cast<std::size_t>(index)];
-        return InputRegister(ch.range, index);
+        return InputRegister(chans_[static_cast<std::size_t>(index)].range, Value(index));
     }
 
 private:
@@ -387,7 +447,12 @@ private:
 
     std::string Field(int c) const {
         const auto& ch = chans_[static_cast<std::size_t>(c)];
-        return InputField(ch.range, ch.format, c);
+        return InputField(ch.range, ch.format, Value(c));
+    }
+
+    // The fixed reading of channel c, or what the inputs were set to see now.
+    double Value(int c) const {
+        return source_.At(now_, InputValue(chans_[static_cast<std::size_t>(c)].range, c));
     }
 
     double ColdJunction() const { return 25.0 + cjcOffset_; }
@@ -403,7 +468,7 @@ private:
             ch.format = *ff;
             return m.Ok();
         }
-        ch.alarms.Evaluate(InputValue(ch.range, c));
+        ch.alarms.Evaluate(Value(c));
         if (auto reply = ch.alarms.Handle(m, rack, tail)) return *reply;
         return m.Refuse();
     }
@@ -415,6 +480,8 @@ private:
     unsigned enabled_ = 0;
     double cjcOffset_ = 0;
     std::string at_ = "00";
+    InputCycle<double> source_;
+    TimePoint now_{};
 };
 
 // A generic analog input ("AI" in the slot table): the thermocouple module's
@@ -477,6 +544,11 @@ public:
         }
         if (tail == "6") return m.Ok(Fixed(ch.value, 6, 3, false));
         return m.Refuse();
+    }
+
+    void WatchdogExpired() override {
+        for (auto& ch : chans_)
+            ch.value = ch.startup;
     }
 
     std::uint8_t ModbusType() const override { return 0x18; }
@@ -608,6 +680,24 @@ public:
     }
     void WatchdogExpired() override { outputs_ = watchdog_; }
 
+    void Advance(Rack&, TimePoint now) override { now_ = now; }
+    bool SetInputs(std::string_view text, TimePoint start, std::string& why) override {
+        if (!model_.inputs) {
+            why = name_ + " has no inputs";
+            return false;
+        }
+        const unsigned limit = model_.inputs;
+        const bool ok = source_.Set(text, start, [limit](std::string_view v) {
+            const auto mask = v.size() <= 4 ? ParseHex(v) : std::nullopt;
+            return mask && !(*mask & ~limit) ? mask : std::nullopt;
+        });
+        if (!ok)
+            why = "an input mask within " + Hex4(limit) +
+                  ", or masks each with its time "
+                  "(\"0001/200,0002/200\")";
+        return ok;
+    }
+
     std::uint8_t ModbusType() const override { return model_.modbusType; }
     MapKind DefaultMapKind() const override { return MapKind::Coils; }
     int DefaultLengthCode() const override { return model_.lengthCode; }
@@ -620,15 +710,21 @@ public:
         DriveOutput(index, on);
         return true;
     }
-    // The first register holds the point mask; digital registers are read-only.
+    // The first register holds the point mask; writing it sets the outputs (its
+    // input bits are ignored), the other registers read 0 and take nothing.
     std::optional<std::uint16_t> Register(int index) override {
         return index == 0 ? Points() : std::uint16_t{0};
+    }
+    std::uint8_t WriteRegister(int index, std::uint16_t value) override {
+        if (index != 0 || !model_.outputs) return 0x02;
+        outputs_ = static_cast<std::uint16_t>(value & model_.outputs);
+        return 0;
     }
 
 private:
     std::uint16_t Points() const {
-        return static_cast<std::uint16_t>((outputs_ & model_.outputs) |
-                                          (kInputPattern & model_.inputs));
+        const unsigned inputs = source_.At(now_, kInputPattern);
+        return static_cast<std::uint16_t>((outputs_ & model_.outputs) | (inputs & model_.inputs));
     }
     unsigned State() const { return static_cast<unsigned>(Points()) << model_.firstBit & 0xFFFF; }
     int slotIndex(Rack& rack) const {
@@ -641,6 +737,8 @@ private:
     SlotConfig config_;
     std::uint16_t outputs_ = 0;
     std::uint16_t watchdog_ = 0;
+    InputCycle<unsigned> source_;
+    TimePoint now_{};
 };
 
 // ---------------------------------------------------------------------------
@@ -746,7 +844,8 @@ public:
     }
 
     // Registers: 0-7 counts (high word, low word per channel), 8-11 status (bit 0
-    // counting, bit 2 overflow), 12-15 control (write 0 stop, 1 start, 2 clear).
+    // counting, bit 2 overflow), 12-15 control (write 0 stop, 1 start, 2 clear, 3
+    // clear the overflow).
     std::uint8_t ModbusType() const override { return 0x06; }
     MapKind DefaultMapKind() const override { return MapKind::Registers; }
     int DefaultLengthCode() const override { return 5; }
@@ -775,8 +874,46 @@ public:
             ch.count = ch.preset;
             ch.overflow = false;
             return 0;
+        case 3:
+            ch.overflow = false;
+            return 0;
         default:
             return 0x03;
+        }
+    }
+
+    // The status coils the rack shows for a counter when its counter flag is 1:
+    // byte b holds channels 2b and 2b + 1 in its low and high nibble, each as bit 0
+    // counting (writable), bit 1 clear (write 1 to clear the count; reads 0), bit 2
+    // overflow (write 0 to clear it).
+    std::optional<bool> Coil(int index) override {
+        if (index < 0 || index >= 16) return std::nullopt;
+        const auto& ch = chans_[static_cast<std::size_t>(index / 4)];
+        switch (index % 4) {
+        case 0:
+            return ch.counting;
+        case 2:
+            return ch.overflow;
+        default:
+            return false;
+        }
+    }
+    bool WriteCoil(int index, bool on) override {
+        if (index < 0 || index >= 16) return false;
+        auto& ch = chans_[static_cast<std::size_t>(index / 4)];
+        switch (index % 4) {
+        case 0:
+            ch.counting = on;
+            return true;
+        case 1:
+            if (on) ch.count = ch.preset, ch.overflow = false;
+            return true;
+        case 2:
+            if (on) return false;
+            ch.overflow = false;
+            return true;
+        default:
+            return false;
         }
     }
 
@@ -844,8 +981,7 @@ public:
             int c = 0;
             std::string_view tail;
             if (!SplitChannel(rest, 10, c, tail)) return m.Refuse();
-            if (tail.empty())
-                return c < ai_ ? ">" + Input(c) : m.Refuse();
+            if (tail.empty()) return c < ai_ ? ">" + Input(c) : m.Refuse();
             const auto v = StrictNumber(tail);
             if (c >= ao_ || !v || !InRange(outputs_[static_cast<std::size_t>(c)].type, *v))
                 return m.Refuse();

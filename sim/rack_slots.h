@@ -27,10 +27,13 @@
 //   $AAS{s}C{c}5, @AAS{s}C{c}G      !AA{0|1}, !AA{preset "%010u"}
 //   $AAS{s}C{c}AI, AO (Z-series)    !AA{TT}00
 // Values are fixed per channel (channel c sits at 10 % + c * 10 % of its range), so
-// that a test knows what it reads; counters count (c + 1) * 10 per second.
+// that a test knows what it reads, unless the slot's inputs are set (SetInputs: a
+// level, or a cycle of levels each held a while); counters count (c + 1) * 10 per
+// second.
 #pragma once
 
 #include "module.h"
+#include "rack_access.h"
 
 #include <array>
 #include <cstdint>
@@ -67,10 +70,24 @@ public:
     virtual std::optional<std::string> ReadAV(SimModule&) { return std::nullopt; }
     virtual void Advance(Rack&, TimePoint) {}
 
+    // What the input terminals see from `start` on: digital slots take a mask
+    // ("00FF") or a cycle of masks each held a number of milliseconds
+    // ("0001/200,0002/200"), analog input slots a value in engineering units for
+    // every channel ("2.5") or a cycle of values ("1/500,9/500"). False, with the
+    // reason in `why`, for a text the slot cannot take.
+    virtual bool SetInputs(std::string_view text, TimePoint start, std::string& why) {
+        (void)text, (void)start;
+        why = name_ + " has no inputs to set";
+        return false;
+    }
+
     // Digital outputs, for alarm mappings and the watchdog (channel numbering as the
     // slot's own output commands use it).
     virtual bool IsOutput(int /*channel*/) const { return false; }
     virtual void DriveOutput(int /*channel*/, bool /*on*/) {}
+    // The controller's communication watchdog ran out: outputs go to their safe
+    // state (digital slots: the watchdog output mask; analog outputs: their
+    // start-up values).
     virtual void WatchdogExpired() {}
     // $AAXS{s} and $AAXS{s}D{hhhh} (watchdog output mask); digital slots only.
     virtual std::optional<std::string> Watchdog(SimModule&, std::string_view) {

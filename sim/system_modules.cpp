@@ -10,10 +10,17 @@
 //   $AAS{i}N / N0 / N1 / N2   !{text}, without the address: "Tavo-" + module name,
 //                             its description, its channel count "%02X", its firmware
 //   $AAXR / $AAXER            !AA{seconds "%d"} / !AA{slot mask "%02X"}
+//   $AAX{tttt} / $AAXEW{mm}   write them. When the master says nothing to the
+//                             controller for longer than the time-out (0 = off), the
+//                             outputs of the enabled slots go to their safe state:
+//                             digital slots their watchdog mask ($AAXS{s}D), K310
+//                             slots their start-up values. They stay so until the
+//                             master drives them again.
 //   $AAPD                     !AA{"%02X"}: 00 fixed address map, 01 user-defined
-//   $AAPN{kk}FF               !AA{start "%04X"}{length code "%X"} of the active map
-//   #AAPN{kk}FF{ssss}{l}      writes the pending map, #AAPD makes it the active one
-//                             (refused while the map is fixed or the ranges overlap)
+//   $AAPN{kk}FF               !AA{start "%04X"}{length code "%X"} as stored (written)
+//   #AAPN{kk}FF{ssss}{l}      stores an entry; #AAPD makes the stored map the active
+//                             one, which the Modbus side answers at (refused while
+//                             the map is fixed or the stored ranges overlap)
 //   $AAKW, $AABAC (Z350)      !AA{BAC|MOD}, !AA{device instance "%06X"}
 // R910 converter:
 //   $AA2                      !AA{TT}{232 baud}{485 baud}{flags}{add CR}{format}
@@ -26,7 +33,8 @@
 //                             2191 (four slots), 4-5 firmware nibbles ("A3.10" ->
 //                             A3 10), 6-7 slot count, 8-15 slot type codes (FF
 //                             empty), 25 counter flag (0: counter status in
-//                             registers), 28-43 slot start values, 44-59 end values
+//                             registers; 1 with counterstatus=coils), 28-43 slot
+//                             start values, 44-59 end values (active map)
 //   holding 10201..10264      slot names, 16 bytes per slot, two characters per
 //                             register with the second one in the high byte
 //   coils from 1              0X slots: point n of the slot at start + n
@@ -35,8 +43,15 @@
 //                             in thousandths of mA or V (writable); K710: counts
 //                             (high, low) 0-7, status 8-11 (bit 0 counting, bit 2
 //                             overflow), control 12-15 (write 0 stop, 1 start, 2
-//                             clear); digital slots: point mask in register 0
+//                             clear, 3 clear overflow); digital slots: point mask
+//                             in register 0 (writing it sets the outputs)
+//   coils slot * 16 + 1 ..    with counterstatus=coils, a K710's status: channel k at
+//                             coil 4k (counting, writable), 4k + 1 (write 1: clear),
+//                             4k + 2 (overflow, write 0 to clear)
 // Function 32 reads holding registers like function 3.
+//
+// Slot inputs (bus file in0= .. in7=, or RackAccess from a test) move the slot data
+// on both sides: digital slots' input points, analog inputs' readings.
 #include "boot_loader.h"
 #include "models.h"
 #include "rack_slots.h"
@@ -46,6 +61,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <sstream>
+#include <stdexcept>
 
 namespace tavo::sim {
 
@@ -83,6 +99,16 @@ public:
             rack_.slots.push_back(i < static_cast<int>(entries.size())
                                       ? MakeSlot(entries[static_cast<std::size_t>(i)], zseries)
                                       : nullptr);
+        for (int i = 0; i < 8; ++i) {
+            const std::string key = "in" + std::to_string(i);
+            const auto it = config.options.find(key);
+            if (it == config.options.end()) continue;
+            SimSlot* slot = rack_.At(i);
+            std::string why = "slot " + std::to_string(i) + " is empty";
+            if (!slot || !slot->SetInputs(it->second, TimePoint{}, why))
+                throw std::invalid_argument("bad value in '" + key + "=" + it->second +
+                                            "': " + why);
+        }
     }
 
     std::optional<std::string> Ascii(SimModule& m, char lead, std::string_view body) override {
@@ -146,12 +172,20 @@ struct MapEntry {
     bool Registers() const { return code && start > 40000 && start < 50000; }
 };
 
-class KRackCommands : public ControllerCommands {
+class KRackCommands : public ControllerCommands, public RackAccess {
 public:
     KRackCommands(const ModuleConfig& config, int slotCount, bool modbusOnly)
         : ControllerCommands(config, slotCount, false), modbusOnly_(modbusOnly) {
         const auto it = config.options.find("map");
+        if (it != config.options.end() && it->second != "fixed" && it->second != "user")
+            throw std::invalid_argument("bad value in 'map=" + it->second + "': user or fixed");
         userMap_ = it == config.options.end() || it->second != "fixed";
+        if (const auto c = config.options.find("counterstatus"); c != config.options.end()) {
+            if (c->second != "registers" && c->second != "coils")
+                throw std::invalid_argument("bad value in 'counterstatus=" + c->second +
+                                            "': registers or coils");
+            counterCoils_ = c->second == "coils";
+        }
         unsigned coil = 1, reg = 40001;
         for (int i = 0; i < slotCount_; ++i) {
             const SimSlot* s = rack_.At(i);
@@ -167,18 +201,29 @@ public:
 
     std::optional<Bytes> Modbus(SimModule& m, const Bytes& pdu) override;
 
+    // Every command addressed to the controller (ASCII or Modbus) is the master's
+    // sign of life.
     void Advance(SimModule& m, TimePoint now) override {
         ControllerCommands::Advance(m, now);
-        // The communication watchdog: silence longer than the time-out puts the
-        // enabled slots' outputs into their watchdog state.
-        if (watchdogSeconds_ > 0 && lastCommand_ != TimePoint{} &&
-            now - lastCommand_ > std::chrono::seconds(watchdogSeconds_)) {
-            for (int i = 0; i < slotCount_; ++i)
-                if (watchdogMask_ >> i & 1)
-                    if (SimSlot* s = rack_.At(i)) s->WatchdogExpired();
-        }
-        lastCommand_ = now;
+        CatchUp(now);
+        lastContact_ = now;
+        expired_ = false;
     }
+
+    Rack& rack() override { return rack_; }
+    SimSlot* slot(int i) override { return rack_.At(i); }
+    bool SetSlotInputs(int i, std::string_view text, TimePoint start, std::string& why) override {
+        SimSlot* s = rack_.At(i);
+        if (!s) {
+            why = "slot " + std::to_string(i) + " is empty";
+            return false;
+        }
+        return s->SetInputs(text, start, why);
+    }
+    int WatchdogSeconds() const override { return watchdogSeconds_; }
+    unsigned WatchdogMask() const override { return watchdogMask_; }
+    int WatchdogTrips() const override { return trips_; }
+    void Idle(TimePoint now) override { CatchUp(now); }
 
 protected:
     std::optional<std::string> Own(SimModule& m, char lead, std::string_view body) override {
@@ -208,6 +253,19 @@ protected:
     }
 
 private:
+    // The communication watchdog: silence longer than the time-out, counted from
+    // the last command, puts the enabled slots' outputs into their safe state once.
+    void CatchUp(TimePoint now) {
+        if (watchdogSeconds_ <= 0 || expired_ || lastContact_ == TimePoint{} ||
+            now - lastContact_ <= std::chrono::seconds(watchdogSeconds_))
+            return;
+        for (int i = 0; i < slotCount_; ++i)
+            if (watchdogMask_ >> i & 1)
+                if (SimSlot* s = rack_.At(i)) s->WatchdogExpired();
+        expired_ = true;
+        ++trips_;
+    }
+
     std::string SlotInfo(SimModule& m, std::string_view body) {
         const int i = HexNibble(body[1]);
         SimSlot* s = rack_.At(i);
@@ -250,7 +308,7 @@ private:
         const auto k = ParseHex(body.substr(2, 2));
         if (!k || static_cast<int>(*k) >= slotCount_) return m.Refuse();
         if (lead == '$') {
-            const MapEntry& e = active_[*k];
+            const MapEntry& e = pending_[*k];
             return m.Ok(Hex4(e.start) + std::string(1, "0123456789ABCDEF"[e.code & 15]));
         }
         if (!userMap_ || body.size() != 11) return m.Refuse();
@@ -283,8 +341,18 @@ private:
         return m.Ok();
     }
 
-    // Slot k and point n behind a Modbus address, in the active map.
+    // Slot k and point n behind a Modbus address, in the active map; with the
+    // counter flag set, the coils of a counter's status come first.
     bool Locate(bool coils, unsigned reference, SimSlot*& slot, int& point) {
+        if (coils && counterCoils_ && reference >= 1) {
+            const int k = static_cast<int>((reference - 1) / 16);
+            SimSlot* s = k < slotCount_ ? rack_.At(k) : nullptr;
+            if (s && s->ModbusType() == 0x06) {
+                slot = s;
+                point = static_cast<int>((reference - 1) % 16);
+                return true;
+            }
+        }
         for (int k = 0; k < slotCount_; ++k) {
             const MapEntry& e = active_[static_cast<std::size_t>(k)];
             const unsigned stored = coils ? reference : reference + 40000;
@@ -303,10 +371,13 @@ private:
 
     bool modbusOnly_;
     bool userMap_ = true;
+    bool counterCoils_ = false;
     std::array<MapEntry, 8> active_{}, pending_{};
     int watchdogSeconds_ = 0;
     unsigned watchdogMask_ = 0;
-    TimePoint lastCommand_{};
+    TimePoint lastContact_{};
+    bool expired_ = false;
+    int trips_ = 0;
 };
 
 std::optional<std::uint16_t> KRackCommands::ReadRegister(SimModule& m, unsigned address) {
@@ -323,6 +394,7 @@ std::optional<std::uint16_t> KRackCommands::ReadRegister(SimModule& m, unsigned 
         block[4] = static_cast<std::uint8_t>(nibble(0) << 4 | nibble(1));
         block[5] = static_cast<std::uint8_t>(nibble(3) << 4 | nibble(4));
         block[7] = static_cast<std::uint8_t>(slotCount_);
+        block[25] = counterCoils_ ? 1 : 0;
         for (int k = 0; k < 8; ++k) {
             const SimSlot* s = rack_.At(k);
             const auto at = static_cast<std::size_t>(k);
@@ -599,7 +671,9 @@ bool SystemModelTakes(const SimModule& m, const std::string& key) {
 }
 
 bool IsSystemOption(const std::string& key) {
-    return key == "slots" || key == "map";
+    if (key.size() == 3 && key[0] == 'i' && key[1] == 'n' && key[2] >= '0' && key[2] <= '7')
+        return true;
+    return key == "slots" || key == "map" || key == "counterstatus";
 }
 
 } // namespace tavo::sim

@@ -69,6 +69,11 @@ public:
     // Child nodes of the module kinds that carry them (exposed for tests).
     static std::vector<FoundNode> KChannelNodes(const std::string& slotDesignation);
     static std::vector<FoundNode> R800ChannelNodes(const std::string& designation);
+    // The slot nodes (with their channels) of the K100-type rack `designation` at
+    // `address` ("00" for one in INIT state), read from the rack as the search
+    // reads them.
+    static std::vector<FoundNode> RackSlotNodes(TavoComPort& port, const std::string& designation,
+                                                const std::string& address);
 
 private:
     std::optional<FoundNode> AsciiProbe(int address, int probe);

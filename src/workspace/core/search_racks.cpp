@@ -30,7 +30,14 @@ int HexPrefix(const std::string& text) {
 
 void SearchEngine::AddRackSlots(FoundNode& rack, const std::string& designation,
                                 const std::string& address) {
-    TavoMK100 k100(&port_, address);
+    rack.children = RackSlotNodes(port_, designation, address);
+}
+
+std::vector<FoundNode> SearchEngine::RackSlotNodes(TavoComPort& port,
+                                                   const std::string& designation,
+                                                   const std::string& address) {
+    std::vector<FoundNode> nodes;
+    TavoMK100 k100(&port, address);
     const int slots = designation == "K100E" ? 8 : 4;
     for (int i = 0; i < slots; ++i) {
         std::string slot;
@@ -38,7 +45,7 @@ void SearchEngine::AddRackSlots(FoundNode& rack, const std::string& designation,
         if (slot.rfind("K0AI", 0) != 0) {
             FoundNode node = SlotNode(i, slot);
             node.children = KChannelNodes(slot);
-            rack.children.push_back(std::move(node));
+            nodes.push_back(std::move(node));
             continue;
         }
         // A generic analog-input slot: its own name, and as many channels as it says.
@@ -54,8 +61,9 @@ void SearchEngine::AddRackSlots(FoundNode& rack, const std::string& designation,
             ch.selectedImage = kImageChannelSelected;
             node.children.push_back(std::move(ch));
         }
-        rack.children.push_back(std::move(node));
+        nodes.push_back(std::move(node));
     }
+    return nodes;
 }
 
 void SearchEngine::AddZ350Slots(FoundNode& controller, const std::string& address) {
