@@ -343,7 +343,7 @@ bool AnalogModelTakes(const SimModule& m, const std::string& key, const std::str
         if (key.size() == 8 && key[7] - '0' >= channels) return false; // no such channel
         return true; // the pattern itself is checked when the module starts
     }
-    if (key == "scanms") return d == "R810" || d == "R820" || d == "R260AN" || d == "R270AN";
+    if (key == "scanms") return model.has_value();
     if (key == "startup") return d == "R310" || d == "R330" || d == "R250";
     if (key == "outrange") return d == "R330";
     if (key == "stdrecords" || key == "eventrecords") {

@@ -667,6 +667,10 @@ bool SystemModelTakes(const SimModule& m, const std::string& key) {
             throw std::invalid_argument("bad value in 'map=" + v + "': user or fixed");
         return true;
     }
+    // Slot inputs and the counter-status layout belong to racks; their values are
+    // checked when the rack starts.
+    if (key == "counterstatus") return kRack;
+    if (key.size() == 3 && key.compare(0, 2, "in") == 0) return kRack;
     return false;
 }
 

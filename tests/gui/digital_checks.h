@@ -25,7 +25,9 @@ inline void ExpectTrippedGroups(const TfrmMR550& p, unsigned groups) {
         const QPushButton* b = p.bitbtnDO[static_cast<std::size_t>(n)];
         EXPECT_EQ(b->text(), tripped ? QString("Fail") : QString("DO %1").arg(n)) << n;
         EXPECT_EQ(b->toolTip(), tripped ? "Over Current Fail!" : "") << n;
-        if (tripped) EXPECT_FALSE(LampOn(b)) << n;
+        if (tripped) {
+            EXPECT_FALSE(LampOn(b)) << n;
+        }
     }
 }
 

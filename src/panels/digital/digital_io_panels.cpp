@@ -550,11 +550,14 @@ void TfrmMR520::btInvertRefreshClick() {
 void TfrmMR520::btInvertUpdateClick() {
     if (!link_) return;
     Operation op(*this);
-    // The boxes keep what was sent; Refresh shows what the module holds.
-    if (WriteInvert())
+    // Over ASCII the boxes keep what was sent and Refresh shows what the module
+    // holds; over Modbus the mask is read back after the box.
+    if (WriteInvert()) {
         Information("Update succeeded!");
-    else
+        if (link_->RereadsInvertAfterUpdate() && !ReadInvert()) Status("Refresh failed!");
+    } else {
         Error("Update failed!");
+    }
 }
 
 void TfrmMR520::PageControl1Change(int index) {

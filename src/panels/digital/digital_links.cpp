@@ -164,6 +164,7 @@ public:
     const QString& PollingText() const override { return tavo::PollingText(row_.texts); }
     const QString& PollFailedText() const override { return FailedText(row_.texts); }
     bool ReadsInTurns() const override { return row_.inputCoils > 0 && row_.outputCoils > 0; }
+    bool RereadsInvertAfterUpdate() const override { return true; }
 
     bool Poll(int tick, DioReading& out) override {
         const bool outputs = row_.outputCoils > 0 && (row_.inputCoils == 0 || tick == 1);

@@ -57,6 +57,9 @@ public:
     // The input inversion mask (bit n = input n) of the R520.
     virtual bool ReadInvert(unsigned& mask) = 0;
     virtual bool WriteInvert(unsigned mask) = 0;
+    // Whether a successful invert Update reads the mask back into the boxes (the
+    // Modbus variant does; the ASCII panel keeps what was sent).
+    virtual bool RereadsInvertAfterUpdate() const { return false; }
     // The over-current groups of the R560SO (bit g = outputs 4g..4g+3), and clearing them.
     virtual bool ReadFaults(unsigned& groups) = 0;
     virtual bool ClearFaults() = 0;
