@@ -32,4 +32,4 @@ DEB=$(ls "$BUILD"/tavo-utility_*_amd64.deb)
 echo "package: $DEB"
 dpkg-deb -f "$DEB" Package Version Depends
 echo "package: lintian (errors fail the build; warnings and notes are listed):"
-lintian --fail-on error --info "$DEB"
+lintian --fail-on error --display-info "$DEB"
