@@ -1,6 +1,10 @@
 // Paced searches of a silent line, one per probe subset, against their bound:
 // the sum over the probes made of max(T + 30, the probe's own time on a silent
 // line). The counters give the bound and measured / bound (target <= 1.05).
+//
+// On a busy machine run it as `chrt -f 20 build/bin/...` (as root): otherwise the
+// scheduler's wake-up latency (several ms per timed wait under load) is measured
+// instead of the line.
 #include "sim/bus.h"
 #include "sim/pty_server.h"
 #include "transport/com_port.h"

@@ -5,6 +5,10 @@
 // A pseudo-terminal moves bytes at once, so the slave holds each reply back for
 // the time request and reply take on a 9600-baud wire (ten bits a byte) when
 // range(1) is 1; with 0 the line is as fast as the pty.
+//
+// On a busy machine run it as `chrt -f 20 build/bin/...` (as root): otherwise the
+// scheduler's wake-up latency (several ms per timed wait under load) is measured
+// instead of the line.
 #include "transport/com_port.h"
 #include "transport/modbus.h"
 
