@@ -43,12 +43,14 @@ void BM_SilentSearch(benchmark::State& state) {
         tavo::SearchEngine engine(port, 1, addresses, {probes, {}});
         const auto start = std::chrono::steady_clock::now();
         tavo::RunPacedSearch(engine, {});
-        const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+        const std::chrono::duration<double, std::milli> took =
+            std::chrono::steady_clock::now() - start;
         state.SetIterationTime(took.count() / 1000.0);
         total += took.count();
     }
     state.counters["bound_ms"] = static_cast<double>(bound);
-    state.counters["ratio"] = total / static_cast<double>(state.iterations()) / static_cast<double>(bound);
+    state.counters["ratio"] =
+        total / static_cast<double>(state.iterations()) / static_cast<double>(bound);
     state.SetLabel((probes & tavo::kProbeAscii ? std::string("ascii ") : "") +
                    (probes & tavo::kProbeChecksum ? "checksum " : "") +
                    (probes & tavo::kProbeModbus ? "modbus " : "") + std::to_string(addresses) +
@@ -57,10 +59,15 @@ void BM_SilentSearch(benchmark::State& state) {
 }
 
 void Subsets(benchmark::internal::Benchmark* b) {
-    for (unsigned probes = 1; probes <= 7; ++probes) b->Args({probes, 16});
+    for (unsigned probes = 1; probes <= 7; ++probes)
+        b->Args({probes, 16});
     b->Args({tavo::kProbeAscii, 256}); // the whole range, ASCII only: about 41 s
 }
-BENCHMARK(BM_SilentSearch)->Apply(Subsets)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SilentSearch)
+    ->Apply(Subsets)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -51,10 +51,12 @@ public:
                         const_cast<char*>(ptyB.c_str()), nullptr};
         if (posix_spawnp(&socat_, "socat", nullptr, nullptr, argv, environ) != 0)
             throw std::runtime_error("cannot start socat (scripts/setup.sh installs it)");
-        for (int i = 0; i < 200 && !(std::filesystem::exists(a_) && std::filesystem::exists(b_)); ++i)
+        for (int i = 0; i < 200 && !(std::filesystem::exists(a_) && std::filesystem::exists(b_));
+             ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         ctx_ = modbus_new_rtu(a_.c_str(), kBaud, 'N', 8, 1);
-        if (!ctx_ || modbus_connect(ctx_) != 0) throw std::runtime_error("libmodbus slave: cannot open " + a_);
+        if (!ctx_ || modbus_connect(ctx_) != 0)
+            throw std::runtime_error("libmodbus slave: cannot open " + a_);
         modbus_set_slave(ctx_, kSlave);
         modbus_set_indication_timeout(ctx_, 0, 100000);
         map_ = modbus_mapping_new(0, 0, 300, 0);
@@ -135,7 +137,12 @@ void BM_LibmodbusMaster(benchmark::State& state) {
     modbus_free(ctx);
     state.SetLabel(state.range(0) ? "9600-baud wire time" : "no wire time");
 }
-BENCHMARK(BM_LibmodbusMaster)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_LibmodbusMaster)
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
 
 } // namespace
 

@@ -18,7 +18,9 @@ namespace {
 // Modbus turnaround 0 for the test's duration, as the other search tests run.
 struct NoTurnaround {
     NoTurnaround() { TavoModbusCOM::SetDefaultTurnaroundDelay(0); }
-    ~NoTurnaround() { TavoModbusCOM::SetDefaultTurnaroundDelay(TavoModbusCOM::kDefaultTurnaroundMs); }
+    ~NoTurnaround() {
+        TavoModbusCOM::SetDefaultTurnaroundDelay(TavoModbusCOM::kDefaultTurnaroundMs);
+    }
 };
 
 std::vector<FoundNode> RunAll(SearchEngine& engine) {
@@ -69,7 +71,8 @@ TEST(SearchOptions, EachProbeSubsetSendsItsProbesInTheFixedOrder) {
         SearchEngine engine(port, 7, 7, options);
         EXPECT_TRUE(RunAll(engine).empty());
         std::vector<std::string> sent;
-        for (const auto& r : peer.Requests()) sent.push_back(test::Hex(r));
+        for (const auto& r : peer.Requests())
+            sent.push_back(test::Hex(r));
         EXPECT_EQ(sent, row.wire) << "probes " << row.probes;
     }
 }
@@ -111,16 +114,17 @@ TEST(SearchOptions, BaudSweepListsEachModuleAtItsRateAndSkipsWhatThePortRefuses)
         SearchEngine engine(*port, 1, 4, options);
         EXPECT_EQ(engine.SettingCount(), 5);
         EXPECT_EQ(engine.ProgressMax(), 20);
-        for (const auto& n : RunAll(engine)) found.push_back(n.text + " " + LineSettingsText(*n.line));
+        for (const auto& n : RunAll(engine))
+            found.push_back(n.text + " " + LineSettingsText(*n.line));
         EXPECT_EQ(engine.Notices(),
                   (std::vector<std::string>{
                       "Skipped 250000, N, 8, 1: the port refuses it (unsupported line settings)",
                       "Skipped 9600, E, 8, 1: the port refuses it (the driver did not take the "
                       "data bits, parity or stop bits)"}));
     }
-    EXPECT_EQ(found, (std::vector<std::string>{"(04)R210D 9600, N, 8, 1", "(01)R210D 19200, N, 8, 1",
-                                               "(03)R560SO 19200, N, 8, 1",
-                                               "(02)R550 115200, N, 8, 1"}));
+    EXPECT_EQ(found,
+              (std::vector<std::string>{"(04)R210D 9600, N, 8, 1", "(01)R210D 19200, N, 8, 1",
+                                        "(03)R560SO 19200, N, 8, 1", "(02)R550 115200, N, 8, 1"}));
     // The engine put the port back where it found it.
     EXPECT_EQ(port->GetLineSettings().baud, 9600u);
 }
@@ -129,7 +133,8 @@ TEST(SearchOptions, ParitySettingsCarryOnlyTheModbusProbe) {
     NoTurnaround quick;
     sim::Bus bus;
     std::string error;
-    ASSERT_TRUE(sim::LoadBusText("05 R560SO protocol=modbus parity=E\n06 R550\n", bus, error)) << error;
+    ASSERT_TRUE(sim::LoadBusText("05 R560SO protocol=modbus parity=E\n06 R550\n", bus, error))
+        << error;
     TavoComPort port("sim", std::make_unique<sim::InProcessPort>(bus));
     ASSERT_TRUE(port.OpenPort());
     ASSERT_TRUE(port.SetPortState(9600, 8, kParityNone, kOneStopBit));
@@ -180,7 +185,8 @@ TEST(SearchOptions, EstimateAtTheStartIsTheSumOfThePacedProbeTimes) {
         port.SetTimeOut(r.timeout);
         SearchOptions options;
         options.probes = r.probes;
-        for (int i = 0; i < r.sweep; ++i) options.sweep.push_back({9600, 8, kParityNone, kOneStopBit});
+        for (int i = 0; i < r.sweep; ++i)
+            options.sweep.push_back({9600, 8, kParityNone, kOneStopBit});
         const SearchEngine engine(port, 0, 255, options);
         EXPECT_EQ(engine.EstimatedRemainingMs(), r.ms) << r.probes << " at " << r.timeout;
     }

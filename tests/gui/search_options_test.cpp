@@ -38,7 +38,9 @@ protected:
         TavoModbusCOM::SetDefaultTurnaroundDelay(TavoModbusCOM::kDefaultTurnaroundMs);
     }
 
-    QTreeWidgetItem* PortNode() { return window.Tree()->FindPort(QString::fromStdString(sim.path())); }
+    QTreeWidgetItem* PortNode() {
+        return window.Tree()->FindPort(QString::fromStdString(sim.path()));
+    }
     TfrmComSet* Settings() {
         window.ClickNode(PortNode());
         TfrmComSet* set = window.ComSet();
@@ -162,9 +164,11 @@ TEST_F(SearchOptionsTest, ProgressSaysWhereTheSearchIsAndStopKeepsWhatWasFound) 
         auto* search = qobject_cast<TfrmDlgSearch*>(&d);
         if (!search) return -1;
         settingTexts << search->lblLineSetting->text();
-        for (int i = 0; i < 7; ++i) search->Timer1Timer(); // 249..255 at 9600
+        for (int i = 0; i < 7; ++i)
+            search->Timer1Timer(); // 249..255 at 9600
         settingTexts << search->lblLineSetting->text();
-        while (PortNode()->childCount() == 0) search->Timer1Timer(); // F9 at 19200
+        while (PortNode()->childCount() == 0)
+            search->Timer1Timer(); // F9 at 19200
         elapsed = search->lblElapsed->text();
         search->btnStop->click();
         return static_cast<int>(search->result());
@@ -172,7 +176,9 @@ TEST_F(SearchOptionsTest, ProgressSaysWhereTheSearchIsAndStopKeepsWhatWasFound) 
     Search();
     EXPECT_EQ(settingTexts, (QStringList{"Line setting: 9600, N, 8, 1 (1 of 2)",
                                          "Line setting: 19200, N, 8, 1 (2 of 2)"}));
-    EXPECT_TRUE(QRegularExpression("^Elapsed \\d+:\\d\\d, about \\d+:\\d\\d left$").match(elapsed).hasMatch())
+    EXPECT_TRUE(QRegularExpression("^Elapsed \\d+:\\d\\d, about \\d+:\\d\\d left$")
+                    .match(elapsed)
+                    .hasMatch())
         << elapsed.toStdString();
     ASSERT_EQ(PortNode()->childCount(), 1);
     EXPECT_EQ(PortNode()->child(0)->text(0), "(F9)R210D");
