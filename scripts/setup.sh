@@ -1,5 +1,6 @@
 #!/bin/sh
-# Installs every Debian package the build, the tests and the demo need.
+# Installs every Debian package the build, the tests, the demo, the Debian package
+# (dpkg-dev for its Depends, lintian to check it) and the benchmarks (socat) need.
 # Safe to run again: does nothing when all of them are present. Works as root or
 # through sudo.
 set -eu
@@ -18,6 +19,9 @@ libbenchmark-dev
 libmodbus-dev
 fonts-dejavu-core
 xdg-utils
+dpkg-dev
+lintian
+socat
 "
 
 missing=""

@@ -51,7 +51,8 @@ std::chrono::microseconds Bus::CharTime() const {
 
 bool Bus::Hears(const SimModule& m) const {
     if (m.BaudRate() != line_.baud) return false; // garbage at the wrong speed
-    if (line_.parityKnown && line_.parity != 0) return false;
+    const int parity = m.config().init ? 0 : m.config().parity; // INIT talks 8N1
+    if (line_.parityKnown && line_.parity != parity) return false;
     return true;
 }
 

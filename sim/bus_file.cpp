@@ -83,6 +83,11 @@ bool ParseModule(std::istringstream& words, const std::string& first, Parsed& p,
             int baud = 0;
             if (!ParseInt(value, 1, 1000000, baud) || !BaudCodeFor(baud)) return bad();
             p.config.baudCode = BaudCodeFor(baud);
+        } else if (key == "parity") {
+            if (value == "N") p.config.parity = 0;
+            else if (value == "O") p.config.parity = 1;
+            else if (value == "E") p.config.parity = 2;
+            else return bad();
         } else if (key == "firmware" && !value.empty()) {
             p.config.firmware = value;
         } else if (key == "type" || key == "format") {

@@ -12,6 +12,8 @@
 //   init                     INIT state
 //   checksum | checksum=on|off
 //   baud=1200..115200        default 9600
+//   parity=N|E|O             line parity (default N); seen only by an in-process
+//                            port, as a pseudo-terminal carries no parity
 //   firmware=TEXT            what $AAF answers, default A1.00
 //   type=HH  format=HH       type and format codes (format bit 6 is the checksum)
 //   protocol=ascii|modbus

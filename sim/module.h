@@ -52,6 +52,7 @@ struct ModuleConfig {
     unsigned baudCode = 0x06;  // CC: 03 = 1200 ... 0A = 115200
     unsigned formatCode = 0x00;// FF; bit 6 = checksum
     bool init = false;         // INIT state: answers at 00, 9600 baud, no checksum
+    int parity = 0;            // line parity it listens at: 0 none, 1 odd, 2 even
     Protocol protocol = Protocol::Ascii;
     int replyDelayMs = 0;      // the module's own processing time
     // Model-specific bus file options (slots, channel values, ...).

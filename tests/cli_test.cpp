@@ -73,6 +73,46 @@ TEST(Cli, SearchPrintsThePortBranchAsTheTreeExportDoes) {
     EXPECT_EQ(Tavo("search --port " + sim.path() + " --start 300").status, 2);
 }
 
+TEST(Cli, SearchOptionsNarrowTheProbesAndSweepLineSettings) {
+    test::SimBus sim("01 R210D baud=19200\n02 R550 checksum\n03 R560SO protocol=modbus baud=19200\n");
+    const std::string base = "search --port " + sim.path() + " --timeout 10 --turnaround 0 --start 1 --end 3";
+    auto r = Tavo(base + " --probes checksum,modbus");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, sim.path() + "\r\n\t(02)R550\r\n") << r.out;
+    // Each module is listed with the settings it answered at; a rate the port
+    // refuses is skipped with one message; a pty refuses parity.
+    r = Tavo(base + " --kinds --bauds 9600,250000,19200 --parities N,E");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("\t(02)R550\t1\t9600, N, 8, 1\r\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\t(01)R210D\t0\t19200, N, 8, 1\r\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\t(03)R560SO\t2\t19200, N, 8, 1\r\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("tavo: Skipped 250000, N, 8, 1: the port refuses it (unsupported line "
+                         "settings)\n"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("tavo: Skipped 9600, E, 8, 1: the port refuses it"), std::string::npos);
+    EXPECT_EQ(r.out.find("(04)"), std::string::npos);
+    r = Tavo("search --port " + sim.path() + " --timeout 10 --start 1 --end 1 --bauds 250000");
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_NE(r.out.find("refused every line setting"), std::string::npos) << r.out;
+}
+
+TEST(Cli, VersionAndTurnaround) {
+    auto r = Tavo("--version");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("tavo ", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.find('\n'), r.out.size() - 1);
+    test::SimBus sim("0A R560SO protocol=modbus\n");
+    r = Tavo("modbus --port " + sim.path() + " --slave 10 --turnaround 4 read-holding 211 2");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "15 60 53 4F\n");
+    for (const char* bad : {"--turnaround 101", "--turnaround -1", "--turnaround x"}) {
+        r = Tavo("modbus --port " + sim.path() + " --slave 10 " + bad + " read-holding 211 2");
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_NE(r.out.find("--turnaround must be a number from 0 to 100"), std::string::npos)
+            << r.out;
+    }
+}
+
 TEST(Cli, WrongArgumentsAndPortsExitWithTwo) {
     for (const char* args : {"", "bogus", "send", "send --port", "send --port /dev/null",
                              "send --port X --baud 1234 '$01M'", "send --port X --parity Q '$01M'",
@@ -81,7 +121,12 @@ TEST(Cli, WrongArgumentsAndPortsExitWithTwo) {
                              "sim /nonexistent/bus.txt", "ports extra", "firmware",
                              "firmware flash --port X f", "firmware r8xx --port X",
                              "firmware rack --port X f.img",
-                             "firmware r8xx --port X --version A f.hex"}) {
+                             "firmware r8xx --port X --version A f.hex",
+                             "search --port X --probes ascii,serial", "search --port X --probes ''",
+                             "search --port X --bauds 9600,,19200", "search --port X --bauds fast",
+                             "search --port X --parities N,X", "search --port X --parity E --bauds 9600",
+                             "search --port X --probes ascii --parities E",
+                             "search --port X --turnaround 150"}) {
         const auto r = Tavo(args);
         EXPECT_EQ(r.status, 2) << args << "\n" << r.out;
         EXPECT_NE(r.out.find("tavo"), std::string::npos) << args;

@@ -40,17 +40,21 @@ const char* kUsageText =
     "  tavo ports\n"
     "  tavo send --port P [--baud B] [--parity N|E|O] [--stop 1|2] [--timeout MS]\n"
     "            [--checksum] [--repeat MS [--count N]] (CMD... | --file CMDFILE)\n"
-    "  tavo modbus --port P --slave N [port options] OPERATION ARGS...\n"
+    "  tavo modbus --port P --slave N [port options] [--turnaround MS] OPERATION ARGS...\n"
     "      read-holding FIRST COUNT   read-coils FIRST COUNT   read-fn32 FIRST COUNT\n"
     "      write-coil N 0|1   write-register N VALUE\n"
     "      write-registers FIRST V...   write-coils FIRST B...\n"
     "  tavo search --port P [--start N] [--end N] [--baud B] [--parity N|E|O] [--stop 1|2]\n"
-    "              [--timeout MS] [--kinds]\n"
+    "              [--timeout MS] [--turnaround MS] [--kinds]\n"
+    "              [--probes ascii,checksum,modbus] [--bauds B,B,...] [--parities N,E,O]\n"
     "  tavo sim [--link PATH] BUSFILE\n"
     "  tavo firmware r8xx --port P [--baud B] [--timeout MS] [--force] FILE.hex\n"
     "  tavo firmware rack --port P --designation D --version V FILE\n"
-    "Register and coil numbers are one-based. Exit status: 0 done, 1 a module did not\n"
-    "answer or refused, 2 wrong arguments or the port could not be used.\n";
+    "  tavo --version\n"
+    "Register and coil numbers are one-based. --turnaround MS (0 to 100, default 20) is\n"
+    "the Modbus pause before a request and before its response. Exit status: 0 done,\n"
+    "1 a module did not answer or refused, 2 wrong arguments or the port could not be\n"
+    "used.\n";
 
 // Shows a reply as text, control characters as \r, \xNN.
 std::string Printable(const std::string& text) {
@@ -178,7 +182,8 @@ std::vector<std::uint8_t> ByteList(const std::vector<std::string>& words, std::s
 }
 
 int Modbus(const std::vector<std::string>& argv) {
-    const Args args = Args::Parse(argv, {"port", "baud", "parity", "stop", "timeout", "slave"}, {});
+    const Args args =
+        Args::Parse(argv, {"port", "baud", "parity", "stop", "timeout", "turnaround", "slave"}, {});
     if (!args.Has("slave")) throw UsageError{"--slave is required"};
     const int slave = static_cast<int>(args.GetInt("slave", 1, 0, 247));
     if (args.words.empty()) throw UsageError{"name an operation, such as read-holding"};
@@ -241,6 +246,7 @@ int Modbus(const std::vector<std::string>& argv) {
     const PortOptions o = ReadPortOptions(args);
     auto port = OpenPort(o);
     TavoModbusCOM modbus(port.get());
+    modbus.SetTurnaroundDelay(o.turnaroundMs);
     std::vector<std::uint8_t> data;
     if (!request(modbus)) throw PortFailure{"cannot write to " + o.port + ": " + port->LastError().text};
     ok = read ? modbus.ReadResponse(data) : modbus.WriteResponse();
@@ -272,40 +278,89 @@ int Modbus(const std::vector<std::string>& argv) {
 void PrintNode(const FoundNode& node, int depth, bool kinds) {
     std::cout << std::string(static_cast<std::size_t>(depth), '\t') << node.text;
     if (kinds && node.link) std::cout << '\t' << static_cast<int>(*node.link);
+    if (node.line) std::cout << '\t' << LineSettingsText(*node.line);
     std::cout << "\r\n";
     for (const auto& child : node.children) PrintNode(child, depth + 1, kinds);
 }
 
+std::atomic<bool> g_stopSearch{false};
+
+// One progress line on standard error, written over itself; Clear() blanks it.
+class ProgressLine {
+public:
+    ProgressLine() : shown_(isatty(STDERR_FILENO) != 0) {}
+    void Show(const std::string& text) {
+        if (!shown_) return;
+        std::fprintf(stderr, "\r%-*s", static_cast<int>(width_), text.c_str());
+        std::fflush(stderr);
+        width_ = std::max(width_, text.size());
+    }
+    void Clear() {
+        if (shown_ && width_) std::fprintf(stderr, "\r%*s\r", static_cast<int>(width_), "");
+        width_ = 0;
+    }
+
+private:
+    bool shown_;
+    std::size_t width_ = 0;
+};
+
 // The same search as the search dialog, paced the same way: one probe per tick of
 // time-out + 30 ms, or longer when the probe itself takes longer.
 int Search(const std::vector<std::string>& argv) {
-    const Args args = Args::Parse(argv, {"port", "baud", "parity", "stop", "timeout", "start", "end"},
+    const Args args = Args::Parse(argv,
+                                  {"port", "baud", "parity", "stop", "timeout", "turnaround",
+                                   "start", "end", "probes", "bauds", "parities"},
                                   {"kinds"});
     if (!args.words.empty()) throw UsageError{"tavo search takes no commands"};
     const int start = static_cast<int>(args.GetInt("start", 0, 0, 255));
     const int end = static_cast<int>(args.GetInt("end", 255, 0, 255));
     if (end < start) throw UsageError{"--end must not be below --start"};
     const PortOptions o = ReadPortOptions(args);
+    SearchOptions options = ReadSearchOptions(args, o);
+    const bool sweep = !options.sweep.empty();
     auto port = OpenPort(o);
+    TavoModbusCOM::SetDefaultTurnaroundDelay(o.turnaroundMs);
     std::uint8_t byte = 0;
     for (int i = 0; i < 1025 && port->ReadBytes(1, &byte); ++i) {
     }
-    const bool progress = isatty(STDERR_FILENO);
     const bool kinds = args.Has("kinds");
-    SearchEngine engine(*port, start, end);
+    SearchEngine engine(*port, start, end, std::move(options));
     std::cout << o.port << "\r\n" << std::flush;
-    auto next = Clock::now();
-    while (!engine.Done()) {
-        std::this_thread::sleep_until(next);
-        next = Clock::now() + std::chrono::milliseconds(engine.TimerIntervalMs());
-        if (progress) std::fprintf(stderr, "\rScanning address %3d (%02X) ", engine.Address(), engine.Address());
-        if (auto node = engine.Step()) {
-            if (progress) std::fprintf(stderr, "\r                          \r");
-            PrintNode(*node, 1, kinds);
-            std::cout << std::flush;
+    std::signal(SIGINT, [](int) { g_stopSearch = true; });
+    ProgressLine progress;
+    std::size_t noticed = 0;
+    const auto started = Clock::now();
+    const auto tellNotices = [&] {
+        for (; noticed < engine.Notices().size(); ++noticed) {
+            progress.Clear();
+            std::cerr << "tavo: " << engine.Notices()[noticed] << "\n";
         }
-    }
-    if (progress) std::fprintf(stderr, "\r                          \r");
+    };
+    PacedSearchHooks hooks;
+    hooks.beforeStep = [&](const SearchEngine& e) {
+        tellNotices();
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
+        char text[160];
+        std::snprintf(text, sizeof text, "Scanning address %3d (%02X) at %s, elapsed %s, about %s left",
+                      e.Address(), e.Address(), LineSettingsText(e.CurrentLine()).c_str(),
+                      DurationText(elapsed).c_str(), DurationText(e.EstimatedRemainingMs()).c_str());
+        progress.Show(text);
+    };
+    hooks.found = [&](const FoundNode& node, const SearchEngine&) {
+        progress.Clear();
+        PrintNode(node, 1, kinds);
+        std::cout << std::flush;
+    };
+    RunPacedSearch(engine, hooks, &g_stopSearch);
+    tellNotices();
+    progress.Clear();
+    if (g_stopSearch)
+        std::cerr << "tavo: search stopped at address " << engine.Address() << "; the modules above "
+                  << "were found before\n";
+    if (sweep && engine.Notices().size() == static_cast<std::size_t>(engine.SettingCount()))
+        throw PortFailure{"the port refused every line setting of the sweep"};
     return kOk;
 }
 

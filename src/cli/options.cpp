@@ -69,7 +69,77 @@ PortOptions ReadPortOptions(const Args& args) {
     else if (stop == "2") p.stopBits = kTwoStopBits;
     else throw UsageError{"--stop must be 1 or 2"};
     p.timeoutMs = static_cast<int>(args.GetInt("timeout", 80, 1, 60000));
+    p.turnaroundMs = static_cast<int>(args.GetInt("turnaround", 20, 0, 100));
     return p;
+}
+
+namespace {
+
+std::vector<std::string> CommaList(const Args& args, const std::string& name) {
+    std::vector<std::string> items;
+    const std::string text = args.Get(name);
+    std::size_t from = 0;
+    while (from <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', from), text.size());
+        items.push_back(text.substr(from, comma - from));
+        from = comma + 1;
+    }
+    for (const auto& item : items)
+        if (item.empty()) throw UsageError{"--" + name + " has an empty item in '" + text + "'"};
+    return items;
+}
+
+} // namespace
+
+SearchOptions ReadSearchOptions(const Args& args, const PortOptions& port) {
+    SearchOptions o;
+    if (args.Has("probes")) {
+        o.probes = 0;
+        for (const auto& name : CommaList(args, "probes")) {
+            if (name == "ascii") o.probes |= kProbeAscii;
+            else if (name == "checksum") o.probes |= kProbeChecksum;
+            else if (name == "modbus") o.probes |= kProbeModbus;
+            else
+                throw UsageError{"--probes takes ascii, checksum and modbus, separated by commas "
+                                 "(got '" + name + "')"};
+        }
+    }
+    if (!args.Has("bauds") && !args.Has("parities")) return o;
+    if (args.Has("parity"))
+        throw UsageError{"--parity sets the one line setting of a plain search; sweep parities "
+                         "with --parities"};
+    std::vector<std::uint32_t> bauds;
+    if (args.Has("bauds")) {
+        // Any rate is taken here; one the port refuses is skipped during the search.
+        for (const auto& item : CommaList(args, "bauds")) {
+            const auto baud = static_cast<std::uint32_t>(ParseInt(item, 1, 4000000, "a rate in --bauds"));
+            if (std::find(bauds.begin(), bauds.end(), baud) == bauds.end()) bauds.push_back(baud);
+        }
+    } else {
+        bauds.push_back(port.baud);
+    }
+    std::vector<int> parities;
+    if (args.Has("parities")) {
+        for (const auto& item : CommaList(args, "parities")) {
+            int code = 0;
+            if (item == "N" || item == "n") code = kParityNone;
+            else if (item == "E" || item == "e") code = kParityEven;
+            else if (item == "O" || item == "o") code = kParityOdd;
+            else throw UsageError{"--parities takes N, E and O, separated by commas (got '" + item + "')"};
+            if (std::find(parities.begin(), parities.end(), code) == parities.end())
+                parities.push_back(code);
+        }
+    } else {
+        parities.push_back(kParityNone);
+    }
+    const bool withoutParity =
+        std::find(parities.begin(), parities.end(), kParityNone) != parities.end();
+    if (!withoutParity && !(o.probes & kProbeModbus))
+        throw UsageError{"parities E and O are searched with the Modbus probe only: add modbus to "
+                         "--probes or N to --parities"};
+    for (const std::uint32_t baud : bauds)
+        for (const int parity : parities) o.sweep.push_back({baud, 8, parity, port.stopBits});
+    return o;
 }
 
 } // namespace tavo::cli

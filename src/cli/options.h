@@ -1,6 +1,8 @@
 // Command-line parsing shared by the tavo subcommands.
 #pragma once
 
+#include "workspace/core/search_engine.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -35,7 +37,13 @@ struct PortOptions {
     int parity = 0;   // codes of the transport
     int stopBits = 0; // 0 one, 2 two
     int timeoutMs = 80;
+    int turnaroundMs = 20; // Modbus pause before a request and before its response
 };
 PortOptions ReadPortOptions(const Args& args);
+
+// --probes ascii,checksum,modbus (any subset), --bauds B,B,... and --parities N,E,O:
+// the sweep is every rate with every parity, at the port's stop bits. Without
+// --bauds and --parities the search stays at the port's own settings.
+SearchOptions ReadSearchOptions(const Args& args, const PortOptions& port);
 
 } // namespace tavo::cli

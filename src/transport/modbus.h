@@ -23,9 +23,11 @@ public:
 
     explicit TavoModbusCOM(TavoComPort* port) : port_(port), turnaroundMs_(DefaultTurnaround()) {}
 
-    // The turnaround new objects start with (20 ms). Tests and benchmarks against the
-    // simulator may shorten it; real buses need the pause.
+    // The turnaround new objects start with (20 ms unless changed). The port settings
+    // panel and `--turnaround` set it for the program; tests against the simulator may
+    // shorten it. Slow slaves on real buses need the pause.
     static void SetDefaultTurnaroundDelay(int ms) { DefaultTurnaround() = ms; }
+    static int GetDefaultTurnaroundDelay() { return DefaultTurnaround(); }
 
     TavoComPort* GetPort() const { return port_; }
 

@@ -209,6 +209,7 @@ bool PosixSerialBackend::Apply(const LineSettings& s, PortError& error) {
         error = {PortError::Kind::Io, errno, std::string("tcgetattr: ") + std::strerror(errno)};
         return false;
     }
+    const termios before = tio;
     cfsetispeed(&tio, code);
     cfsetospeed(&tio, code);
     tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB);
@@ -219,6 +220,16 @@ bool PosixSerialBackend::Apply(const LineSettings& s, PortError& error) {
     if (tcsetattr(fd_, TCSANOW, &tio) != 0) {
         error = {PortError::Kind::Settings, errno,
                  std::string("the driver refused the line settings: ") + std::strerror(errno)};
+        return false;
+    }
+    // tcsetattr succeeds when it could make any of the changes, and some drivers
+    // (pseudo-terminals among them) quietly drop parity or data bits: read back.
+    constexpr tcflag_t kLineBits = CSIZE | PARENB | PARODD | CSTOPB;
+    termios got{};
+    if (tcgetattr(fd_, &got) == 0 && ((got.c_cflag ^ tio.c_cflag) & kLineBits) != 0) {
+        tcsetattr(fd_, TCSANOW, &before); // all or nothing: the old settings stay
+        error = {PortError::Kind::Settings, EINVAL,
+                 "the driver did not take the data bits, parity or stop bits"};
         return false;
     }
     settings_ = s;

@@ -1,7 +1,9 @@
 #include "com_set.h"
 
 #include "transport/com_port.h"
+#include "transport/modbus.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -10,10 +12,16 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace tavo {
 
+namespace {
+constexpr std::uint32_t kBauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+constexpr int kSweepParities[] = {kParityNone, kParityEven, kParityOdd};
+} // namespace
+
 ComChoice ChoiceFromIndices(int baudIndex, int parityIndex, int stopIndex) {
-    static constexpr std::uint32_t kBauds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
     ComChoice c;
     c.baud = baudIndex >= 0 && baudIndex < 8 ? kBauds[baudIndex] : 9600;
     c.parity = parityIndex == 1 ? kParityEven : parityIndex == 2 ? kParityOdd : kParityNone;
@@ -22,8 +30,14 @@ ComChoice ChoiceFromIndices(int baudIndex, int parityIndex, int stopIndex) {
 }
 
 QString PortSettingsText(const ComChoice& c) {
-    const QChar parity = c.parity == kParityEven ? 'E' : c.parity == kParityOdd ? 'O' : 'N';
-    return QString("%1, %2, 8, %3").arg(c.baud).arg(parity).arg(c.stopBits == kTwoStopBits ? 2 : 1);
+    return QString::fromStdString(LineSettingsText({c.baud, 8, c.parity, c.stopBits}));
+}
+
+std::optional<int> TurnaroundFromText(const QString& text) {
+    bool ok = false;
+    const int ms = text.trimmed().toInt(&ok);
+    if (!ok || ms < 0 || ms > 100) return std::nullopt;
+    return ms;
 }
 
 int BaudIndexFor(std::uint32_t baud) {
@@ -98,8 +112,50 @@ TfrmComSet::TfrmComSet(QWidget* parent) : QWidget(parent) {
     advanced->setObjectName("lblParityStopBits");
     grid->addWidget(advanced, 6, 0);
     grid->addLayout(buttons, 6, 1);
+    EditTurnaround = new QLineEdit(
+        QString::number(TavoModbusCOM::GetDefaultTurnaroundDelay()), group);
+    EditTurnaround->setObjectName("EditTurnaround");
+    EditTurnaround->setToolTip("Pause before each Modbus request and before its response is "
+                               "read, 0 to 100 ms");
+    row(7, "Modbus Turnaround (ms):", EditTurnaround);
+
+    // What the search probes, and whether it tries several line settings.
+    grpSearch = new QGroupBox("Search", this);
+    grpSearch->setObjectName("grpSearch");
+    auto* search = new QGridLayout(grpSearch);
+    const auto check = [&](const QString& name, const QString& text, bool on) {
+        auto* c = new QCheckBox(text, grpSearch);
+        c->setObjectName(name);
+        c->setChecked(on);
+        return c;
+    };
+    chkProbeAscii = check("chkProbeAscii", "ASCII", true);
+    chkProbeChecksum = check("chkProbeChecksum", "ASCII with checksum", true);
+    chkProbeModbus = check("chkProbeModbus", "Modbus RTU", true);
+    search->addWidget(new QLabel("Probes:", grpSearch), 0, 0);
+    search->addWidget(chkProbeAscii, 0, 1);
+    search->addWidget(chkProbeChecksum, 0, 2, 1, 2);
+    search->addWidget(chkProbeModbus, 0, 4, 1, 2);
+    chkSweep = check("chkSweep", "Sweep line settings (each found module keeps its own):", false);
+    search->addWidget(chkSweep, 1, 0, 1, 6);
+    search->addWidget(new QLabel("Baud rates:", grpSearch), 2, 0);
+    for (std::size_t i = 0; i < chkSweepBaud.size(); ++i) {
+        chkSweepBaud[i] = check(QString("chkSweepBaud%1").arg(kBauds[i]),
+                                QString::number(kBauds[i]), kBauds[i] == 9600);
+        search->addWidget(chkSweepBaud[i], 2 + static_cast<int>(i) / 4,
+                          1 + static_cast<int>(i) % 4);
+    }
+    search->addWidget(new QLabel("Parities (Modbus):", grpSearch), 4, 0);
+    const char* parityNames[] = {"N", "E", "O"};
+    for (std::size_t i = 0; i < chkSweepParity.size(); ++i) {
+        chkSweepParity[i] =
+            check(QString("chkSweepParity") + parityNames[i], parityNames[i], i == 0);
+        search->addWidget(chkSweepParity[i], 4, 1 + static_cast<int>(i));
+    }
+
     auto* outer = new QVBoxLayout(this);
     outer->addWidget(group);
+    outer->addWidget(grpSearch);
     outer->addStretch(1);
 
     CB_Parity->setEnabled(false);
@@ -108,6 +164,9 @@ TfrmComSet::TfrmComSet(QWidget* parent) : QWidget(parent) {
     connect(ComboBoxBaudRate, &QComboBox::activated, this, &TfrmComSet::ComboBoxBaudRateChange);
     connect(Bt_Advanced, &QPushButton::clicked, this, &TfrmComSet::Bt_AdvancedClick);
     connect(Bt_Default, &QPushButton::clicked, this, &TfrmComSet::Bt_DefaultClick);
+    connect(EditTurnaround, &QLineEdit::textChanged, this, &TfrmComSet::EditTurnaroundChange);
+    connect(chkSweep, &QCheckBox::toggled, this, &TfrmComSet::chkSweepClick);
+    chkSweepClick(false);
 }
 
 void TfrmComSet::FillFromPort(const QString& portText, TavoComPort& port) {
@@ -118,6 +177,7 @@ void TfrmComSet::FillFromPort(const QString& portText, TavoComPort& port) {
     CB_StopBits->setCurrentIndex(StopIndexFor(s.stopBits));
     port.SetTimeOut(80);
     EditTimeOut->setText("80");
+    EditTurnaround->setText(QString::number(TavoModbusCOM::GetDefaultTurnaroundDelay()));
 }
 
 ComChoice TfrmComSet::Choice() const {
@@ -127,6 +187,51 @@ ComChoice TfrmComSet::Choice() const {
 
 QString TfrmComSet::TimeOutText() const { return EditTimeOut->text(); }
 void TfrmComSet::SetTimeOutText(const QString& text) { EditTimeOut->setText(text); }
+QString TfrmComSet::TurnaroundText() const { return EditTurnaround->text(); }
+void TfrmComSet::SetTurnaroundText(const QString& text) { EditTurnaround->setText(text); }
+
+// A valid value takes effect at once, so a Modbus panel opened next uses it; an
+// invalid one is refused when the next search or terminal applies the settings.
+void TfrmComSet::EditTurnaroundChange(const QString& text) {
+    if (const auto ms = TurnaroundFromText(text)) TavoModbusCOM::SetDefaultTurnaroundDelay(*ms);
+}
+
+void TfrmComSet::chkSweepClick(bool on) {
+    for (QCheckBox* c : chkSweepBaud) c->setEnabled(on);
+    for (QCheckBox* c : chkSweepParity) c->setEnabled(on);
+}
+
+std::optional<SearchOptions> TfrmComSet::SearchChoice(QString& problem) const {
+    SearchOptions o;
+    o.probes = (chkProbeAscii->isChecked() ? kProbeAscii : 0u) |
+               (chkProbeChecksum->isChecked() ? kProbeChecksum : 0u) |
+               (chkProbeModbus->isChecked() ? kProbeModbus : 0u);
+    if (o.probes == 0) {
+        problem = "Tick at least one probe (ASCII, ASCII with checksum or Modbus RTU) to search with.";
+        return std::nullopt;
+    }
+    if (!chkSweep->isChecked()) return o;
+    const ComChoice c = Choice();
+    for (std::size_t b = 0; b < chkSweepBaud.size(); ++b) {
+        if (!chkSweepBaud[b]->isChecked()) continue;
+        for (std::size_t p = 0; p < chkSweepParity.size(); ++p)
+            if (chkSweepParity[p]->isChecked())
+                o.sweep.push_back({kBauds[b], 8, kSweepParities[p], c.stopBits});
+    }
+    if (o.sweep.empty()) {
+        problem = "Tick at least one baud rate and one parity to sweep, or turn the sweep off.";
+        return std::nullopt;
+    }
+    const bool parityOnly = std::none_of(o.sweep.begin(), o.sweep.end(), [](const LineSettings& l) {
+        return l.parity == kParityNone;
+    });
+    if (parityOnly && !(o.probes & kProbeModbus)) {
+        problem = "Parities E and O are swept with the Modbus probe only: tick Modbus RTU or "
+                  "parity N.";
+        return std::nullopt;
+    }
+    return o;
+}
 
 void TfrmComSet::ComboBoxBaudRateChange(int index) {
     EditTimeOut->setText(QString::number(ProposedTimeOut(index)));

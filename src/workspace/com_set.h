@@ -1,11 +1,17 @@
 // The communication settings panel of a port, and what its choices mean.
 #pragma once
 
+#include "core/search_engine.h"
+
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
+#include <optional>
 
+class QCheckBox;
 class QComboBox;
+class QGroupBox;
 class QLineEdit;
 class QPushButton;
 
@@ -27,6 +33,8 @@ int ParityIndexFor(int parityCode);
 int StopIndexFor(int stopCode);
 // The time-out proposed for a baud index: slower lines need longer.
 int ProposedTimeOut(int baudIndex);
+// The turnaround field as a number of milliseconds, 0 to 100; none for anything else.
+std::optional<int> TurnaroundFromText(const QString& text);
 
 class TfrmComSet : public QWidget {
     Q_OBJECT
@@ -38,6 +46,12 @@ public:
     ComChoice Choice() const;
     QString TimeOutText() const;
     void SetTimeOutText(const QString& text);
+    QString TurnaroundText() const;
+    void SetTurnaroundText(const QString& text);
+    // What the next search makes: the probes ticked and, when the sweep is on, every
+    // ticked baud rate with every ticked parity (stop bits as chosen above). Fills
+    // `problem` and returns nothing when the choice leaves nothing to search.
+    std::optional<SearchOptions> SearchChoice(QString& problem) const;
 
     QLineEdit* EditPort;
     QComboBox* ComboBoxBaudRate;
@@ -47,9 +61,19 @@ public:
     QLineEdit* EditTimeOut;
     QPushButton* Bt_Advanced;
     QPushButton* Bt_Default;
+    QLineEdit* EditTurnaround; // Modbus turnaround in ms, applied to new Modbus objects
+    QGroupBox* grpSearch;
+    QCheckBox* chkProbeAscii;
+    QCheckBox* chkProbeChecksum;
+    QCheckBox* chkProbeModbus;
+    QCheckBox* chkSweep;
+    std::array<QCheckBox*, 8> chkSweepBaud;  // "chkSweepBaud1200" ... "chkSweepBaud115200"
+    std::array<QCheckBox*, 3> chkSweepParity; // "chkSweepParityN", "...E", "...O"
 
 private:
     void ComboBoxBaudRateChange(int index);
+    void EditTurnaroundChange(const QString& text);
+    void chkSweepClick(bool on);
     void Bt_AdvancedClick();
     void Bt_DefaultClick();
 };

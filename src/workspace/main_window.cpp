@@ -11,6 +11,7 @@
 #include "ui_services.h"
 
 #include "transport/com_port.h"
+#include "transport/modbus.h"
 #include "transport/port_list.h"
 
 #include <QAbstractItemModel>
@@ -290,6 +291,18 @@ void TfrmMain::ShowModuleForm(int level) {
         ShowError(this, "Parsing module name failed!");
         return;
     }
+    // A module found by a sweep is talked to at the line settings it answered at.
+    if (const auto line = ModuleTree::NodeLineSettings(module)) {
+        if (port_->GetLineSettings() != *line &&
+            !port_->SetPortState(line->baud, line->dataBits, line->parity, line->stopBits)) {
+            ShowError(this, QString("Cannot set %1 to %2.\n%3")
+                                .arg(QString::fromStdString(port_->GetPortName()),
+                                     QString::fromStdString(LineSettingsText(*line)),
+                                     QString::fromStdString(port_->LastError().text)));
+            return;
+        }
+        statbarMain->SetPortText(QString::fromStdString(LineSettingsText(*line)));
+    }
     const LinkKind link = ModuleTree::NodeLinkKind(module).value_or(LinkKind::AsciiPlain);
     port_->SetCheckSum(link != LinkKind::AsciiPlain);
 
@@ -402,23 +415,47 @@ bool TfrmMain::ApplyComSettings() {
         comSet_->SetTimeOutText("80");
         port_->SetTimeOut(80);
     }
+    if (const auto turnaround = TurnaroundFromText(comSet_->TurnaroundText())) {
+        TavoModbusCOM::SetDefaultTurnaroundDelay(*turnaround);
+    } else {
+        Ui().Message(this, UiServices::Icon::Warning, AppTitle(),
+                     "Invalid turnaround value (0 to 100 ms)!\nThe default value '20 ms' will "
+                     "be used!");
+        comSet_->SetTurnaroundText(QString::number(TavoModbusCOM::kDefaultTurnaroundMs));
+        TavoModbusCOM::SetDefaultTurnaroundDelay(TavoModbusCOM::kDefaultTurnaroundMs);
+    }
     return true;
 }
 
 void TfrmMain::tlbtnSearchClick() {
     if (!port_ || !ApplyComSettings()) return;
+    SearchOptions options;
+    if (comSet_) {
+        QString problem;
+        const auto chosen = comSet_->SearchChoice(problem);
+        if (!chosen) {
+            ShowError(this, problem);
+            return;
+        }
+        options = *chosen;
+    }
     TfrmDlgAskAddr ask(this);
     if (Ui().Exec(ask) != QDialog::Accepted) return;
     std::uint8_t byte = 0;
     for (int i = 0; i < 1025 && port_->ReadBytes(1, &byte); ++i) {
     }
     ShowStatusMessage("Searching modules, please wait a moment...");
+    QStringList notices;
     {
         TfrmDlgSearch search(this);
-        search.SetStartAddr(port_.get(), ask.Address(), treeviewModule);
+        search.SetStartAddr(port_.get(), ask.Address(), treeviewModule, std::move(options));
         Ui().Exec(search);
+        notices = search.Notices();
     }
     ShowStatusMessage({});
+    if (!notices.isEmpty())
+        Ui().Message(this, UiServices::Icon::Warning, AppTitle(),
+                     "The search went on without these line settings:\n" + notices.join('\n'));
 }
 
 void TfrmMain::tlbtnTerminalClick() {

@@ -14,6 +14,7 @@ namespace tavo {
 namespace {
 constexpr int kLinkRole = Qt::UserRole + 1;
 constexpr int kImageRole = Qt::UserRole + 2;
+constexpr int kLineRole = Qt::UserRole + 3;
 
 // One icon with the node's image and, for the selected state, its selected image.
 QIcon NodeIcon(int image, int selected) {
@@ -47,12 +48,12 @@ bool ModuleTreeItem::operator<(const QTreeWidgetItem& other) const {
 ModuleTree::ModuleTree(QWidget* parent) : QTreeWidget(parent) {
     setObjectName("treeviewModule");
     setHeaderHidden(true);
-    setColumnCount(1);
+    setColumnCount(2); // the node, and for a sweep's modules the line settings they answered at
     setIndentation(19);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Long names scroll sideways rather than being cut to "...".
     setTextElideMode(Qt::ElideNone);
-    header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header()->setSectionResizeMode(QHeaderView::ResizeToContents); // both columns
     header()->setStretchLastSection(false);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     auto* root = new ModuleTreeItem(this, QStringList{"PC"});
@@ -75,6 +76,11 @@ QTreeWidgetItem* ModuleTree::AddFound(QTreeWidgetItem* parent, const FoundNode& 
     auto* item = new ModuleTreeItem(parent, QStringList{QString::fromStdString(node.text)});
     SetImages(item, node.image, node.selectedImage);
     if (node.link) item->setData(0, kLinkRole, static_cast<int>(*node.link));
+    if (node.line) {
+        const LineSettings& l = *node.line;
+        item->setData(0, kLineRole, QList<QVariant>{l.baud, l.dataBits, l.parity, l.stopBits});
+        item->setText(1, QString::fromStdString(LineSettingsText(l)));
+    }
     for (const auto& child : node.children) AddFound(item, child);
     return item;
 }
@@ -89,6 +95,12 @@ std::optional<LinkKind> ModuleTree::NodeLinkKind(const QTreeWidgetItem* item) {
     const QVariant v = item ? item->data(0, kLinkRole) : QVariant();
     if (!v.isValid()) return std::nullopt;
     return static_cast<LinkKind>(v.toInt());
+}
+
+std::optional<LineSettings> ModuleTree::NodeLineSettings(const QTreeWidgetItem* item) {
+    const auto v = item ? item->data(0, kLineRole).toList() : QList<QVariant>();
+    if (v.size() != 4) return std::nullopt;
+    return LineSettings{v[0].toUInt(), v[1].toInt(), v[2].toInt(), v[3].toInt()};
 }
 
 QTreeWidgetItem* ModuleTree::PortOf(QTreeWidgetItem* item) {

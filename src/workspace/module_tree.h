@@ -31,6 +31,9 @@ public:
     // The node's image and selected image in the tree's image list.
     static std::pair<int, int> Images(const QTreeWidgetItem* item);
     static std::optional<LinkKind> NodeLinkKind(const QTreeWidgetItem* item);
+    // The line settings a module node of a sweep was found at (shown in the second
+    // column); none for the nodes of a search at the port's own settings.
+    static std::optional<LineSettings> NodeLineSettings(const QTreeWidgetItem* item);
     // The level-1 ancestor of a node (the node itself at level 1).
     static QTreeWidgetItem* PortOf(QTreeWidgetItem* item);
 

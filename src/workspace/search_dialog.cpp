@@ -56,9 +56,20 @@ TfrmDlgSearch::TfrmDlgSearch(QWidget* parent) : TavoDialog(parent) {
     ProgressBar1->setObjectName("ProgressBar1");
     ProgressBar1->setTextVisible(false);
     grid->addWidget(ProgressBar1, 3, 0, 1, 4);
+    const auto label = [&](const char* name, int row) {
+        auto* l = new QLabel(this);
+        l->setObjectName(name);
+        grid->addWidget(l, row, 0, 1, 4);
+        return l;
+    };
+    lblLineSetting = label("lblLineSetting", 4);
+    lblElapsed = label("lblElapsed", 5);
+    lblNotices = label("lblNotices", 6);
+    lblNotices->setWordWrap(true);
+    lblNotices->hide();
     btnStop = new QPushButton("Stop scan", this);
     btnStop->setObjectName("btnStop");
-    grid->addWidget(btnStop, 4, 0, 1, 4, Qt::AlignCenter);
+    grid->addWidget(btnStop, 7, 0, 1, 4, Qt::AlignCenter);
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
     connect(Timer1, &QTimer::timeout, this, &TfrmDlgSearch::Timer1Timer);
@@ -67,8 +78,11 @@ TfrmDlgSearch::TfrmDlgSearch(QWidget* parent) : TavoDialog(parent) {
 
 TfrmDlgSearch::~TfrmDlgSearch() = default;
 
-void TfrmDlgSearch::SetStartAddr(TavoComPort* port, int startAddress, ModuleTree* tree) {
-    engine_ = std::make_unique<SearchEngine>(*port, startAddress);
+void TfrmDlgSearch::SetStartAddr(TavoComPort* port, int startAddress, ModuleTree* tree,
+                                 SearchOptions options) {
+    engine_ = std::make_unique<SearchEngine>(*port, startAddress, 255, std::move(options));
+    notices_.clear();
+    elapsed_.start();
     tree_ = tree;
     parentNode_ = tree->currentItem();
     if (parentNode_)
@@ -77,7 +91,29 @@ void TfrmDlgSearch::SetStartAddr(TavoComPort* port, int startAddress, ModuleTree
     ProgressBar1->setValue(0);
     Animate1->Play();
     Timer1->setInterval(engine_->TimerIntervalMs());
+    ShowProgress();
     Timer1->start();
+}
+
+void TfrmDlgSearch::ShowProgress() {
+    const QString line = QString::fromStdString(LineSettingsText(engine_->CurrentLine()));
+    lblLineSetting->setText(
+        engine_->SettingCount() > 1
+            ? QString("Line setting: %1 (%2 of %3)")
+                  .arg(line)
+                  .arg(engine_->SettingIndex() + 1)
+                  .arg(engine_->SettingCount())
+            : "Line setting: " + line);
+    lblElapsed->setText(QString("Elapsed %1, about %2 left")
+                            .arg(QString::fromStdString(DurationText(elapsed_.elapsed())),
+                                 QString::fromStdString(DurationText(engine_->EstimatedRemainingMs()))));
+    const auto& notices = engine_->Notices();
+    while (notices_.size() < static_cast<qsizetype>(notices.size()))
+        notices_.push_back(QString::fromStdString(notices[static_cast<std::size_t>(notices_.size())]));
+    if (!notices_.isEmpty()) {
+        lblNotices->setText(notices_.join('\n'));
+        lblNotices->show();
+    }
 }
 
 void TfrmDlgSearch::Timer1Timer() {
@@ -95,12 +131,14 @@ void TfrmDlgSearch::Timer1Timer() {
         item->setExpanded(false);
     }
     ProgressBar1->setValue(engine_->Progress());
+    ShowProgress();
     repaint();
 }
 
 void TfrmDlgSearch::Finish() {
     Animate1->StopPlaying();
     Timer1->stop();
+    if (engine_) ShowProgress(); // collects the last notices
     engine_.reset();
     accept();
 }

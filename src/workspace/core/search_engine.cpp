@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <thread>
 
 namespace tavo {
 namespace {
@@ -30,31 +31,153 @@ std::string ModuleNodeText(int address, const std::string& designation) {
     return (address == 0 ? std::string("(*)") : "(" + Hex2(address) + ")") + designation;
 }
 
-SearchEngine::SearchEngine(TavoComPort& port, int first, int last)
-    : port_(port), probe_(&port), step_(std::clamp(first, 0, 255) * kProbesPerAddress),
-      endStep_((std::clamp(last, 0, 255) + 1) * kProbesPerAddress),
-      progressMax_(std::max(0, std::clamp(last, 0, 255) - std::clamp(first, 0, 255) + 1)) {}
+std::string LineSettingsText(const LineSettings& line) {
+    const char parity = line.parity == kParityEven ? 'E' : line.parity == kParityOdd ? 'O' : 'N';
+    return std::to_string(line.baud) + ", " + parity + ", " + std::to_string(line.dataBits) +
+           ", " + (line.stopBits == kTwoStopBits ? "2" : "1");
+}
+
+std::string DurationText(long long ms) {
+    const long long s = std::max(0LL, ms) / 1000;
+    char text[32];
+    if (s >= 3600)
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
+    else
+        std::snprintf(text, sizeof text, "%lld:%02lld", s / 60, s % 60);
+    return text;
+}
+
+SearchEngine::SearchEngine(TavoComPort& port, int first, int last, SearchOptions options)
+    : port_(port), probe_(&port), first_(std::clamp(first, 0, 255)),
+      last_(std::max(first_, std::clamp(last, 0, 255))), address_(first_) {
+    std::vector<int> probes;
+    for (int p = 0; p < kProbesPerAddress; ++p)
+        if (options.probes & (1u << p)) probes.push_back(p);
+    if (options.sweep.empty()) {
+        if (!probes.empty()) plan_.push_back({std::nullopt, probes});
+    } else {
+        for (const LineSettings& line : options.sweep) {
+            PlanEntry entry{line, probes};
+            if (line.parity != kParityNone)
+                std::erase_if(entry.probes, [](int p) { return p != 2; });
+            if (!entry.probes.empty()) plan_.push_back(std::move(entry));
+        }
+    }
+    const int addresses = std::clamp(last, 0, 255) - first_ + 1;
+    progressMax_ = std::max(0, addresses) * static_cast<int>(plan_.size());
+    if (addresses <= 0) plan_.clear();
+}
+
+SearchEngine::~SearchEngine() {
+    if (original_)
+        port_.SetPortState(original_->baud, original_->dataBits, original_->parity,
+                           original_->stopBits);
+}
 
 int SearchEngine::TimerIntervalMs() const { return port_.GetTimeOut() + 30; }
 
-std::optional<FoundNode> SearchEngine::Step() {
-    if (Done()) return std::nullopt;
-    const int address = step_ / kProbesPerAddress;
-    const int probe = step_ % kProbesPerAddress;
-    if (probe < 2) {
-        auto node = AsciiProbe(address, probe);
-        if (node) {
-            step_ = address * kProbesPerAddress + kProbesPerAddress; // skip the other probes
-            ++progress_;
-        } else {
-            ++step_;
-        }
-        return node;
+LineSettings SearchEngine::CurrentLine() const {
+    if (!plan_.empty()) {
+        const PlanEntry& e = plan_[SettingIndex()];
+        if (e.line) return *e.line;
     }
-    auto node = ModbusProbe(address);
-    ++step_;
+    return original_ ? *original_ : port_.GetLineSettings();
+}
+
+// Puts the port on the current sweep setting before its first probe; a setting the
+// port refuses is skipped, with its addresses counted as done.
+bool SearchEngine::EnterSetting() {
+    while (!Done() && !entered_) {
+        const PlanEntry& e = plan_[entry_];
+        if (!e.line) {
+            entered_ = true;
+            break;
+        }
+        if (!original_) original_ = port_.GetLineSettings();
+        if (port_.SetPortState(e.line->baud, e.line->dataBits, e.line->parity, e.line->stopBits)) {
+            entered_ = true;
+            break;
+        }
+        notices_.push_back("Skipped " + LineSettingsText(*e.line) + ": the port refuses it (" +
+                           port_.LastError().text + ")");
+        progress_ += last_ - first_ + 1;
+        ++entry_;
+        address_ = first_;
+    }
+    return entered_;
+}
+
+void SearchEngine::NextAddress() {
     ++progress_;
+    probeIndex_ = 0;
+    if (address_ < last_) {
+        ++address_;
+        return;
+    }
+    ++entry_;
+    entered_ = false;
+    if (!Done()) address_ = first_;
+}
+
+std::optional<FoundNode> SearchEngine::Step() {
+    if (Done() || !EnterSetting()) return std::nullopt;
+    const PlanEntry& entry = plan_[entry_];
+    const int probe = entry.probes[probeIndex_];
+    const auto started = Clock::now();
+    std::optional<FoundNode> node = probe < 2 ? AsciiProbe(address_, probe) : ModbusProbe(address_);
+    if (node) {
+        node->line = entry.line;
+    } else {
+        silentMs_[probe] += std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() -
+                                                                                  started).count();
+        ++silentCount_[probe];
+    }
+    // A module is listed under the first probe that answers: the others are skipped.
+    if (node || probeIndex_ + 1 == entry.probes.size()) NextAddress();
+    else ++probeIndex_;
     return node;
+}
+
+int SearchEngine::SilentProbeMs(int probe, int timeoutMs, int turnaroundMs) {
+    if (probe < 2) return 2 * timeoutMs;
+    return 2 * (2 + 2 * turnaroundMs + 2 * timeoutMs);
+}
+
+int SearchEngine::ProbeEstimateMs(int probe) const {
+    if (silentCount_[probe] > 0) return static_cast<int>(silentMs_[probe] / silentCount_[probe]);
+    return SilentProbeMs(probe, port_.GetTimeOut(), probe_.GetModbus()->GetTurnaroundDelay());
+}
+
+long long SearchEngine::EstimatedRemainingMs() const {
+    const int interval = TimerIntervalMs();
+    const auto cost = [&](const std::vector<int>& probes, std::size_t from) {
+        long long ms = 0;
+        for (std::size_t i = from; i < probes.size(); ++i)
+            ms += std::max(interval, ProbeEstimateMs(probes[i]));
+        return ms;
+    };
+    long long total = 0;
+    for (std::size_t e = entry_; e < plan_.size(); ++e) {
+        const auto& probes = plan_[e].probes;
+        if (e == entry_) {
+            total += cost(probes, probeIndex_) + (last_ - address_) * cost(probes, 0);
+        } else {
+            total += (last_ - first_ + 1) * cost(probes, 0);
+        }
+    }
+    return total;
+}
+
+void RunPacedSearch(SearchEngine& engine, const PacedSearchHooks& hooks,
+                    const std::atomic<bool>* stop) {
+    auto next = Clock::now();
+    while (!engine.Done() && !(stop && *stop)) {
+        std::this_thread::sleep_until(next);
+        if (stop && *stop) break;
+        next = Clock::now() + std::chrono::milliseconds(engine.TimerIntervalMs());
+        if (hooks.beforeStep) hooks.beforeStep(engine);
+        if (auto node = engine.Step(); node && hooks.found) hooks.found(*node, engine);
+    }
 }
 
 FoundNode SearchEngine::ModuleNode(const std::string& text, const std::string& designation,
@@ -76,12 +199,10 @@ FoundNode SearchEngine::ModuleNode(const std::string& text, const std::string& d
 }
 
 std::optional<FoundNode> SearchEngine::AsciiProbe(int address, int probe) {
-    if (probe == 0) {
-        probe_.SetAddress(Hex2(address));
-        port_.SetCheckSum(false);
-    } else {
-        port_.SetCheckSum(true);
-    }
+    // Setting the address again at probe 1 sends nothing; it matters when probe 0
+    // is not among the probes made.
+    probe_.SetAddress(Hex2(address));
+    port_.SetCheckSum(probe == 1);
     std::string name;
     if (!probe_.ReadModuleName(name)) return std::nullopt;
     FoundNode node = ModuleNode(ModuleNodeText(address, name), name,

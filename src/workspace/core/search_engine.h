@@ -1,12 +1,20 @@
 // The module search: walks the addresses of one port, three probes per address
 // (ASCII without checksum, ASCII with checksum, Modbus RTU), one probe per Step().
 // No timer here: the search dialog and `tavo search` pace the steps.
+//
+// Options narrow the probes to a subset (the order stays) and sweep a list of line
+// settings, the whole address range at each in turn. Without options the search is
+// exactly the three-probe search at the port's own settings.
 #pragma once
 
 #include "model_registry.h"
 
 #include "devices/r_base.h"
+#include "transport/serial_backend.h"
 
+#include <array>
+#include <atomic>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,8 +48,32 @@ struct FoundNode {
     int image = kImageModule;
     int selectedImage = kImageModuleSelected;
     std::optional<LinkKind> link; // set on module nodes only
+    // The line settings the module answered at; set on module nodes of a sweep only
+    // (a plain search finds every module at the port's own settings).
+    std::optional<LineSettings> line;
     std::vector<FoundNode> children;
 };
+
+// The probes, numbered as the link kinds they find (0 ASCII, 1 with checksum, 2 Modbus).
+enum SearchProbe : unsigned {
+    kProbeAscii = 1u << 0,
+    kProbeChecksum = 1u << 1,
+    kProbeModbus = 1u << 2,
+    kAllProbes = kProbeAscii | kProbeChecksum | kProbeModbus,
+};
+
+struct SearchOptions {
+    unsigned probes = kAllProbes; // a set of SearchProbe bits
+    // Line settings searched one after the other; empty: the port's own settings,
+    // left untouched. ASCII modules talk without parity, so a setting with parity
+    // gets only the Modbus probe.
+    std::vector<LineSettings> sweep;
+};
+
+// "9600, N, 8, 1", as the status bar shows line settings.
+std::string LineSettingsText(const LineSettings& line);
+// "0:41", "3:06", "1:02:05" (rounded down to whole seconds; negative counts as 0).
+std::string DurationText(long long ms);
 
 class SearchEngine {
 public:
@@ -50,21 +82,43 @@ public:
 
     // Scans `first` to `last` (0 to 255) on `port`, which must be open with its
     // line settings and time-out set. The port keeps the checksum switch of the
-    // last probe afterwards.
-    SearchEngine(TavoComPort& port, int first, int last = 255);
+    // last probe afterwards; a sweep puts the port's line settings back when the
+    // engine goes.
+    SearchEngine(TavoComPort& port, int first, int last = 255, SearchOptions options = {});
+    ~SearchEngine();
+    SearchEngine(const SearchEngine&) = delete;
+    SearchEngine& operator=(const SearchEngine&) = delete;
 
     // One probe. Returns the module node (with its slot and channel nodes) when the
-    // probe found one. Does nothing once Done().
+    // probe found one. Does nothing once Done(). A sweep setting the port refuses is
+    // skipped with a notice, and the step goes on to the next setting.
     std::optional<FoundNode> Step();
-    bool Done() const { return step_ >= endStep_; }
+    bool Done() const { return entry_ >= plan_.size(); }
 
     // The address the next Step() probes (the last one once done).
-    int Address() const { return std::min(step_, endStep_ - 1) / kProbesPerAddress; }
-    // Progress advances once per address, whichever probe ends it.
+    int Address() const { return address_; }
+    // The line settings of the address the next Step() probes.
+    LineSettings CurrentLine() const;
+    // Which sweep setting that is (0-based) and how many the search makes (1 without
+    // a sweep). Settings left without a probe are not counted.
+    int SettingIndex() const { return static_cast<int>(std::min(entry_, plan_.size() - 1)); }
+    int SettingCount() const { return static_cast<int>(plan_.size()); }
+    // Progress advances once per address and setting, whichever probe ends it.
     int Progress() const { return progress_; }
     int ProgressMax() const { return progressMax_; }
     // Spacing of the steps: the port time-out + 30 ms.
     int TimerIntervalMs() const;
+    // One line per sweep setting that was skipped, saying why.
+    const std::vector<std::string>& Notices() const { return notices_; }
+
+    // Time one probe takes on a silent bus at time-out T and Modbus turnaround t:
+    // an ASCII probe waits 2T for the first reply byte; the Modbus probe makes two
+    // reads, each a 2 ms drain, t before the request, t before the reply, then 2T.
+    static int SilentProbeMs(int probe, int timeoutMs, int turnaroundMs);
+    // What the rest of the search should take when paced at TimerIntervalMs(): each
+    // remaining probe costs max(interval, its time), taken from the probes of its
+    // kind that found nothing so far, else from SilentProbeMs.
+    long long EstimatedRemainingMs() const;
 
     // Child nodes of the module kinds that carry them (exposed for tests).
     static std::vector<FoundNode> KChannelNodes(const std::string& slotDesignation);
@@ -76,6 +130,13 @@ public:
                                                 const std::string& address);
 
 private:
+    struct PlanEntry {
+        std::optional<LineSettings> line; // none: the port's own settings
+        std::vector<int> probes;          // probe numbers in order
+    };
+    bool EnterSetting();
+    void NextAddress();
+    int ProbeEstimateMs(int probe) const;
     std::optional<FoundNode> AsciiProbe(int address, int probe);
     std::optional<FoundNode> ModbusProbe(int address);
     std::optional<std::string> ReadModelRegisters(int address, int reg, std::uint16_t* code);
@@ -85,11 +146,31 @@ private:
 
     TavoComPort& port_;
     TavoRBase probe_;
-    int step_;
-    int endStep_;
+    int first_;
+    int last_;
+    std::vector<PlanEntry> plan_;
+    std::size_t entry_ = 0;
+    bool entered_ = false;
+    int address_;
+    std::size_t probeIndex_ = 0;
     int progress_ = 0;
     int progressMax_;
+    std::optional<LineSettings> original_; // set once a sweep has changed the line
+    std::vector<std::string> notices_;
+    std::array<long long, 3> silentMs_{};
+    std::array<int, 3> silentCount_{};
 };
+
+// Runs `engine` to its end as the search dialog's timer paces it: one probe per
+// tick of TimerIntervalMs(), or longer when the probe itself takes longer. Calls
+// `beforeStep` before each probe and `found` for each module found; stops early
+// when `stop` (may be null) becomes true, keeping what was found.
+struct PacedSearchHooks {
+    std::function<void(const SearchEngine&)> beforeStep;
+    std::function<void(const FoundNode&, const SearchEngine&)> found;
+};
+void RunPacedSearch(SearchEngine& engine, const PacedSearchHooks& hooks,
+                    const std::atomic<bool>* stop = nullptr);
 
 // Text of a module node: "(" + two hex digits + ")" + designation, "(*)" for 0.
 std::string ModuleNodeText(int address, const std::string& designation);
