@@ -33,6 +33,7 @@ bool CrcOk(const Bytes& b, std::size_t n) {
 } // namespace
 
 SimModule& Bus::Add(std::unique_ptr<SimModule> module) {
+    if (module->config().designation == "R910") converters_ = true;
     modules_.push_back(std::move(module));
     return *modules_.back();
 }
@@ -50,7 +51,8 @@ std::chrono::microseconds Bus::CharTime() const {
 }
 
 bool Bus::Hears(const SimModule& m) const {
-    if (m.BaudRate() != line_.baud) return false; // garbage at the wrong speed
+    if (m.config().options.count("via")) return false; // behind a converter
+    if (m.BaudRate() != line_.baud) return false;     // garbage at the wrong speed
     const int parity = m.config().init ? 0 : m.config().parity; // INIT talks 8N1
     if (line_.parityKnown && line_.parity != parity) return false;
     return true;
@@ -89,7 +91,8 @@ void Bus::Decode(TimePoint now, std::vector<Transmission>& out) {
             continue;
         }
         bool maybeAscii = false;
-        if (IsLead(buffer_[0])) {
+        if (IsLead(buffer_[0]) ||
+            (converters_ && std::strchr(kConverterDelimiters, buffer_[0]) && buffer_[0])) {
             std::size_t i = 1;
             while (i < buffer_.size() && Printable(buffer_[i])) ++i;
             if (i < buffer_.size() && buffer_[i] == '\r') {
@@ -146,7 +149,33 @@ void Bus::Ascii(std::string_view line, std::size_t requestBytes, TimePoint now,
             replies.emplace_back(m.get(), std::move(bytes));
         }
     }
+    if (converters_) Forward(line, now, replies);
     Emit(replies, false, requestBytes, out);
+}
+
+void Bus::Forward(std::string_view line, TimePoint now,
+                  std::vector<std::pair<SimModule*, Bytes>>& replies) {
+    for (auto& c : modules_) {
+        if (c->config().designation != "R910" || c->protocol() != Protocol::Ascii) continue;
+        const auto f = ForwardedLine(*c, line);
+        if (!f || f->baud232 != line_.baud) continue;
+        const std::string via = Hex2(c->config().address);
+        for (auto& m : modules_) {
+            const auto it = m->config().options.find("via");
+            if (it == m->config().options.end() || it->second != via ||
+                m->protocol() != Protocol::Ascii || m->BaudRate() != f->baud485)
+                continue;
+            if (auto reply = m->OnAsciiLine(f->line, now)) {
+                Bytes bytes(reply->begin(), reply->end());
+                // The RS-232 side drops the bits its character size has no room for.
+                const auto mask = static_cast<std::uint8_t>((1u << f->dataBits) - 1);
+                for (auto& b : bytes)
+                    b &= mask;
+                bytes.push_back('\r');
+                replies.emplace_back(m.get(), std::move(bytes));
+            }
+        }
+    }
 }
 
 void Bus::Modbus(const Bytes& frame, std::size_t requestBytes, TimePoint now,

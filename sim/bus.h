@@ -69,6 +69,10 @@ private:
     void Modbus(const Bytes& frame, std::size_t requestBytes, TimePoint now,
                 std::vector<Transmission>& out);
     bool Hears(const SimModule& m) const;
+    // Lines an R910 on the bus passes to the modules behind it; their replies join
+    // `replies`.
+    void Forward(std::string_view line, TimePoint now,
+                 std::vector<std::pair<SimModule*, Bytes>>& replies);
     SimModule* BinaryListener(TimePoint now);
     void Emit(std::vector<std::pair<SimModule*, Bytes>>& replies, bool modbus,
               std::size_t requestBytes, std::vector<Transmission>& out);
@@ -78,6 +82,7 @@ private:
     std::mutex mutex_;
     Line line_;
     bool wireTime_ = false;
+    bool converters_ = false; // an R910 is on the bus: its delimiters lead lines too
     std::mt19937 rng_{20261208};
     Bytes buffer_;
     TimePoint lastByte_{};

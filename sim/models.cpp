@@ -60,7 +60,7 @@ void AddModelRegisters(SimModule& m) {
 }
 
 bool IsModelOption(const std::string& key) {
-    return key == "comsetting" || IsAnalogOption(key) || IsDigitalOption(key) || IsSystemOption(key);
+    return key == "comsetting" || key == "via" || IsAnalogOption(key) || IsDigitalOption(key) || IsSystemOption(key);
 }
 
 std::unique_ptr<SimModule> MakeModule(ModuleConfig config) {
@@ -79,7 +79,12 @@ std::unique_ptr<SimModule> MakeModule(ModuleConfig config) {
         throw std::invalid_argument("unknown model '" + designation + "'");
     for (const auto& [key, value] : m->config().options) {
         bool takes = false;
-        if (key == "comsetting") {
+        if (key == "via") {
+            // On the far side of the converter at that address (see ForwardedLine).
+            if (value.size() != 2 || !ParseHex(value))
+                throw std::invalid_argument("bad value in 'via=" + value + "': a converter address");
+            takes = true;
+        } else if (key == "comsetting") {
             // Every module answers $AAOU with it: two hexadecimal digits.
             if (value.size() != 2 || !ParseHex(value))
                 throw std::invalid_argument("bad value in 'comsetting=" + value + "'");

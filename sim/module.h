@@ -170,6 +170,17 @@ private:
     std::mt19937 rng_{20261209};
 };
 
+// What an R910 converter passes to its far side for one host line: the line, the
+// speeds of both sides and the RS-232 character size.
+struct Forwarding {
+    std::string line;
+    std::uint32_t baud232 = 0, baud485 = 0;
+    int dataBits = 8;
+};
+inline constexpr char kConverterDelimiters[] = ":[]^{|}~";
+// Nullopt when `converter` is no converter or does not forward `line`.
+std::optional<Forwarding> ForwardedLine(SimModule& converter, std::string_view line);
+
 // Modbus exception PDU for `function`.
 Bytes ModbusException(std::uint8_t function, std::uint8_t code);
 

@@ -989,7 +989,7 @@ public:
             return m.Ok();
         }
         if (lead != '$') return m.Refuse();
-        if (rest == "6") return m.Ok(Hex2(dout_) + Hex2(kInputPattern & ((1u << di_) - 1)));
+        if (rest == "6") return m.Ok(Hex2(dout_) + Hex2(DigitalInputs()));
         int c = 0;
         std::string_view tail;
         if (!SplitChannel(rest, 10, c, tail)) return m.Refuse();
@@ -1006,6 +1006,29 @@ public:
         return m.Refuse();
     }
 
+    void Advance(Rack&, TimePoint now) override { now_ = now; }
+
+    // Analog inputs take a value or a cycle of values ("4/500,20/500"); "DI:" and a
+    // mask or a cycle of masks ("DI:01/200,02/200") sets the digital inputs.
+    bool SetInputs(std::string_view text, TimePoint start, std::string& why) override {
+        if (text.substr(0, 3) == "DI:") {
+            const unsigned limit = (1u << di_) - 1;
+            const bool ok = digital_.Set(text.substr(3), start,
+                                         [limit](std::string_view v) -> std::optional<unsigned> {
+                                             const auto mask =
+                                                 v.size() <= 2 ? ParseHex(v) : std::nullopt;
+                                             if (!mask || *mask > limit) return std::nullopt;
+                                             return *mask;
+                                         });
+            if (!ok) why = "\"DI:\" and a mask of the inputs, or masks each with its time";
+            return ok;
+        }
+        const bool ok =
+            analog_.Set(text, start, [](std::string_view v) { return StrictNumber(v); });
+        if (!ok) why = "a value, or values each with its time (\"4/500,20/500\"), or \"DI:\" masks";
+        return ok;
+    }
+
 private:
     struct Output {
         unsigned type;
@@ -1013,7 +1036,12 @@ private:
     };
 
     std::string Input(int c) const {
-        return Engineering(InputValue(inputs_[static_cast<std::size_t>(c)], c), 8);
+        const unsigned type = inputs_[static_cast<std::size_t>(c)];
+        return Engineering(analog_.At(now_, InputValue(type, c)), 8);
+    }
+
+    unsigned DigitalInputs() const {
+        return digital_.At(now_, kInputPattern & ((1u << di_) - 1));
     }
 
     static bool InRange(unsigned type, double v) {
@@ -1034,6 +1062,9 @@ private:
     std::vector<unsigned> inputs_;
     std::vector<Output> outputs_;
     unsigned dout_ = 0;
+    InputCycle<double> analog_;
+    InputCycle<unsigned> digital_;
+    TimePoint now_{};
 };
 
 // A module whose code the controller reports but that this simulator does not

@@ -27,6 +27,11 @@
 //   %AA{NN}{TT}{b}{b}{f}{c}{FF} writes them; outside INIT only the address and the
 //                             add-CR flag may change
 //   $AA7, $AAD, $AA4          identification, delimiter, gate time "%04X"
+// It forwards host lines to the modules on its far side (bus file option via=AA on
+// those modules): addressed, a line {delimiter}{its address}{command} goes out as
+// {command}; non-addressable, every line goes out as it is. A far module hears it
+// only at the RS-422/485 baud rate, the host only reaches the converter at the
+// RS-232 one, and replies come back cut to the RS-232 data bits.
 //
 // The K100 racks' Modbus side (protocol=modbus, K100M, K100EM):
 //   holding 10001..10038      identification block: bytes 0-1 2190 (eight slots) or
@@ -593,8 +598,29 @@ public:
         }
     }
 
+    std::optional<Forwarding> Forward(const SimModule& m, std::string_view line) const {
+        Forwarding f;
+        f.baud232 = BaudForIndex(baud232_);
+        f.baud485 = BaudForIndex(baud485_);
+        f.dataBits = 5 + static_cast<int>(format_ & 3);
+        if (flags_ & 8) {
+            f.line = std::string(line);
+            return f;
+        }
+        if (line.size() < 3 || line[0] != delimiter_ || line.substr(1, 2) != Hex2(m.WireAddress()))
+            return std::nullopt;
+        f.line = std::string(line.substr(3));
+        return f;
+    }
+
 private:
     static std::string Digit(unsigned v) { return std::string(1, "0123456789ABCDEF"[v & 15]); }
+    // Baud code 1..A: 300 to 115200.
+    static std::uint32_t BaudForIndex(unsigned code) {
+        static constexpr std::uint32_t kBauds[] = {300,  600,   1200,  2400,  4800,
+                                                   9600, 19200, 38400, 57600, 115200};
+        return code >= 1 && code <= 10 ? kBauds[code - 1] : 0;
+    }
 
     std::string Write(SimModule& m, std::string_view body) {
         auto& c = m.config();
@@ -656,6 +682,11 @@ bool AddSystemModel(SimModule& m) {
     return false;
 }
 
+std::optional<Forwarding> ForwardedLine(SimModule& converter, std::string_view line) {
+    auto* set = converter.Find<ConverterCommands>();
+    return set ? set->Forward(converter, line) : std::nullopt;
+}
+
 bool SystemModelTakes(const SimModule& m, const std::string& key) {
     const std::string& d = m.config().designation;
     const bool kRack = d == "K100" || d == "K100E" || d == "K100M" || d == "K100EM";
@@ -670,7 +701,7 @@ bool SystemModelTakes(const SimModule& m, const std::string& key) {
     // Slot inputs and the counter-status layout belong to racks; their values are
     // checked when the rack starts.
     if (key == "counterstatus") return kRack;
-    if (key.size() == 3 && key.compare(0, 2, "in") == 0) return kRack;
+    if (key.size() == 3 && key.compare(0, 2, "in") == 0) return kRack || d == "Z351" || d == "Z352";
     return false;
 }
 

@@ -109,6 +109,20 @@ TEST(Search, RacksGetTheirSlotsAndChannels) {
     EXPECT_TRUE(f.nodes[3].children.empty());
 }
 
+TEST(Search, AnEightSlotControllerListsModulesInEverySlotItReports) {
+    test::SimBus sim("05 Z352 slots=-,Z320,-,-,Z310,-,Z320,Z330\n"
+                     "06 Z351 slots=Z320,-,Z310\n");
+    const Found f = Scan(sim, 5, 6);
+    ASSERT_EQ(f.nodes.size(), 2u);
+    std::vector<std::string> slots;
+    for (const auto& s : f.nodes[0].children) slots.push_back(s.text);
+    EXPECT_EQ(slots,
+              (std::vector<std::string>{"(S1)Z320", "(S4)Z310", "(S6)Z320", "(S7)Z330"}));
+    slots.clear();
+    for (const auto& s : f.nodes[1].children) slots.push_back(s.text);
+    EXPECT_EQ(slots, (std::vector<std::string>{"(S0)Z320", "(S2)Z310"}));
+}
+
 TEST(Search, ChannelNodesBySlotDesignation) {
     EXPECT_EQ(SearchEngine::KChannelNodes("K210").size(), 3u);
     EXPECT_EQ(SearchEngine::KChannelNodes("K220UH").size(), 8u);

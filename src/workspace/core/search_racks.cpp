@@ -68,7 +68,12 @@ std::vector<FoundNode> SearchEngine::RackSlotNodes(TavoComPort& port,
 
 void SearchEngine::AddZ350Slots(FoundNode& controller, const std::string& address) {
     ZelMZ350 z350(&port_, address);
-    for (int i = 0; i < 4; ++i) {
+    // Every slot the controller's table reports: a Z352 has eight, and a module in
+    // slots 4 to 7 would otherwise never show in the tree.
+    std::string table;
+    if (!z350.ReadSlotTable(table)) return;
+    const int slots = static_cast<int>(table.size() / 2);
+    for (int i = 0; i < slots; ++i) {
         std::string slot;
         if (z350.GetSlotDesignation(i, slot)) controller.children.push_back(SlotNode(i, slot));
     }
