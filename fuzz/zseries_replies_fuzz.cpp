@@ -7,6 +7,7 @@
 #include "transport/com_port.h"
 #include "transport/serial_backend.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>

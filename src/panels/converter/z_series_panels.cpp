@@ -595,8 +595,8 @@ bool TfrmMZ350::RefreshModules() {
     std::string table;
     if (!module_->ReadSlotTable(table)) return false;
     // Every slot the controller reports: a Z352 holds modules in slots 4 to 7 too.
-    const int slots = static_cast<int>(table.size() / 2);
-    for (int i = 0; i < slots; ++i) {
+    const int count = static_cast<int>(table.size() / 2);
+    for (int i = 0; i < count; ++i) {
         std::string code, designation;
         if (!module_->GetSlotCode(i, code) || code == "FF") continue;
         module_->GetSlotDesignation(i, designation);
