@@ -141,8 +141,10 @@ void Bus::Idle(TimePoint now, std::vector<Transmission>& out) {
 void Bus::Ascii(std::string_view line, std::size_t requestBytes, TimePoint now,
                 std::vector<Transmission>& out) {
     std::vector<std::pair<SimModule*, Bytes>> replies;
+    // A converter's delimiter leads a line meant for the modules behind it.
+    const bool forMembers = !line.empty() && IsLead(static_cast<std::uint8_t>(line[0]));
     for (auto& m : modules_) {
-        if (m->protocol() != Protocol::Ascii || !Hears(*m)) continue;
+        if (!forMembers || m->protocol() != Protocol::Ascii || !Hears(*m)) continue;
         if (auto reply = m->OnAsciiLine(line, now)) {
             Bytes bytes(reply->begin(), reply->end());
             bytes.push_back('\r');

@@ -191,18 +191,24 @@ TEST(R910Panel, InitModeWritesLineSettingsAndKeepsAddress00) {
     EXPECT_EQ(p->cmb232Parity->currentText(), "Even");
     EXPECT_EQ(p->cmb232StopBits->currentText(), "1.5");
 
+    // The general group keeps what the user typed: the address the converter takes.
+    fx.ui().Clear();
+    p->edtAddress_Dec->setText("18");
+    p->btGeneralSetUpdate->click();
+    EXPECT_EQ(fx.ui().Texts(), QStringList{"Update succeeded!"});
+    EXPECT_EQ(Starting(fx.Received(0x12), "%"), Commands{"%001200A6001E"});
     fx.ui().Clear();
     p->cmb485Baud->setCurrentIndex(7); // 38400
     p->cmbProtocol->setCurrentIndex(1);
-    p->edtAddress_Dec->setText("18");
     p->btUpdateRS485->click();
     EXPECT_EQ(fx.ui().Texts(), QStringList{"Update succeeded!"});
-    EXPECT_EQ(Starting(fx.Received(0), "%"), Commands{"%001200A8201E"});
+    // The refresh before the write shows the address the converter has.
+    EXPECT_EQ(Starting(fx.Received(0x12), "%"), Commands{"%001200A8201E"});
     EXPECT_EQ(p->cmb485Baud->currentText(), "38400");
     EXPECT_EQ(p->cmbProtocol->currentText(), "RS-485");
     // Still talked to at 00: the next poll goes there.
     p->tmrPollingModuleTimer();
-    EXPECT_EQ(fx.Received(0), Commands{"$00M"});
+    EXPECT_EQ(fx.Received(0x12), Commands{"$00M"});
     EXPECT_EQ(fx.StatusText(), "Polling R910 ...");
     EXPECT_EQ(p->edtAddress_Hex->text(), "*00");
     EXPECT_EQ(p->edtAddress_Dec->text(), "18");

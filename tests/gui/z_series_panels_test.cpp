@@ -114,8 +114,10 @@ TEST(Z350Panel, UpdateWritesInstanceThenProtocolAndRefusesBadInstances) {
 
 TEST(Z320Panel, OpeningAndPollingSendTheCommandsOfThePageInFront) {
     PanelFixture fx(kBus);
+    fx.Open("(01)Z352");
+    fx.Received(1);
     const int before = fx.window().Port()->GetTimeOut();
-    auto* p = OpenSlot(fx, "(S0)Z320");
+    auto* p = fx.OpenChild<TfrmMZ320>({"(S0)Z320"});
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(fx.Received(1),
               (Commands{"#01S0", "$01S0C0AI", "$01S0C1AI", "$01S0C2AI", "$01S0C3AI", "$01S0C0AO",

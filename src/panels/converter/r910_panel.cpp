@@ -226,9 +226,7 @@ bool TfrmMR910::Refresh() {
          "Fail to read Identification!");
     Pause(kStepPauseMs);
     step(Twice([&] {
-             if (!module_->ReadGateTime(text) || !IsHexCode(text.substr(0, 4)) ||
-                 text.size() != 4)
-                 return false;
+             if (!module_->ReadGateTime(text) || !IsHexField(text, 4)) return false;
              edtGateTime->setText(QString::number(HexOrZero(text)));
              return true;
          }),
