@@ -119,10 +119,9 @@ TEST(Z320Panel, OpeningAndPollingSendTheCommandsOfThePageInFront) {
     const int before = fx.window().Port()->GetTimeOut();
     auto* p = fx.OpenChild<TfrmMZ320>({"(S0)Z320"});
     ASSERT_NE(p, nullptr);
-    EXPECT_EQ(fx.Received(1),
-              (Commands{"#01S0", "$01S0C0AI", "$01S0C1AI", "$01S0C2AI", "$01S0C3AI", "$01S0C0AO",
-                        "$01S0C06", "$01S0C1AO", "$01S0C16", "$01S0C2AO", "$01S0C26", "$01S0C3AO",
-                        "$01S0C36"}));
+    EXPECT_EQ(fx.Received(1), (Commands{"#01S0", "$01S0C0AI", "$01S0C1AI", "$01S0C2AI", "$01S0C3AI",
+                                        "$01S0C0AO", "$01S0C06", "$01S0C1AO", "$01S0C16",
+                                        "$01S0C2AO", "$01S0C26", "$01S0C3AO", "$01S0C36"}));
     EXPECT_TRUE(fx.ui().boxes.empty());
     EXPECT_EQ(p->grpModule->title(), "ZEL-Z320");
     EXPECT_EQ(p->edtAIDataFormat->text(), "Engineering Units");

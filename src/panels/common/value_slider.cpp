@@ -16,8 +16,8 @@ QString OutputValueText(double value) {
 }
 
 ValueSlider::ValueSlider(QWidget* parent, QGridLayout* grid, int row, int column,
-                         const QString& editName, const QString& barName,
-                         const QString& buttonName, const QString& buttonCaption)
+                         const QString& editName, const QString& barName, const QString& buttonName,
+                         const QString& buttonCaption)
     : QObject(parent) {
     edit = NamedEdit(editName, parent, 6);
     bar = Named(new QSlider(Qt::Horizontal, parent), barName);

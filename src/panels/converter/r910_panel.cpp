@@ -155,9 +155,9 @@ void TfrmMR910::InitModule(const PanelContext& context) {
     StopPolling();
     Bind(context);
     // The line settings and the addressing mode only change in the INIT state.
-    for (QWidget* w : std::initializer_list<QWidget*>{cmb232Baud, cmb485Baud, cmb232DataBits,
-                                                      cmb232Parity, cmb232StopBits, cmbProtocol,
-                                                      cmbAddressable})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{cmb232Baud, cmb485Baud, cmb232DataBits, cmb232Parity,
+                                         cmb232StopBits, cmbProtocol, cmbAddressable})
         w->setEnabled(InitMode());
     tags_[kGeneral] = tags_[kRS232] = tags_[kRS485] = 1;
     module_ = std::make_unique<TavoMR910>(Port(), WireAddress());
@@ -348,9 +348,9 @@ bool TfrmMR910::WriteGeneral() {
 bool TfrmMR910::WriteRS232() {
     int address = 0;
     if (!ReadDecimalAddress(address)) return false;
-    const int format = TavoMR910::MakeFormatByte(cmb232DataBits->currentIndex(),
-                                                 cmb232Parity->currentIndex(),
-                                                 cmb232StopBits->currentIndex());
+    const int format =
+        TavoMR910::MakeFormatByte(cmb232DataBits->currentIndex(), cmb232Parity->currentIndex(),
+                                  cmb232StopBits->currentIndex());
     if (!module_->SetRS232Baud(cmb232Baud->currentIndex() + 1) || !module_->SetFormatByte(format))
         return false;
     module_->SetAddress(Hex2(address).toStdString());
@@ -367,8 +367,7 @@ bool TfrmMR910::WriteRS485() {
     return WriteConfig();
 }
 
-void TfrmMR910::UpdateGroup(Group group, const std::function<bool()>& write,
-                            QPushButton* button) {
+void TfrmMR910::UpdateGroup(Group group, const std::function<bool()>& write, QPushButton* button) {
     if (!module_) return;
     int address = 0;
     if (!ReadDecimalAddress(address)) {
@@ -394,15 +393,18 @@ void TfrmMR910::UpdateGroup(Group group, const std::function<bool()>& write,
 }
 
 void TfrmMR910::btGeneralSetUpdateClick() {
-    UpdateGroup(kGeneral, [this] { return WriteGeneral(); }, btGeneralSetUpdate);
+    UpdateGroup(
+        kGeneral, [this] { return WriteGeneral(); }, btGeneralSetUpdate);
 }
 
 void TfrmMR910::btUpdateRS232Click() {
-    UpdateGroup(kRS232, [this] { return WriteRS232(); }, btUpdateRS232);
+    UpdateGroup(
+        kRS232, [this] { return WriteRS232(); }, btUpdateRS232);
 }
 
 void TfrmMR910::btUpdateRS485Click() {
-    UpdateGroup(kRS485, [this] { return WriteRS485(); }, btUpdateRS485);
+    UpdateGroup(
+        kRS485, [this] { return WriteRS485(); }, btUpdateRS485);
 }
 
 } // namespace tavo

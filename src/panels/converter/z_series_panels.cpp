@@ -148,7 +148,8 @@ void TfrmMZ320::BuildAIPage() {
         chkAICh.back()->setChecked(true);
         cmbAIRange.push_back(NamedCombo(QString("cmbAIRange%1").arg(c), items, area));
         edtAIValue.push_back(NamedEdit(QString("edtAIValue%1").arg(c), area, 32767, true));
-        labAIUnit.push_back(NamedLabel(ZInputRanges()[0].unit, QString("labAIUnit%1").arg(c), area));
+        labAIUnit.push_back(
+            NamedLabel(ZInputRanges()[0].unit, QString("labAIUnit%1").arg(c), area));
         grid->addWidget(chkAICh.back(), c, 0);
         grid->addWidget(cmbAIRange.back(), c, 1);
         grid->addWidget(edtAIValue.back(), c, 2);
@@ -600,8 +601,8 @@ bool TfrmMZ350::RefreshModules() {
         std::string code, designation;
         if (!module_->GetSlotCode(i, code) || code == "FF") continue;
         module_->GetSlotDesignation(i, designation);
-        new QTreeWidgetItem(lvModules, {QString::number(i), Q(designation),
-                                        SlotDescription(designation, code)});
+        new QTreeWidgetItem(
+            lvModules, {QString::number(i), Q(designation), SlotDescription(designation, code)});
     }
     return true;
 }
@@ -616,8 +617,7 @@ bool TfrmMZ350::RefreshAll() {
 void TfrmMZ350::tmrPollingTimer() {
     if (!module_) return;
     std::string name;
-    PollStatus(module_->ReadModuleName(name), "Polling ZEL Module ...",
-               "Polling ZEL Module Fail!");
+    PollStatus(module_->ReadModuleName(name), "Polling ZEL Module ...", "Polling ZEL Module Fail!");
 }
 
 void TfrmMZ350::btUpdateClick() {
