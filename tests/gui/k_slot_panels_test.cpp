@@ -21,11 +21,13 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 
 namespace tavo {
 namespace {
 
 using test::PanelFixture;
+using test::Starting;
 using Strings = std::vector<std::string>;
 
 // Rack 01 holds every digital member (slot n = row n of the table below); rack 02
@@ -114,7 +116,9 @@ TEST(KDigitalPanels, EachMemberSendsItsSlotCommandsAndShowsItsForm) {
         EXPECT_EQ(fx.Received(1), Strings{"$01" + slot.toStdString() + "6"});
         EXPECT_EQ(fx.StatusText(), "Polling DIO data...");
         EXPECT_EQ(p->edtDO_Hex->text(), c.lowField);
-        if (*c.highField) EXPECT_EQ(p->edtDI_Hex->text(), c.highField);
+        if (*c.highField) {
+            EXPECT_EQ(p->edtDI_Hex->text(), c.highField);
+        }
         EXPECT_EQ(p->grpHighByte->isHidden(), !*c.highField);
     }
 }
