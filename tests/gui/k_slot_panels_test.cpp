@@ -129,13 +129,13 @@ TEST(KDigitalPanels, OutputsToggleFromThePolledStateAndInputsAreRefused) {
     ASSERT_NE(p, nullptr);
     fx.Received(1);
     p->bitbtn[3]->click();
-    EXPECT_EQ(fx.Received(1), (Strings{"#01S01031", "$01S06"}));
+    EXPECT_EQ(fx.Received(1), (Strings{"#01S01301", "$01S06"}));
     EXPECT_EQ(p->State(3), 1);
     EXPECT_TRUE(LampOn(p->bitbtn[3]));
     EXPECT_EQ(p->edtDO_Hex->text(), "0x08");
     EXPECT_TRUE(p->tmrUpdateDIData->isActive());
     p->bitbtn[3]->click();
-    EXPECT_EQ(fx.Received(1), (Strings{"#01S01030", "$01S06"}));
+    EXPECT_EQ(fx.Received(1), (Strings{"#01S01300", "$01S06"}));
     EXPECT_FALSE(LampOn(p->bitbtn[3]));
 
     // An input (from the DIP switch) sends nothing.
@@ -152,7 +152,7 @@ TEST(KDigitalPanels, RelaySlotsDriveButtonsFromTheHighByte) {
     for (int b : {0, 2, 5, 7})
         p->bitbtn[static_cast<std::size_t>(b)]->click();
     EXPECT_EQ(Starting(fx.Received(1), "#"),
-              (Strings{"#01S61001", "#01S61021", "#01S61051", "#01S61071"}));
+              (Strings{"#01S61001", "#01S61201", "#01S61501", "#01S61701"}));
     // The slot now answers A500: bits 8..15 are buttons 0..7.
     EXPECT_EQ(p->edtDO_Hex->text(), "0xA5");
     EXPECT_EQ(p->grpLowByte->title(), "Byte(Hex)");
@@ -218,9 +218,10 @@ TEST(K710Panel, OpensAndPollsEveryChannelThenChangesMode) {
     EXPECT_EQ(fx.StatusText(), "Polling AIO data...");
 
     p->cmbModeSelection->setCurrentIndex(2);
+    const long long before = fx.ui().clockMs;
     p->btUpdate->click();
     EXPECT_EQ(fx.Received(2), (Strings{"$02S0B", "$02S0A0200", "$02S0B"}));
-    EXPECT_EQ(fx.ui().clockMs, 1000);
+    EXPECT_EQ(fx.ui().clockMs - before, 1000);
     EXPECT_EQ(fx.ui().Texts(), QStringList{"Update succeeded!"});
     EXPECT_TRUE(p->imgHiAlarmCh[0]->isHidden());
     EXPECT_FALSE(p->edtAIValCh[0]->isEnabled());
@@ -353,7 +354,7 @@ TEST(K710AlarmSetting, CounterSwitchScaleLatchesAndClearing) {
     fx.ui().Clear();
     d->edtFilterScale->setText("250");
     d->btUpdateScale->click();
-    EXPECT_EQ(Starting(fx.Received(2), "$02S00"), (Strings{"$02S000250", "$02S00"}));
+    EXPECT_EQ(Starting(fx.Received(2), "$02S00"), (Strings{"$02S0000250", "$02S00"}));
     EXPECT_EQ(fx.ui().Texts(), QStringList{"Update Scale succeeded!"});
     EXPECT_EQ(d->edtFilterScale->text(), "250");
 
@@ -459,6 +460,7 @@ TEST(KSlotPanels, ASlotTheRackLacksShowsFailuresAndAMalformedOneSendsNothing) {
     EXPECT_EQ(p->edtDO_Hex->text(), "");
 
     fx.ui().Clear();
+    fx.Received(3);
     auto* q = fx.OpenChild<TfrmMK710>({"(S9)K710"});
     ASSERT_NE(q, nullptr);
     q->tmrUpdateDataTimer();
