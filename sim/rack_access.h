@@ -26,6 +26,9 @@ public:
     // Brings the time-dependent state (the watchdog) up to `now` as if the master
     // had said nothing since its last command: a test's way to let time pass.
     virtual void Idle(TimePoint now) = 0;
+    // A slot module pulled out of the rack: commands to it get no answer at all
+    // until it is put back. Its state is kept.
+    virtual void PullSlot(int i, bool pulled) = 0;
 };
 
 } // namespace tavo::sim

@@ -124,6 +124,9 @@ public:
     // Outputs of `slot` that analog alarms drive (bit n = output channel n): the
     // host may not switch those.
     std::uint16_t AlarmMask(int slot);
+    // Slots pulled out of the rack (bit n = slot n): they answer nothing.
+    unsigned pulled = 0;
+    bool Pulled(int i) const { return i >= 0 && i < 32 && (pulled >> i & 1); }
 };
 
 // Builds the slot module for one entry of the `slots=` option: a designation, a

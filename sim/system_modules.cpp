@@ -129,7 +129,12 @@ public:
         }
         if ((lead == '$' || lead == '#' || lead == '@') && body.size() >= 2 && body[0] == 'S' &&
             body[1] >= '0' && body[1] <= '9') {
-            SimSlot* slot = rack_.At(body[1] - '0');
+            const int i = body[1] - '0';
+            if (rack_.Pulled(i)) {
+                m.Silence();
+                return std::nullopt;
+            }
+            SimSlot* slot = rack_.At(i);
             return slot ? slot->Ascii(m, rack_, lead, body.substr(2)) : m.Refuse();
         }
         return std::nullopt;
@@ -229,6 +234,13 @@ public:
     unsigned WatchdogMask() const override { return watchdogMask_; }
     int WatchdogTrips() const override { return trips_; }
     void Idle(TimePoint now) override { CatchUp(now); }
+    void PullSlot(int i, bool pulled) override {
+        if (i < 0 || i >= 8) return;
+        if (pulled)
+            rack_.pulled |= 1u << i;
+        else
+            rack_.pulled &= ~(1u << i);
+    }
 
 protected:
     std::optional<std::string> Own(SimModule& m, char lead, std::string_view body) override {
@@ -293,6 +305,10 @@ private:
             return m.Ok();
         }
         if (what.size() >= 2 && what[0] == 'S') {
+            if (what[1] >= '0' && what[1] <= '9' && rack_.Pulled(what[1] - '0')) {
+                m.Silence(); // what is returned is not sent
+                return {};
+            }
             SimSlot* s = what[1] >= '0' && what[1] <= '9' ? rack_.At(what[1] - '0') : nullptr;
             if (auto reply = s ? s->Watchdog(m, what.substr(2)) : std::nullopt) return *reply;
             return m.Refuse();
