@@ -709,6 +709,7 @@ void TfrmMR320T::pgCtrlMainChange() {
 // ---- Input page ----------------------------------------------------------------------
 
 void TfrmMR320T::bitbtnRngCh0Click(int ch) {
+    if (modbus_) return; // no such control on the Modbus form
     const int index = cmbRngCh[static_cast<std::size_t>(ch)]->currentIndex();
     const auto items = RangeItems(RangeList::R320TInput);
     if (index < 0 || static_cast<std::size_t>(index) >= items.size()) return;
@@ -723,6 +724,7 @@ void TfrmMR320T::bitbtnRngCh0Click(int ch) {
 }
 
 void TfrmMR320T::bitbtnChEnClick() {
+    if (modbus_) return; // no such control on the Modbus form
     int mask = 0;
     for (int ch = 0; ch < 4; ++ch)
         if (chkCh[static_cast<std::size_t>(ch)]->isChecked()) mask |= 1 << ch;
@@ -737,6 +739,7 @@ void TfrmMR320T::bitbtnChEnClick() {
 }
 
 void TfrmMR320T::RunCalibration(int mode) {
+    if (modbus_) return; // no such control on the Modbus form
     Operation op(*this);
     TfrmMR320TCal dialog(*module_, mode, this);
     if (mode <= 1) {
@@ -791,6 +794,7 @@ void TfrmMR320T::TrimStep(int n, int step) {
 }
 
 void TfrmMR320T::bitbtnUpdate0Click(int n) {
+    if (modbus_) return; // no such control on the Modbus form
     const auto i = static_cast<std::size_t>(n);
     bool ok = false;
     {
@@ -808,6 +812,7 @@ void TfrmMR320T::bitbtnUpdate0Click(int n) {
 }
 
 void TfrmMR320T::btnValueOutput0Click(int n) {
+    if (modbus_) return; // no such control on the Modbus form
     bool ok = false;
     {
         Operation op(*this, btnValueOutput[static_cast<std::size_t>(n)]);
@@ -830,7 +835,10 @@ void TfrmMR320T::bitbtnDO0Click(int n) {
     Operation op(*this, bitbtnDO[static_cast<std::size_t>(n)]);
     if (!LoopAllowsOutput(n, false)) return;
     const bool on = !LampOn(bitbtnDO[static_cast<std::size_t>(n)]);
-    if (!module_->WriteDO(n, on)) {
+    const bool written = modbus_
+                             ? static_cast<R320TModbusLink*>(link_.get())->Slave().WriteCoil(17 + n, on)
+                             : module_->WriteDO(n, on);
+    if (!written) {
         Error(Text("Failed to set data to R320T!", "Failure to set data to R320T!"));
         return;
     }
