@@ -13,6 +13,8 @@
 #include "sim/analog_sim.h"
 
 #include <QComboBox>
+#include <QGroupBox>
+#include <QTimer>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
@@ -39,7 +41,7 @@ TEST(R320TPanel, PidTableIsReadInBlocksAndFeedsGaugesAndTrendOncePerPass) {
     auto* p = fx.Open<TfrmMR320T>("(01)R320T");
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(p->grpModule->title(), " Tavo-R320T 2-Loops PID Controller module");
-    EXPECT_EQ(p->PollTimer()->interval(), 250);
+    EXPECT_EQ(p->findChild<QTimer*>("Timer1")->interval(), 250);
     // The start reads the whole shown loop once.
     EXPECT_EQ(Starting(fx.Received(0x01), "#01PR"),
               (Strings{"#01PR0010", "#01PR1010", "#01PR2010", "#01PR3010", "#01PR4010",
@@ -55,7 +57,7 @@ TEST(R320TPanel, PidTableIsReadInBlocksAndFeedsGaugesAndTrendOncePerPass) {
     for (int pass = 1; pass <= 2; ++pass) {
         for (int tick = 0; tick < 8; ++tick) {
             p->Timer1Timer();
-            EXPECT_EQ(fx.Received(0x01), Strings{QString("#01PR%1010").arg(tick).toStdString()});
+            EXPECT_EQ(fx.Received(0x01), Strings{QString::asprintf("#01PR%d010", tick).toStdString()});
         }
         for (auto* s : {p->trend->SVSeries(), p->trend->PVSeries(), p->trend->MVSeries()})
             EXPECT_EQ(s->count(), 1 + pass);
@@ -135,6 +137,7 @@ TEST(R320TPanel, PidFileExportThenImportOntoASecondControllerReproducesTheTable)
     auto& s = p->Session();
     ASSERT_EQ(s.EditTuning(loop::kP, "3.5"), "");
     ASSERT_EQ(s.EditSV("55.555"), "");
+    ASSERT_TRUE(s.WritePIDValue(loop::kMV, 50000)); // within the MV limits the import checks
     s.SetLoop(1);
     ASSERT_TRUE(s.Link()->ReadTable(s.Table()));
     ASSERT_TRUE(s.WritePIDValue(loop::kPVAlarmH, 140000));
@@ -245,7 +248,7 @@ TEST(R320TModbusPanel, RequestsOfStartPollWritesAndLoopModeCheck) {
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(p->grpModule->title(), " Tavo-R320T Modbus ");
     EXPECT_EQ(p->edtFirmwareVer->text(), "A2.05");
-    EXPECT_EQ(p->PollTimer()->interval(), 2 * 800 + 500);
+    EXPECT_EQ(p->findChild<QTimer*>("Timer1")->interval(), 2 * 800 + 500);
     EXPECT_EQ(fx.Received(0x0A),
               (Strings{"0A0300D40001", "0A0300000004", "0A0100000002", "0A03000A0002",
                        "0A0100100002", "0A0303E70064", "0A03044B0064"}));

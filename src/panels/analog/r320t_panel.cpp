@@ -505,7 +505,7 @@ void TfrmMR320T::Timer1Timer() {
         ok = modbus_ ? PollModbusMap(false) : PollOutput();
     } else if (name == "tbshtPID") {
         ok = PollPID();
-        if (!ready_) return; // an invalid scale stopped the timer
+        if (scaleInvalid_) return; // the timer stays stopped, the flag clear
     } else {
         ok = true;
     }
@@ -609,6 +609,7 @@ void TfrmMR320T::ShowScale() {
 
 bool TfrmMR320T::RedrawPID() {
     const LoopView v = session_.Compute();
+    scaleInvalid_ = v.invalidScale;
     if (v.invalidScale) {
         StopPolling();
         ready_ = false;

@@ -159,6 +159,7 @@ private:
     LoopSession session_;
     int block_ = 0;
     bool ready_ = true;
+    bool scaleInvalid_ = false;
     bool fahrenheit_ = false;
     unsigned diBits_ = 0xFF; // none drawn yet
     std::array<int, 2> outRange_{1, 1};
