@@ -11,11 +11,14 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
 #include <chrono>
 #include <csignal>
 #include <ctime>
@@ -24,6 +27,7 @@
 #include <stdexcept>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -150,6 +154,38 @@ void BM_PollR710D(benchmark::State& state) {
 void BM_PollR210D(benchmark::State& state) {
     Polling(state, "01 R210D firmware=A1.02 type=0F\n", "(01)R210D");
 }
+// Resident memory of this process in MB (/proc/self/statm counts pages).
+double ResidentMb() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / 1e6;
+}
+
+// The loop controller on its PID page, its trend taking a point every pass of the
+// table (eight ticks of 250 ms), for 60 s; TAVO_BENCH_FULL=1 runs the 10 minutes.
+void BM_PollR320TTrend(benchmark::State& state) {
+    WindowOnBus fixture("01 R320T tau=5\n");
+    QWidget* panel = fixture.Open("(01)R320T");
+    if (!panel) throw std::runtime_error("no panel for (01)R320T");
+    panel->findChild<QTabWidget*>("pgCtrlMain")->setCurrentIndex(3);
+    const char* full = std::getenv("TAVO_BENCH_FULL");
+    const int ms = full && *full == '1' ? 600000 : 60000;
+    RunEventLoop(1000);
+    for (auto _ : state) {
+        const double rssStart = ResidentMb();
+        const double start = ProcessCpuSeconds();
+        RunEventLoop(ms);
+        const double cpu = ProcessCpuSeconds() - start;
+        state.SetIterationTime(ms / 1000.0);
+        state.counters["core_percent"] = 100.0 * cpu / (ms / 1000.0);
+        state.counters["rss_start_mb"] = rssStart;
+        state.counters["rss_end_mb"] = ResidentMb();
+        state.counters["seconds"] = ms / 1000.0;
+    }
+}
+BENCHMARK(BM_PollR320TTrend)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
+
 BENCHMARK(BM_PollR550)->Arg(20000)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_PollR710)->Arg(20000)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_PollR710D)->Arg(20000)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);

@@ -12,6 +12,8 @@ g++
 pkg-config
 qt6-base-dev
 qt6-base-dev-tools
+qt6-charts-dev
+libqt6opengl6-dev
 libgl-dev
 libgtest-dev
 libgmock-dev

@@ -295,7 +295,7 @@ bool AddAnalogModel(SimModule& m) {
         m.Add<analog::ExcitationCommands>().Init(m);
     }
     if (d == "R270M") m.Add<analog::LoggerCommands>(inputs).Init(m);
-    if (d == "R320T") m.Add<analog::LoopCommands>(inputs);
+    if (d == "R320T") m.Add<analog::LoopCommands>(m, inputs);
     return true;
 }
 
@@ -346,6 +346,12 @@ bool AnalogModelTakes(const SimModule& m, const std::string& key, const std::str
     if (key == "scanms") return model.has_value();
     if (key == "startup") return d == "R310" || d == "R330" || d == "R250";
     if (key == "outrange") return d == "R330";
+    if (key == "tau") {
+        if (d != "R320T") return false;
+        const auto v = analog::ParseDecimal(value);
+        if (!v || !(*v >= 0.1 && *v <= 3600.0)) throw bad("0.1 to 3600 seconds");
+        return true;
+    }
     if (key == "stdrecords" || key == "eventrecords") {
         if (d != "R270M") return false;
         if (value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != value.npos)
@@ -359,7 +365,7 @@ bool IsAnalogOption(const std::string& key) {
     static const char* const kKeys[] = {"value",  "value0", "value1",     "value2",       "value3",
                                         "value4", "value5", "value6",     "value7",       "burnout",
                                         "cjc",    "di",     "stdrecords", "eventrecords", "scanms",
-                                        "startup", "outrange"};
+                                        "startup", "outrange", "tau"};
     if (key.rfind("pattern", 0) == 0)
         return key.size() == 7 || (key.size() == 8 && key[7] >= '0' && key[7] <= '7');
     return std::any_of(std::begin(kKeys), std::end(kKeys), [&](const char* k) { return key == k; });

@@ -4,6 +4,7 @@
 // controller families.
 #pragma once
 
+#include "modbus_points.h"
 #include "module.h"
 
 #include <array>
@@ -240,12 +241,17 @@ private:
     std::array<bool, 8> inAlarm_{};
 };
 
-// Two-loop PID controller (R320T): outputs, digital I/O, parameter table, BACnet.
+// Two-loop PID controller (R320T): outputs, digital I/O, parameter table, BACnet,
+// and its Modbus map.
 class LoopCommands : public CommandSet {
 public:
-    explicit LoopCommands(InputCommands& inputs);
+    LoopCommands(SimModule& m, InputCommands& inputs);
     std::optional<std::string> Ascii(SimModule& m, char lead, std::string_view body) override;
+    std::optional<Bytes> Modbus(SimModule& m, const Bytes& pdu) override;
     void Advance(SimModule& m, TimePoint now) override;
+
+    // The whole table, loop 0 first (tests look at it).
+    const std::array<std::int32_t, 256>& Table() const { return table_; }
 
 private:
     struct Output {
@@ -263,18 +269,29 @@ private:
     void Step(int loop, double dt);
     void FollowMV(int loop);
     unsigned DigitalOutputs() const;
+    unsigned DigitalInputs() const;
     // Maps a loop's MV (table units) onto its output's range, and back.
     double OutputFromMV(int loop) const;
     double MVFromOutput(int loop, double value) const;
+    // Output n as 0..4095 of its range, and a direct write of that (refused in Auto).
+    std::uint32_t OutputCounts(int n) const;
+    bool WriteOutputCounts(int n, std::uint32_t counts);
+    // Input channel n as 0..65535 of its range.
+    std::uint32_t InputCounts(int n) const;
     std::optional<std::string> Outputs(SimModule& m, char lead, std::string_view body);
     std::optional<std::string> Parameters(SimModule& m, std::string_view body);
 
+    SimModule& m_;
+    InputCommands& inputs_;
+    double tau_ = 20.0; // seconds, the processes' time constant (tau=)
     std::array<std::int32_t, 256> table_{};
     std::array<Output, 2> outputs_{};
     std::array<double, 2> pv_{}, integral_{}, lastError_{}, pending_{};
     unsigned doManual_ = 0;
     unsigned station_ = 1, device_ = 320001;
     std::optional<double> lastSeconds_;
+    ModbusPoints points_;
+    static const ModbusMapRow<LoopCommands> kModbusMap[6];
 };
 
 } // namespace tavo::sim::analog

@@ -97,6 +97,9 @@
 //                            format bits 5..2; SimModule::PowerCycle() restarts a
 //                            module at its stored start-up values
 //   outrange=HH,HH,HH,HH     R330: channel ranges at power-up (30, 31, 32; default 31)
+//   tau=S                    R320T: time constant of both loops' processes in seconds
+//                            (0.1 to 3600, default 20); PV settles toward 10 % to 90 %
+//                            of its range as MV goes from its low to its high end
 // A type code or data format the model does not have is refused, and an invalid
 // type= falls back to the model's first range.
 // A model the simulator does not have, a value a model cannot take, or an option

@@ -15,7 +15,15 @@
 //   #AAPW{ii}{vvvvvvvv}  refused for the read-only entries (PV 18, alarm states 56
 //                   and 71, PV invalid flag 73) and for values a setting cannot take
 //   $AAS            "!AA" + station "%02X" + device "%06X"
+//
+// Modbus (one-based numbers): coils 1-2 DI, 17-18 DO; registers 1-4 the inputs as
+// 0..65535 of their ranges, 11-12 the outputs as 0..4095 of theirs (written only
+// outside Auto), 213 the firmware; the table from register 1000, each entry two
+// registers high word first (entry e at 1000 + 2e), written whole with function 16.
+// Writes to the read-only entries are taken and change nothing, as the module does.
 #include "analog_sim.h"
+
+#include "digital_modules.h"
 
 #include <algorithm>
 #include <cmath>
@@ -80,7 +88,8 @@ constexpr int kFree = 0, kAuto = 1, kManual = 2;
 
 } // namespace
 
-LoopCommands::LoopCommands(InputCommands& inputs) {
+LoopCommands::LoopCommands(SimModule& m, InputCommands& inputs) : m_(m), inputs_(inputs) {
+    if (const auto tau = NumberOption(m, "tau")) tau_ = *tau;
     for (int loop = 0; loop < 2; ++loop) {
         const std::pair<int, std::int32_t> defaults[] = {
             {kMode, loop == 0 ? kAuto : kManual},
@@ -93,7 +102,7 @@ LoopCommands::LoopCommands(InputCommands& inputs) {
             {kMV, loop == 0 ? 0 : 30000},
             {kP, 2000},
             {kI, 100},
-            {kD, 0},
+            {kD, 50},
             {kInterval, 1000},
             {kAlarmHH, 180000},
             {kAlarmH, 150000},
@@ -111,11 +120,11 @@ LoopCommands::LoopCommands(InputCommands& inputs) {
             Entry(loop, index) = value;
         pv_[static_cast<std::size_t>(loop)] = Entry(loop, kPV);
     }
-    inputs.SetSource([this, &inputs](const SimModule& m, int ch) -> std::optional<double> {
+    inputs.SetSource([this, &inputs](const SimModule& module, int ch) -> std::optional<double> {
         if (ch > 1) return std::nullopt;
         const double lo = Entry(ch, kPVLow), hi = Entry(ch, kPVHigh);
         if (hi <= lo) return std::nullopt;
-        const InputRange& r = *inputs.RangeOf(m, ch);
+        const InputRange& r = *inputs.RangeOf(module, ch);
         return r.lo + (pv_[static_cast<std::size_t>(ch)] - lo) / (hi - lo) * (r.hi - r.lo);
     });
 }
@@ -144,10 +153,10 @@ void LoopCommands::Step(int loop, double dt) {
     const double mvLo = Entry(loop, kMVLow), mvHi = Entry(loop, kMVHigh);
     if (pvHi <= pvLo || mvHi <= mvLo) return;
     // The process settles towards 10 % to 90 % of the PV range as MV goes from its
-    // low to its high end, with a 20 s time constant.
+    // low to its high end, with the time constant tau_.
     const double drive = std::clamp((Entry(loop, kMV) - mvLo) / (mvHi - mvLo), 0.0, 1.0);
     const double settle = pvLo + (0.1 + 0.8 * drive) * (pvHi - pvLo);
-    pv_[l] += (settle - pv_[l]) * (1.0 - std::exp(-dt / 20.0));
+    pv_[l] += (settle - pv_[l]) * (1.0 - std::exp(-dt / tau_));
     Entry(loop, kPV) = static_cast<std::int32_t>(std::lround(pv_[l]));
     if (Entry(loop, kMode) == kAuto) {
         const double sign = Entry(loop, kAction) == 1 ? 1.0 : -1.0; // reverse: heat up
@@ -217,8 +226,7 @@ bool LoopCommands::WriteEntry(int entry, std::int32_t value) {
     case kPVAlarm:
     case kMVAlarm:
     case kPVInvalid:
-        ok = false;
-        break;
+        return true; // measured and derived entries: taken, not changed
     case kMode:
         ok = between(0, 2);
         break;
@@ -238,6 +246,12 @@ bool LoopCommands::WriteEntry(int entry, std::int32_t value) {
     case kI:
     case kD:
         ok = between(0, 10000);
+        break;
+    case kMVLimitHigh:
+        ok = between(Entry(loop, kMVLimitLow), Entry(loop, kMVHigh));
+        break;
+    case kMVLimitLow:
+        ok = between(Entry(loop, kMVLow), Entry(loop, kMVLimitHigh));
         break;
     case kInterval:
         ok = between(500, 60000);
@@ -375,7 +389,7 @@ std::optional<std::string> LoopCommands::Ascii(SimModule& m, char lead, std::str
         return Outputs(m, lead, body);
     }
     if (lead != '$') return std::nullopt;
-    if (body == "7") return m.Ok(Hex2(DigitalOutputs()) + Hex2(HexOption(m, "di").value_or(0) & 3));
+    if (body == "7") return m.Ok(Hex2(DigitalOutputs()) + Hex2(DigitalInputs()));
     if (body == "S") {
         char t[16];
         std::snprintf(t, sizeof t, "%06X", device_);
@@ -389,6 +403,68 @@ std::optional<std::string> LoopCommands::Ascii(SimModule& m, char lead, std::str
         return m.Ok();
     }
     return Outputs(m, lead, body);
+}
+
+unsigned LoopCommands::DigitalInputs() const {
+    return HexOption(m_, "di").value_or(0) & 3;
+}
+
+std::uint32_t LoopCommands::OutputCounts(int n) const {
+    const Output& out = outputs_[static_cast<std::size_t>(n)];
+    const Span s = *OutputSpan(out.range);
+    return static_cast<std::uint32_t>(std::lround((out.value - s.lo) / (s.hi - s.lo) * 4095.0));
+}
+
+bool LoopCommands::WriteOutputCounts(int n, std::uint32_t counts) {
+    if (counts > 4095 || Entry(n, kMode) == kAuto) return false;
+    Output& out = outputs_[static_cast<std::size_t>(n)];
+    const Span s = *OutputSpan(out.range);
+    out.value = s.lo + counts / 4095.0 * (s.hi - s.lo);
+    if (Entry(n, kMode) == kManual)
+        Entry(n, kMV) = static_cast<std::int32_t>(std::lround(MVFromOutput(n, out.value)));
+    return true;
+}
+
+std::uint32_t LoopCommands::InputCounts(int n) const {
+    const InputRange* r = inputs_.RangeOf(m_, n);
+    if (!r || r->hi <= r->lo || !inputs_.Enabled(n)) return 0;
+    const double v = std::clamp((inputs_.Value(m_, n) - r->lo) / (r->hi - r->lo), 0.0, 1.0);
+    return static_cast<std::uint32_t>(std::lround(v * 65535.0));
+}
+
+const ModbusMapRow<LoopCommands> LoopCommands::kModbusMap[6] = {
+    {PointKind::Coil, 1, Fixed<LoopCommands, 2>,
+     [](LoopCommands& l, int n) -> std::uint32_t { return (l.DigitalInputs() >> n) & 1; }},
+    {PointKind::Coil, 17, Fixed<LoopCommands, 2>,
+     [](LoopCommands& l, int n) -> std::uint32_t { return (l.DigitalOutputs() >> n) & 1; },
+     [](LoopCommands& l, int n, std::uint32_t on) -> ModbusPoints::Refusal {
+         l.doManual_ = on ? l.doManual_ | 1u << n : l.doManual_ & ~(1u << n);
+         return std::nullopt;
+     }},
+    {PointKind::Register, 1, Fixed<LoopCommands, 4>,
+     [](LoopCommands& l, int n) { return l.InputCounts(n); }},
+    {PointKind::Register, 11, Fixed<LoopCommands, 2>,
+     [](LoopCommands& l, int n) { return l.OutputCounts(n); },
+     [](LoopCommands& l, int n, std::uint32_t v) -> ModbusPoints::Refusal {
+         if (!l.WriteOutputCounts(n, v)) return 0x04;
+         return std::nullopt;
+     }},
+    {PointKind::Register, 213, Fixed<LoopCommands, 1>,
+     [](LoopCommands& l, int) -> std::uint32_t { return FirmwareWord(l.m_.config().firmware); }},
+    {PointKind::Long, 1000, Fixed<LoopCommands, 256>,
+     [](LoopCommands& l, int e) { return static_cast<std::uint32_t>(l.table_[static_cast<std::size_t>(e)]); },
+     [](LoopCommands& l, int e, std::uint32_t v) -> ModbusPoints::Refusal {
+         if (!l.WriteEntry(e, static_cast<std::int32_t>(v))) return 0x04;
+         return std::nullopt;
+     }},
+};
+
+std::optional<Bytes> LoopCommands::Modbus(SimModule& m, const Bytes& pdu) {
+    if (points_.empty()) {
+        points_.SetFunctions({0x01, 0x03, 0x05, 0x06, 0x0F, 0x10});
+        AddMapRows(points_, *this, kModbusMap);
+    }
+    return points_.Handle(m, pdu);
 }
 
 } // namespace tavo::sim::analog

@@ -2,6 +2,7 @@
 
 #include "multi_input_panels.h"
 #include "r310_panel.h"
+#include "r320t_panel.h"
 #include "r330_panel.h"
 #include "single_input_panels.h"
 
@@ -18,6 +19,8 @@ void RegisterAnalogPanels() {
     factory.Register("TfrmMR250", [](QWidget* p) { return new TfrmMR250(p); });
     factory.Register("TfrmMR310", [](QWidget* p) { return new TfrmMR310(p); });
     factory.Register("TfrmMR330", [](QWidget* p) { return new TfrmMR330(p); });
+    factory.Register("TfrmMR320T", [](QWidget* p) { return new TfrmMR320T(p); });
+    factory.Register("TfrmMR320TMod", [](QWidget* p) { return new TfrmMR320TMod(p); });
 
     // The multi-channel inputs: a class per behaviour, its members by their rows.
     // Rows live in the member table for the program's life.
