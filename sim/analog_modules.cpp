@@ -346,6 +346,12 @@ bool AnalogModelTakes(const SimModule& m, const std::string& key, const std::str
     if (key == "scanms") return model.has_value();
     if (key == "startup") return d == "R310" || d == "R330" || d == "R250";
     if (key == "outrange") return d == "R330";
+    if (key == "storage") {
+        if (d != "R270M") return false;
+        if (value != "standard" && value != "event" && value != "mixed")
+            throw bad("standard, event or mixed");
+        return true;
+    }
     if (key == "stdrecords" || key == "eventrecords") {
         if (d != "R270M") return false;
         if (value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != value.npos)
@@ -358,7 +364,7 @@ bool AnalogModelTakes(const SimModule& m, const std::string& key, const std::str
 bool IsAnalogOption(const std::string& key) {
     static const char* const kKeys[] = {"value",  "value0", "value1",     "value2",       "value3",
                                         "value4", "value5", "value6",     "value7",       "burnout",
-                                        "cjc",    "di",     "stdrecords", "eventrecords", "scanms",
+                                        "cjc",    "di",     "stdrecords", "eventrecords", "storage", "scanms",
                                         "startup", "outrange"};
     if (key.rfind("pattern", 0) == 0)
         return key.size() == 7 || (key.size() == 8 && key[7] >= '0' && key[7] <= '7');
