@@ -92,7 +92,7 @@ TEST(DataLoggerFields, OnlyWellFormedRecordsBecomeRows) {
     for (const char* bad : {"", "0", "00001", "0000100", "800010", "X?#X?#", "0000G0",
                             "00001000000"})
         EXPECT_FALSE(ParseRecordData(bad, false, 0)) << bad;
-    for (const char* bad : {"000010", "00001000000012", "2304D2000G012C"})
+    for (const char* bad : {"000010", "00001000000G12", "2304D2000G012C", "0000100000012"})
         EXPECT_FALSE(ParseRecordData(bad, true, 0)) << bad;
 }
 

@@ -286,7 +286,7 @@ TEST(DataLoggerPanel, UploadReadsTheSeriesOfTheStorageMode) {
         fx.Received(0x01);
         panel->btUploadClick();
         ASSERT_TRUE(RunUpload(panel));
-        EXPECT_EQ(fx.Received(0x01), Lines{"@01N", "@01L"} + c.records);
+        EXPECT_EQ(fx.Received(0x01), (Lines{"@01N", "@01L"} + c.records));
         EXPECT_EQ(fx.ui().Texts(), QStringList{c.message});
         EXPECT_EQ(Column(panel, 0), c.numbers);
         EXPECT_EQ(Column(panel, 3), c.intervals);
