@@ -58,13 +58,14 @@ void BM_UploadTenThousandRecords(benchmark::State& state) {
 
     tavo::sim::Bus bus;
     std::string error;
-    const std::string busText = "wire on\n01 R270M baud=115200 storage=standard stdrecords=" +
-                                std::to_string(kRecords) + " eventrecords=0\n";
+    const std::string busText =
+        "wire on\n01 R270M baud=115200 storage=standard stdrecords=" + std::to_string(kRecords) +
+        " eventrecords=0\n";
     if (!tavo::sim::LoadBusText(busText, bus, error)) throw std::runtime_error(error);
     tavo::sim::PtyServer server(bus);
     if (!server.Start(error)) throw std::runtime_error(error);
-    auto window = std::make_unique<tavo::TfrmMain>(
-        QStringList{QString::fromStdString(server.DevicePath())});
+    auto window =
+        std::make_unique<tavo::TfrmMain>(QStringList{QString::fromStdString(server.DevicePath())});
     window->show();
     QTreeWidgetItem* port = window->Tree()->FindPort(QString::fromStdString(server.DevicePath()));
     tavo::FoundNode found;
@@ -103,8 +104,7 @@ void BM_UploadTenThousandRecords(benchmark::State& state) {
             auto& m = *bus.Find(1);
             for (const auto& command : sent)
                 bytes += command.size() + 1 +
-                         m.OnAsciiLine(command, tavo::sim::SimClock::now()).value_or("").size() +
-                         1;
+                         m.OnAsciiLine(command, tavo::sim::SimClock::now()).value_or("").size() + 1;
             m.received.clear();
         }
         const double wireMs = static_cast<double>(bytes) * 10.0 * 1000.0 / kBaud;

@@ -29,8 +29,9 @@ bool SameValue(const std::string& text, std::string_view field) {
     if (negative != (!t.empty() && t[0] == '-')) return false;
     if (negative) t.remove_prefix(1);
     const auto point = t.find('.');
-    if (decimals == 0 ? point != std::string_view::npos
-                      : point == std::string_view::npos || t.size() - point - 1 != std::size_t(decimals))
+    if (decimals == 0
+            ? point != std::string_view::npos
+            : point == std::string_view::npos || t.size() - point - 1 != std::size_t(decimals))
         return false;
     std::string digits(t.substr(0, point));
     if (point != std::string_view::npos) digits += t.substr(point + 1);

@@ -4,8 +4,8 @@
 #include "devices/data_logger.h"
 #include "devices/hex_codes.h"
 
-#include "sim/module.h"
 #include "sim/models.h"
+#include "sim/module.h"
 
 #include <gtest/gtest.h>
 
@@ -19,32 +19,35 @@ namespace {
 
 TEST(DataLoggerFields, RecordValuesDecodeWithTheirDecimalsAndSign) {
     const std::pair<const char*, const char*> good[] = {
-        {"304D2", "-123.4"}, {"00010", "16"},       {"204D2", "123.4"}, {"60001", "0.001"},
-        {"81234", "0.4660"}, {"2FFFF", "6553.5"},   {"10000", "-0"},    {"9000a", "-0.0010"},
+        {"304D2", "-123.4"}, {"00010", "16"},     {"204D2", "123.4"}, {"60001", "0.001"},
+        {"81234", "0.4660"}, {"2FFFF", "6553.5"}, {"10000", "-0"},    {"9000a", "-0.0010"},
         {"50064", "-1.00"},  {"40064", "1.00"},
     };
-    for (const auto& [field, text] : good) EXPECT_EQ(DecodeRecordValue(field), text) << field;
+    for (const auto& [field, text] : good)
+        EXPECT_EQ(DecodeRecordValue(field), text) << field;
     for (const char* bad : {"", "3004", "304D22", "A04D2", "304G2", "-04D2", " 04D2"})
         EXPECT_FALSE(DecodeRecordValue(bad)) << bad;
 }
 
 TEST(DataLoggerFields, AlarmEntriesScaleExactlyOrAreRefused) {
     const std::pair<const char*, const char*> good[] = {
-        {"12.5", "+1007D"},  {"-0.5", "-10005"},   {"65535", "+0FFFF"}, {"0.29", "+2001D"},
-        {".5", "+10005"},    {"5.", "+00005"},     {"-0", "+00000"},    {"0.00001", "+50001"},
+        {"12.5", "+1007D"},   {"-0.5", "-10005"}, {"65535", "+0FFFF"}, {"0.29", "+2001D"},
+        {".5", "+10005"},     {"5.", "+00005"},   {"-0", "+00000"},    {"0.00001", "+50001"},
         {"6.5535", "+4FFFF"}, {"-100", "-00064"},
     };
-    for (const auto& [entry, field] : good) EXPECT_EQ(AlarmLimitField(entry), field) << entry;
-    for (const char* bad : {"70000", "6553.6", "", "-", ".", "1.2.3", "1-2", "--1", "+5", "1e3",
-                            "0.123456", "12 "})
+    for (const auto& [entry, field] : good)
+        EXPECT_EQ(AlarmLimitField(entry), field) << entry;
+    for (const char* bad :
+         {"70000", "6553.6", "", "-", ".", "1.2.3", "1-2", "--1", "+5", "1e3", "0.123456", "12 "})
         EXPECT_FALSE(AlarmLimitField(bad)) << bad;
 
     const std::pair<const char*, const char*> shown[] = {
-        {"+1007D", "12.5"}, {"-10005", "-0.5"}, {"+0FFFF", "65535"},
+        {"+1007D", "12.5"}, {"-10005", "-0.5"},     {"+0FFFF", "65535"},
         {"+60010", "16"}, // a decimals digit outside 1..5 counts as none
         {"+00010", "16"},   {"-50001", "-0.00001"}, {"-00000", "0"},
     };
-    for (const auto& [field, text] : shown) EXPECT_EQ(AlarmLimitText(field), text) << field;
+    for (const auto& [field, text] : shown)
+        EXPECT_EQ(AlarmLimitText(field), text) << field;
     for (const char* bad : {"*1007D", "+1007", "+X007D", "+100GD", "+1007D0"})
         EXPECT_FALSE(AlarmLimitText(bad)) << bad;
 }
@@ -89,8 +92,8 @@ TEST(DataLoggerFields, OnlyWellFormedRecordsBecomeRows) {
     EXPECT_EQ(event->data, "-123.4");
     EXPECT_EQ(event->interval, "300");
     EXPECT_EQ(ParseRecordData("0000010FFFFFFFF", true, 0), std::nullopt); // one too long
-    for (const char* bad : {"", "0", "00001", "0000100", "800010", "X?#X?#", "0000G0",
-                            "00001000000"})
+    for (const char* bad :
+         {"", "0", "00001", "0000100", "800010", "X?#X?#", "0000G0", "00001000000"})
         EXPECT_FALSE(ParseRecordData(bad, false, 0)) << bad;
     for (const char* bad : {"000010", "00001000000G12", "2304D2000G012C", "0000100000012"})
         EXPECT_FALSE(ParseRecordData(bad, true, 0)) << bad;
@@ -201,11 +204,14 @@ TEST(DataLoggerSim, EventsAreStoredWhenAChannelLeavesItsLimits) {
     EXPECT_EQ(m.At(0, "@01A0+00005-00005"), "!01");
     EXPECT_EQ(m.At(0, "@01S1"), "!01");
     // The module watches its inputs all the time; here it looks at each command.
-    for (double t = 0.5; t < 17; t += 1.0) m.At(t, "@01T");
+    for (double t = 0.5; t < 17; t += 1.0)
+        m.At(t, "@01T");
     EXPECT_EQ(m.At(17, "@01L"), "!010002"); // above 5 from 4 s and from 12 s
     EXPECT_EQ(m.At(17, "@01N"), "!010000");
-    EXPECT_EQ(m.At(17, "@01R0000"), "!01062328" "00000004"); // 9.000 at 4 s
-    EXPECT_EQ(m.At(17, "@01R0001"), "!01062328" "0000000C");
+    EXPECT_EQ(m.At(17, "@01R0000"), "!01062328"
+                                    "00000004"); // 9.000 at 4 s
+    EXPECT_EQ(m.At(17, "@01R0001"), "!01062328"
+                                    "0000000C");
 
     // Mixed storage keeps at most 5000 standard records: a change to it drops the
     // oldest beyond that.

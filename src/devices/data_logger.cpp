@@ -10,8 +10,9 @@ namespace tavo {
 namespace {
 
 bool IsHex(std::string_view text) {
-    return !text.empty() &&
-           std::all_of(text.begin(), text.end(), [](char c) { return HexValue({&c, 1}).has_value(); });
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return HexValue({&c, 1}).has_value();
+    });
 }
 
 bool IsDigit(char c) {
@@ -26,7 +27,8 @@ std::string ScaledText(std::uint64_t magnitude, int decimals, bool negative) {
     std::string text = std::to_string(magnitude / scale);
     if (decimals > 0) {
         std::string fraction = std::to_string(magnitude % scale);
-        text += "." + std::string(static_cast<std::size_t>(decimals) - fraction.size(), '0') + fraction;
+        text +=
+            "." + std::string(static_cast<std::size_t>(decimals) - fraction.size(), '0') + fraction;
     }
     // A negative zero keeps its sign, as "%.*f" of -0.0 does.
     return negative ? "-" + text : text;
@@ -82,7 +84,8 @@ std::optional<std::string> AlarmLimitField(std::string_view entry) {
     const std::string_view fraction =
         point == std::string_view::npos ? std::string_view{} : entry.substr(point + 1);
     const auto digits = [](std::string_view s) { return std::all_of(s.begin(), s.end(), IsDigit); };
-    if (whole.size() + fraction.size() == 0 || !digits(whole) || !digits(fraction)) return std::nullopt;
+    if (whole.size() + fraction.size() == 0 || !digits(whole) || !digits(fraction))
+        return std::nullopt;
     // Six decimals would not fit the decimals digit: refused rather than cut to none.
     if (fraction.size() > 5) return std::nullopt;
     // The scaled value exactly, from the digits: no binary rounding before the cut.
@@ -148,8 +151,8 @@ RecordUpload::Step RecordUpload::Current() const {
     Step step;
     step.event = done_ >= standard_;
     step.number = step.event ? done_ - standard_ : done_;
-    step.index = step.event && mode_ == StorageMode::Mixed ? kMixedEventBase + step.number
-                                                           : step.number;
+    step.index =
+        step.event && mode_ == StorageMode::Mixed ? kMixedEventBase + step.number : step.number;
     return step;
 }
 

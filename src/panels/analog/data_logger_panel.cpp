@@ -97,9 +97,9 @@ void TfrmMR270M::BuildPages() {
     auto* main = static_cast<QVBoxLayout*>(grpModule->layout());
     for (int i = 0; i < main->count(); ++i)
         if (auto* grid = qobject_cast<QGridLayout*>(main->itemAt(i)->layout()))
-            for (QWidget* w : {static_cast<QWidget*>(grpGeneralSetting),
-                               static_cast<QWidget*>(grpCalibration),
-                               static_cast<QWidget*>(PageControl1)})
+            for (QWidget* w :
+                 {static_cast<QWidget*>(grpGeneralSetting), static_cast<QWidget*>(grpCalibration),
+                  static_cast<QWidget*>(PageControl1)})
                 grid->removeWidget(w);
     PageControl = Named(new QTabWidget(grpModule), "PageControl");
     main->addWidget(PageControl);
@@ -263,8 +263,7 @@ void TfrmMR270M::btCJCCalClick() {
 
 void TfrmMR270M::ReadMemoryConfig() {
     std::string text;
-    const auto config =
-        r270m_->ReadMemoryConfig(text) ? ParseMemoryConfig(text) : std::nullopt;
+    const auto config = r270m_->ReadMemoryConfig(text) ? ParseMemoryConfig(text) : std::nullopt;
     if (!config) {
         Status("Fail to fresh memory configuration!");
         return;
@@ -299,8 +298,8 @@ void TfrmMR270M::ReadAlarms() {
     for (int n = 0; n < kChannels && ok; ++n) {
         const auto i = static_cast<std::size_t>(n);
         std::string high, low;
-        const auto highText = r270m_->ReadChannelAlarm(n, high, low) ? AlarmLimitText(high)
-                                                                       : std::nullopt;
+        const auto highText =
+            r270m_->ReadChannelAlarm(n, high, low) ? AlarmLimitText(high) : std::nullopt;
         const auto lowText = highText ? AlarmLimitText(low) : std::nullopt;
         ok = lowText.has_value();
         if (!ok) break;
@@ -553,10 +552,10 @@ void TfrmMR270M::ShowUploadProgress() {
 
 void TfrmMR270M::EnableWhileUploading(bool uploading) {
     // Only Cancel talks to the module while the records come in.
-    for (QWidget* w : {static_cast<QWidget*>(TS_ModuleSetting),
-                       static_cast<QWidget*>(TS_AlarmSetting),
-                       static_cast<QWidget*>(btOpMode), static_cast<QWidget*>(btUpload),
-                       static_cast<QWidget*>(Bt_Save), static_cast<QWidget*>(btMemUpdate)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(TS_ModuleSetting), static_cast<QWidget*>(TS_AlarmSetting),
+          static_cast<QWidget*>(btOpMode), static_cast<QWidget*>(btUpload),
+          static_cast<QWidget*>(Bt_Save), static_cast<QWidget*>(btMemUpdate)})
         w->setEnabled(!uploading);
     btCancelUpload->setEnabled(uploading);
 }
