@@ -352,6 +352,12 @@ bool AnalogModelTakes(const SimModule& m, const std::string& key, const std::str
         if (!v || !(*v >= 0.1 && *v <= 3600.0)) throw bad("0.1 to 3600 seconds");
         return true;
     }
+    if (key == "storage") {
+        if (d != "R270M") return false;
+        if (value != "standard" && value != "event" && value != "mixed")
+            throw bad("standard, event or mixed");
+        return true;
+    }
     if (key == "stdrecords" || key == "eventrecords") {
         if (d != "R270M") return false;
         if (value.empty() || value.size() > 5 || value.find_first_not_of("0123456789") != value.npos)
@@ -364,8 +370,8 @@ bool AnalogModelTakes(const SimModule& m, const std::string& key, const std::str
 bool IsAnalogOption(const std::string& key) {
     static const char* const kKeys[] = {"value",  "value0", "value1",     "value2",       "value3",
                                         "value4", "value5", "value6",     "value7",       "burnout",
-                                        "cjc",    "di",     "stdrecords", "eventrecords", "scanms",
-                                        "startup", "outrange", "tau"};
+                                        "cjc",    "di",     "stdrecords", "eventrecords", "storage",
+                                        "scanms", "startup", "outrange", "tau"};
     if (key.rfind("pattern", 0) == 0)
         return key.size() == 7 || (key.size() == 8 && key[7] >= '0' && key[7] <= '7');
     return std::any_of(std::begin(kKeys), std::end(kKeys), [&](const char* k) { return key == k; });

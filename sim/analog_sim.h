@@ -229,6 +229,9 @@ private:
     };
     std::string Config() const;
     void Store(std::vector<Record>& records, Record r, std::size_t capacity);
+    static void Trim(std::vector<Record>& records, std::size_t capacity);
+    std::size_t StandardCapacity() const;
+    std::size_t EventCapacity() const;
 
     InputCommands& inputs_;
     unsigned storeMask_ = 0xFF;

@@ -103,8 +103,9 @@ bool ParseModule(std::istringstream& words, const std::string& first, Parsed& p,
         } else if (key == "latems") {
             if (!ParseInt(value, 0, 60000, p.faults.lateMs)) return bad();
         } else if (key == "noreply" || key == "corrupt" || key == "badsum" || key == "late" ||
-                   key == "noise" || key == "garbage") {
+                   key == "noise" || key == "garbage" || key == "cut") {
             Fault& f = key == "noreply" ? p.faults.noReply
+                       : key == "cut"     ? p.faults.cut
                        : key == "corrupt" ? p.faults.corrupt
                        : key == "badsum"  ? p.faults.badChecksum
                        : key == "late"    ? p.faults.late

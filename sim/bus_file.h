@@ -18,11 +18,12 @@
 //   type=HH  format=HH       type and format codes (format bit 6 is the checksum)
 //   protocol=ascii|modbus
 //   delay=MS                 the module's own answer time, default 0
-//   noreply= corrupt= badsum= late= noise= garbage=
+//   noreply= corrupt= badsum= late= noise= garbage= cut=
 //                            a fault: a probability (0.1) or a count of the next
 //                            replies (#3); late replies come latems=MS later (600);
 //                            garbage replaces an ASCII reply's data by "X?#X?#..."
-//                            (no number of any format), frame and checksum intact
+//                            (no number of any format), frame and checksum intact;
+//                            cut keeps the first half of an ASCII reply's data
 // Model options (slots, values, ...) follow, by family.
 //
 // Rack controllers (K100 and K100M: 4 slots; K100E and K100EM: 8; Z351: 4; Z352: 8):
@@ -90,7 +91,10 @@
 //   di=HH                    digital inputs held at HH (R210/R210D/R220: DI0 otherwise
 //                            toggles every two seconds and drives the event counter;
 //                            R330: emergency inputs, default off; R320T: DI0, DI1)
-//   stdrecords=N eventrecords=N   R270M: records in memory at power-up (20 and 4)
+//   stdrecords=N eventrecords=N   R270M: records in memory at power-up (20 and 4;
+//                            up to 5000 and 1000 in mixed storage, 16384 of the one
+//                            kind in standard or event storage)
+//   storage=standard|event|mixed  R270M: storage mode at power-up (default mixed)
 //   startup=X                R310, R330 (every channel), R250 excitation: the output
 //                            at power-up, within the range (default its low end; R250
 //                            10 V). Outputs slew toward a written value at the rate of

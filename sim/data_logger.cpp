@@ -14,9 +14,13 @@
 //                   event mode and 1388 up in mixed mode.
 //   @AAB{n} / @AAA{n}{high}{low}  per-channel alarm limits, six characters each: sign,
 //                   decimals digit 0-5, four hex digits of |limit| * 10^decimals.
-// An event record is stored when a stored channel passes outside its limits. The
-// memory holds 5000 standard and 1000 event records. At power-up it holds a few
-// records of an earlier run (bus file options stdrecords= and eventrecords=).
+// An event record is stored when a stored channel passes outside its limits. In
+// mixed storage the memory holds 5000 standard records (numbered below 1388) and
+// 1000 event records; in standard or event storage alone, 16384 records of that
+// kind. A full memory takes no more records in normal mode and drops its oldest in
+// cyclic mode; a change to mixed storage drops the oldest records that no longer
+// fit. At power-up it holds records of an earlier run (bus file options
+// stdrecords=, eventrecords= and storage=).
 #include "analog_sim.h"
 
 #include <algorithm>
@@ -26,8 +30,9 @@
 namespace tavo::sim::analog {
 namespace {
 
-constexpr std::size_t kStandardCapacity = 0x1388;
-constexpr std::size_t kEventCapacity = 1000;
+constexpr std::size_t kMixedStandardCapacity = 0x1388;
+constexpr std::size_t kMixedEventCapacity = 1000;
+constexpr std::size_t kSingleKindCapacity = 0x4000;
 constexpr unsigned kMixedEventBase = 0x1388;
 
 // As many decimals (up to `most`) as four hex digits of |v| * 10^decimals allow, and
@@ -73,7 +78,18 @@ unsigned Count(const SimModule& m, const std::string& key, unsigned fallback) {
 
 } // namespace
 
+std::size_t LoggerCommands::StandardCapacity() const {
+    return storageMode_ == '2' ? kMixedStandardCapacity : kSingleKindCapacity;
+}
+
+std::size_t LoggerCommands::EventCapacity() const {
+    return storageMode_ == '2' ? kMixedEventCapacity : kSingleKindCapacity;
+}
+
 void LoggerCommands::Init(SimModule& m) {
+    const auto& options = m.config().options;
+    if (const auto it = options.find("storage"); it != options.end())
+        storageMode_ = it->second == "standard" ? '0' : it->second == "event" ? '1' : '2';
     for (int ch = 0; ch < 8; ++ch) {
         const InputRange& r = *inputs_.RangeOf(m, ch);
         high_[static_cast<std::size_t>(ch)] = LimitText(r.lo + 0.9 * (r.hi - r.lo));
@@ -81,8 +97,10 @@ void LoggerCommands::Init(SimModule& m) {
     }
     // Records of an earlier run: samples every interval, round the stored channels,
     // ending now; a few excursions past the high limit as events.
-    const unsigned standard = std::min<unsigned>(Count(m, "stdrecords", 20), kStandardCapacity);
-    const unsigned events = std::min<unsigned>(Count(m, "eventrecords", 4), kEventCapacity);
+    const unsigned standard =
+        std::min<unsigned>(Count(m, "stdrecords", 20), static_cast<unsigned>(StandardCapacity()));
+    const unsigned events =
+        std::min<unsigned>(Count(m, "eventrecords", 4), static_cast<unsigned>(EventCapacity()));
     for (unsigned i = 0; i < standard; ++i) {
         const int ch = static_cast<int>(i % 8);
         const double at = -static_cast<double>((standard - i + 7) / 8 * interval_);
@@ -99,6 +117,11 @@ std::string LoggerCommands::Config() const {
     return Hex2(storeMask_) + recordData_ + storageMode_ + recordMode_ + Hex4(interval_);
 }
 
+void LoggerCommands::Trim(std::vector<Record>& records, std::size_t capacity) {
+    if (records.size() > capacity)
+        records.erase(records.begin(), records.end() - static_cast<std::ptrdiff_t>(capacity));
+}
+
 void LoggerCommands::Store(std::vector<Record>& records, Record r, std::size_t capacity) {
     if (records.size() >= capacity) {
         if (recordMode_ != '1') return; // normal mode: the memory is full
@@ -112,14 +135,14 @@ void LoggerCommands::Advance(SimModule& m, TimePoint) {
     const double now = inputs_.Elapsed(m);
     if (recordData_ == '1' && storageMode_ != '1') {
         // After a long silence only the last memory-full of samples can matter.
-        const double span = static_cast<double>(interval_) * kStandardCapacity;
+        const double span = static_cast<double>(interval_) * static_cast<double>(StandardCapacity());
         if (now - lastSample_ > span) lastSample_ = now - span;
         while (now - lastSample_ >= interval_) {
             lastSample_ += interval_;
             for (int ch = 0; ch < 8; ++ch)
                 if ((storeMask_ >> ch) & 1)
                     Store(standard_, {ch, RecordValue(inputs_.ValueAt(m, ch, lastSample_)), 0},
-                          kStandardCapacity);
+                          StandardCapacity());
         }
     }
     if (storageMode_ == '0') return;
@@ -131,7 +154,7 @@ void LoggerCommands::Advance(SimModule& m, TimePoint) {
             v > LimitValue(high_[i]).value_or(v) || v < LimitValue(low_[i]).value_or(v);
         if (alarm && !inAlarm_[i])
             Store(events_, {ch, RecordValue(v), static_cast<unsigned>(now - recordingSince_)},
-                  kEventCapacity);
+                  EventCapacity());
         inAlarm_[i] = alarm;
     }
 }
@@ -155,6 +178,8 @@ std::optional<std::string> LoggerCommands::Ascii(SimModule& m, char lead, std::s
         storageMode_ = rest[3];
         recordMode_ = rest[4];
         interval_ = *interval;
+        Trim(standard_, StandardCapacity());
+        Trim(events_, EventCapacity());
         return m.Ok();
     }
     if (body == "S1" || body == "S0") {

@@ -77,6 +77,11 @@ std::optional<std::string> SimModule::OnAsciiLine(std::string_view line, TimePoi
         out.resize(std::max(out.size(), data + 3));
         for (std::size_t i = data; i < out.size(); ++i) out[i] = kJunk[(i - data) % 3];
     }
+    if (faults_.startAfter == 0 && faults_.cut.Fire(rng_) && !out.empty() &&
+        (out[0] == '!' || out[0] == '>')) {
+        const std::size_t data = out[0] == '>' ? 1 : std::min<std::size_t>(3, out.size());
+        out.resize(data + (out.size() - data) / 2);
+    }
     if (ChecksumOn()) out += AsciiChecksum(out);
     return out;
 }

@@ -38,6 +38,8 @@ struct FaultPlan {
     Fault noise;       // a few random bytes (never CR) before the reply
     Fault garbage;     // ASCII: the reply's data replaced by "X?#X?#..." (no number of any
                        // format), the frame and checksum intact
+    Fault cut;         // ASCII: the reply's data cut to its first half, frame and
+                       // checksum intact
     int lateMs = 600;
     // The faults wait for this many replies before they start (to hit one command
     // in the middle of a sequence).

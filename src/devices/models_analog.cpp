@@ -140,6 +140,17 @@ bool TavoMR270M::ReadRecord(int index, std::string& kind, std::string& value, st
     return true;
 }
 
+bool TavoMR270M::ReadRecordData(int index, std::string& data) {
+    std::string reply;
+    if (index < 0 || index > 0xFFFF ||
+        !Command('@', "R" + HexText(static_cast<unsigned>(index), 4), reply))
+        return false;
+    // A record from another module's answer would go into this one's list.
+    if (reply.rfind("!" + Address(), 0) != 0) return false;
+    data = ReplyTail(reply, 3);
+    return true;
+}
+
 bool TavoMR270M::ReadChannelAlarm(int n, std::string& high, std::string& low) {
     std::string reply, h, l;
     if (!IsChannelDigit(n) || !Command('@', "B" + DecimalText(n), reply) ||

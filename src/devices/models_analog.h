@@ -134,6 +134,9 @@ public:
     // stamp = characters 9-16 when the reply reaches them (event records), else
     // empty. Fails unless the reply holds the kind and the value.
     bool ReadRecord(int index, std::string& kind, std::string& value, std::string& stamp);
+    // @AAR{index as %04X}: the whole data after "!AA", for a caller that checks the
+    // record's form itself (ParseRecordData).
+    bool ReadRecordData(int index, std::string& data);
     // @AAB{n}: two six-character limits at characters 3-8 and 9-14.
     bool ReadChannelAlarm(int n, std::string& high, std::string& low);
     bool SetChannelAlarm(int n, const std::string& high, const std::string& low); // @AAA{n}{a}{b}

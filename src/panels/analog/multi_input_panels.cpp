@@ -421,7 +421,7 @@ void TfrmMR270P::UpdateGeneralSettings(const QString& successText) {
         WaitWithIndicator(this, typeChangeDelayMs_);
         done = written && WriteCommWDT();
         RefreshGeneral();
-        Pause(100);
+        Pause(member_.channelRereadPauseMs);
         RefreshChannelSetup();
     }
     if (done) Information(successText);

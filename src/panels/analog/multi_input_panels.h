@@ -67,6 +67,9 @@ struct MultiInputMember {
     // ... except channel 0's, where it lists a range under another text (R280).
     std::optional<RangeList> channel0Ranges{};
     int typeChangeDelayMs = 3000; // the wait after a general-settings write
+    // After that wait and the general settings' read, the pause before the channel
+    // setup is read.
+    int channelRereadPauseMs = 100;
     // Status text when the enable mask cannot be read.
     const char* channelFailure = "Fail to fresh AI status!";
     bool coldJunction = false; // thermocouple ranges: the CJC button is shown
@@ -121,7 +124,7 @@ public:
     void btUncheckAllClick();
     void btZeroCalClick() { Calibrate(CalibrationMode::Zero); }
     void btSpanCalClick() { Calibrate(CalibrationMode::Span); }
-    void btCJCCalClick();
+    virtual void btCJCCalClick();
 
     // The form's controls (address, baud rate, checksum and firmware come with
     // GeneralSettingsPanel).

@@ -1,5 +1,6 @@
 #include "panels/panels.h"
 
+#include "data_logger_panel.h"
 #include "multi_input_panels.h"
 #include "r310_panel.h"
 #include "r320t_panel.h"
@@ -36,6 +37,7 @@ void RegisterAnalogPanels() {
     factory.Register("TfrmMR240T", [](QWidget* p) { return new TfrmMR240T(p); });
     factory.Register("TfrmMR280", [](QWidget* p) { return new TfrmMR280(p); });
     factory.Register("TfrmMR810", [](QWidget* p) { return new TfrmMR810(p); });
+    factory.Register("TfrmMR270M", [](QWidget* p) { return new TfrmMR270M(p); });
     for (const char* member : {"R820", "R260AN", "R270AN"})
         factory.Register(std::string("TfrmM") + member,
                          [row, member](QWidget* p) { return new TfrmMR810(row(member), p); });
