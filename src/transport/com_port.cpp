@@ -382,28 +382,42 @@ bool TavoComPort::Transaction(const std::string& command, std::size_t maxLen, st
                               ReplyLayout layout) {
     if (!WriteText(command)) return false;
     if (!reply) return Fail({PortError::Kind::BadReply, 0, "no reply buffer given"});
-    if (!ReadLine(maxLen, *reply)) {
-        if (lastError_.kind == PortError::Kind::Timeout)
-            lastError_.text = reply->empty() ? "no reply within the time-out"
-                                             : "reply ended without CR (time-out)";
-        return false;
-    }
-    if (!CheckReply(command, *reply)) return false;
-    if (checksum_ && !VerifyCheckSum(*reply))
-        return Fail({PortError::Kind::Checksum, 0, "reply checksum does not match"});
-    if (layout == ReplyLayout::Addressed && reply->front() == '!') {
+    // A line from another address is a late answer to an earlier command: it is
+    // dropped and this command's own reply is still waited for (a few such lines
+    // at most, each within the time-out).
+    PortError stray;
+    std::string strayLine;
+    for (int line = 0; line < 4; ++line) {
+        if (!ReadLine(maxLen, *reply)) {
+            if (stray && reply->empty()) {
+                *reply = strayLine;
+                return Fail(stray);
+            }
+            if (lastError_.kind == PortError::Kind::Timeout)
+                lastError_.text = reply->empty() ? "no reply within the time-out"
+                                                 : "reply ended without CR (time-out)";
+            return false;
+        }
+        if (!CheckReply(command, *reply)) return false;
+        if (checksum_ && !VerifyCheckSum(*reply))
+            return Fail({PortError::Kind::Checksum, 0, "reply checksum does not match"});
         // "!AA" and the CR at least; a shorter reply names no address.
-        if (reply->size() < 4 || !AddressAccepted(command, (*reply)[1], (*reply)[2]))
-            return Fail({PortError::Kind::BadReply, 0,
-                         "reply " +
-                             (reply->size() < 4 ? std::string("without an address")
-                                                : "from address " +
-                                                      Hex2Text((*reply)[1], (*reply)[2])) +
-                             " to a command for " + command.substr(1, 2) +
-                             " (a late reply to an earlier command?)"});
+        if (layout == ReplyLayout::Addressed && reply->front() == '!' &&
+            (reply->size() < 4 || !AddressAccepted(command, (*reply)[1], (*reply)[2]))) {
+            stray = {PortError::Kind::BadReply, 0,
+                     "reply " +
+                         (reply->size() < 4 ? std::string("without an address")
+                                            : "from address " + Hex2Text((*reply)[1], (*reply)[2])) +
+                         " to a command for " + command.substr(1, 2) +
+                         " (a late reply to an earlier command?)"};
+            strayLine = *reply;
+            continue;
+        }
+        lastError_ = {};
+        return true;
     }
-    lastError_ = {};
-    return true;
+    *reply = strayLine;
+    return Fail(stray);
 }
 
 } // namespace tavo
