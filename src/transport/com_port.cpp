@@ -75,7 +75,9 @@ bool TavoComPort::ClosePort() {
     return true;
 }
 
-bool TavoComPort::IsOpen() const { return open_ && backend_->IsOpen(); }
+bool TavoComPort::IsOpen() const {
+    return open_ && backend_->IsOpen();
+}
 
 bool TavoComPort::SetPortState(std::uint32_t baud, int dataBits, int parity, int stopBits) {
     Use use(*this);
@@ -271,9 +273,9 @@ bool TavoComPort::ReadLine(std::size_t maxLen, std::string& line) {
         if (!ReadBytesUntil(1, &byte, nullptr, RequestDeadline(1))) return false;
         ++received;
         if (received >= maxLen)
-            return Fail({PortError::Kind::Overlong, 0,
-                         "reply longer than " + std::to_string(maxLen ? maxLen - 1 : 0) +
-                             " characters"});
+            return Fail(
+                {PortError::Kind::Overlong, 0,
+                 "reply longer than " + std::to_string(maxLen ? maxLen - 1 : 0) + " characters"});
         line.push_back(static_cast<char>(byte));
         if (byte == static_cast<std::uint8_t>(kTerminator)) return true;
     }
@@ -281,7 +283,8 @@ bool TavoComPort::ReadLine(std::size_t maxLen, std::string& line) {
 
 std::uint8_t TavoComPort::CalcCheckSum(std::string_view text) {
     unsigned sum = 0;
-    for (const char c : text) sum += static_cast<unsigned char>(c);
+    for (const char c : text)
+        sum += static_cast<unsigned char>(c);
     return static_cast<std::uint8_t>(sum & 0xFF);
 }
 
@@ -314,7 +317,9 @@ bool TavoComPort::VerifyCheckSum(std::string& reply) {
 
 namespace {
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char Upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 bool SameAddress(const std::string& command, std::size_t at, char a, char b) {
     return command.size() > at + 1 && Upper(command[at]) == Upper(a) &&
@@ -342,7 +347,9 @@ bool Printable(const std::string& reply) {
     return true;
 }
 
-std::string Hex2Text(char a, char b) { return std::string{a, b}; }
+std::string Hex2Text(char a, char b) {
+    return std::string{a, b};
+}
 
 } // namespace
 
@@ -406,9 +413,17 @@ bool TavoComPort::Transaction(const std::string& command, std::size_t maxLen, st
             (reply->size() < 4 || !AddressAccepted(command, (*reply)[1], (*reply)[2]))) {
             stray = {PortError::Kind::BadReply, 0,
                      "reply " +
-                         (reply->size() < 4 ? std::string("without an address")
-                                            : "from address " + Hex2Text((*reply)[1], (*reply)[2])) +
+                         (reply->size() < 4
+                              ? std::string("without an address")
+                              : "from address " + Hex2Text((*reply)[1], (*reply)[2])) +
                          " to a command for " + command.substr(1, 2) +
+                         " (a late reply to an earlier command?)"};
+            strayLine = *reply;
+            continue;
+        }
+        if (layout == ReplyLayout::Value && reply->front() == '!') {
+            stray = {PortError::Kind::BadReply, 0,
+                     "'!' reply to the data read " + command.substr(0, command.size() - 1) +
                          " (a late reply to an earlier command?)"};
             strayLine = *reply;
             continue;

@@ -17,8 +17,10 @@ namespace tavo {
 // Where a '!' reply carries its data. Most replies repeat the module's address
 // right after the '!' ("!AA{data}"); a few carry their data there instead (the
 // digital state read "$AA6", the safety-value reads "$AAX1", the rack's slot name
-// and information reads), and their first characters are no address.
-enum class ReplyLayout { Addressed, Unaddressed };
+// and information reads), and their first characters are no address. A Value
+// reply is the '>' reading of a data read ("#AA"): a '!' line there belongs to
+// another command, however right its address.
+enum class ReplyLayout { Addressed, Unaddressed, Value };
 
 // The one object through which the program touches a serial port. Every operation
 // blocks until it is done; none may run on two threads at once (the port throws

@@ -22,7 +22,12 @@ constexpr std::size_t kLongestCommand = 6; // "&00S3\r"
 // adapters that buffer).
 bool ChangeSpeed(TavoComPort& port, std::uint32_t baud, const std::function<void(int)>& pause) {
     const std::uint32_t now = port.GetLineSettings().baud;
-    if (now != baud && port.IsOpen()) pause(WireMs(kLongestCommand, now) + 20);
+    if (now != baud && port.IsOpen()) {
+        // The command's own bytes take line time that passes whatever clock the
+        // caller keeps; the margin for buffering adapters is a fixed wait.
+        LineWait(WireMs(kLongestCommand, now));
+        pause(20);
+    }
     return port.SetPortState(baud, 8, kParityNone, kOneStopBit);
 }
 
@@ -124,8 +129,10 @@ std::array<std::uint8_t, kRackBlockSize> RackBlock(unsigned number, const std::u
 RackLoader::RackLoader(TavoComPort& port, Hooks hooks) : port_(port), hooks_(std::move(hooks)) {}
 
 void RackLoader::Pause(int ms) {
-    if (hooks_.pause) hooks_.pause(ms);
-    else tavo::Pause(ms);
+    if (hooks_.pause)
+        hooks_.pause(ms);
+    else
+        tavo::Pause(ms);
 }
 
 int RackLoader::Download(const std::string& designation, const std::string& version,
