@@ -89,7 +89,7 @@ TEST(AnalogInputWire, CommandsAndReplies) {
         {"enable 256", [](M& m, auto&) { return m.SetChannelEnable(256); }, "", "", false},
         {"read enable", [](M& m, auto& o) { return m.ReadChannelEnable(o); }, "$016", "!013F", true,
          "3F"},
-        {"bare !", [](M& m, auto& o) { return m.ReadChannelEnable(o); }, "$016", "!", true, ""},
+        {"bare !", [](M& m, auto& o) { return m.ReadChannelEnable(o); }, "$016", "!", false},
         {"range", [](M& m, auto&) { return m.SetChannelRange(3, 0x0E); }, "$017C3R0E", "!01", true},
         {"range -1", [](M& m, auto&) { return m.SetChannelRange(1, -1); }, "", "", false},
         {"read range", [](M& m, auto& o) { return m.ReadChannelRange(3, o); }, "$018C3", "!01C3R08",
@@ -437,8 +437,10 @@ TEST(AnalogEncodings, ParameterEntries) {
 
 TEST(AnalogModels, EveryFamilyFollowsTheAddress) {
     ScriptedPeer peer;
-    for (int i = 0; i < 5; ++i)
-        peer.Then("!0A\r");
+    // Each '!' reply names the address the command went to; the configuration write
+    // is answered from the new one.
+    for (const char* r : {">+01.000\r", "!07\r", "!07\r", "!0A\r", ">+01.000\r"})
+        peer.Then(r);
     TavoComPort port(peer.path());
     ASSERT_TRUE(port.OpenPort());
     port.SetTimeOut(30);

@@ -177,7 +177,7 @@ TEST(DigitalIoCommands, ReplyClassAndShortReplies) {
         // "Characters k to n - 2" of a reply too short for them: empty data.
         {"$016", "!\r", true, {""}, [&](Outs& o) { return d.ReadDIO(o[0]); }},
         {"#010", ">\r", true, {""}, [&](Outs& o) { return d.ReadCounter(0, o[0]); }},
-        {"$01V", "!0\r", true, {""}, [&](Outs& o) { return d.ReadV(o[0]); }},
+        {"$01V", "!0\r", false, {}, [&](Outs& o) { return d.ReadV(o[0]); }},
         // Refusals and silence.
         {"$01COC1", "?01\r", false, {}, [&](Outs& o) { return d.ReadOutputMode(1, o[0]); }},
         {"$01X1", "", false, {}, [&](Outs& o) { return d.ReadSafety(o[0], o[1]); }},
@@ -275,7 +275,7 @@ TEST(CounterCommands, OperationsOnTheWire) {
          {},
          [&](Outs&) { return d.WriteLEDData(std::string("1234.5")); }},
         // Replies shorter than "!AA": empty data, no read past the end.
-        {"$0170", "!0\r", true, {""}, [&](Outs& o) { return c.ReadOverflowFlag(0, o[0]); }},
+        {"$0170", "!0\r", false, {}, [&](Outs& o) { return c.ReadOverflowFlag(0, o[0]); }},
         {"#010", ">\r", true, {""}, [&](Outs& o) { return c.ReadCount(0, o[0]); }},
         {"$0131", "?01\r", false, {}, [&](Outs& o) { return c.ReadMaxCount(1, o[0]); }},
     });
@@ -378,7 +378,7 @@ TEST(DigitalModels, AddressCopiesMoveTogether) {
     TavoRBase& base = w.r710d;
     base.SetAddress("07"); // through the base: slot 0 is the model's
     EXPECT_EQ(w.r710d.PreviousAddress(), "01");
-    for (const char* r : {">00000001\r", "!07\r", "!07\r", "!07\r", "!0C\r", "!0C\r", "!2A\r"})
+    for (const char* r : {">00000001\r", "!07\r", "!07\r", "!0C\r", "!0C\r", "!2A\r"})
         w.peer.Then(r);
     EXPECT_TRUE(w.r710d.ReadCount(0, out));
     EXPECT_TRUE(w.r710d.SetLEDSource("1"));

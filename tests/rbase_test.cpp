@@ -149,8 +149,8 @@ TEST(RBaseCommands, ShortAndMalformedRepliesFail) {
     EXPECT_FALSE(base.ReadConfig());
     EXPECT_EQ(base.TypeCode(), "");
     EXPECT_EQ(out, "unchanged");
-    ASSERT_TRUE(base.ReadModuleName(out)); // "!" alone: success with empty data
-    EXPECT_EQ(out, "");
+    EXPECT_FALSE(base.ReadModuleName(out)); // "!" alone names no module
+    EXPECT_EQ(out, "unchanged");
     ASSERT_TRUE(base.ReadFirmwareVersion(out));
     EXPECT_EQ(out, "");
 }

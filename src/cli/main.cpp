@@ -145,6 +145,17 @@ int Send(const std::vector<std::string>& argv) {
     const bool checksum = args.Has("checksum");
     const bool logLines = fileMode || args.Has("repeat");
     std::signal(SIGINT, [](int) { g_interrupted = 1; });
+    // Repeating, an unplugged adapter is waited for: the port reopens itself with a
+    // later command once the device is back.
+    if (repeatMs)
+        port->SetLinkListener([&o](bool lost, const std::string& why) {
+            if (lost)
+                std::cout << "Port " << o.port << " lost (" << why << "); trying to reopen it every "
+                          << TavoComPort::kReopenSpacingMs << " ms\n";
+            else
+                std::cout << "Port " << o.port << " is back\n";
+            std::cout << std::flush;
+        });
     int status = kOk;
     auto next = Clock::now();
     for (long round = 0; !g_interrupted && (round == 0 || (repeatMs && (!count || round < count)));
@@ -159,10 +170,11 @@ int Send(const std::vector<std::string>& argv) {
                 PrintExchange(x);
             } else {
                 std::cout << command << "\t" << Printable(x.reply) << "\t" << x.elapsedMs << " ms";
-                if (!x.ok && x.reply != "Timeout!") std::cout << "\t(" << port->LastError().text << ")";
+                if (!x.ok && x.reply != "Timeout!" && x.reply.rfind("Error: ", 0) != 0)
+                    std::cout << "\t(" << port->LastError().text << ")";
                 std::cout << "\n";
             }
-            if (!x.ok && port->LastError().kind == PortError::Kind::Io)
+            if (!x.ok && !repeatMs && port->LastError().kind == PortError::Kind::Io)
                 throw PortFailure{port->LastError().text};
         }
     }

@@ -46,11 +46,11 @@ bool TavoRAnalogInput::NegativeCalibrateChannel(int n) {
 }
 
 bool TavoRAnalogInput::ReadAll(std::string& out) {
-    return Tail('#', "", 1, out);
+    return Tail('#', "", 1, out, ReplyLayout::Value);
 }
 
 bool TavoRAnalogInput::ReadChannel(int n, std::string& out) {
-    return IsChannelDigit(n) && Tail('#', DecimalText(n), 1, out);
+    return IsChannelDigit(n) && Tail('#', DecimalText(n), 1, out, ReplyLayout::Value);
 }
 
 bool TavoRAnalogInput::SetChannelEnable(int mask) {

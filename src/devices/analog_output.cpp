@@ -65,7 +65,8 @@ bool TavoRAnalogOutput::SetCommSafety(int tenths) {
 
 bool TavoRAnalogOutput::ReadCommSafety(std::string& out) {
     std::string field;
-    if (!Field('$', "X1", 0, {1, 4}, field) || !IsHexText(field)) return false;
+    if (!Field('$', "X1", 0, {1, 4}, field, ReplyLayout::Unaddressed) || !IsHexText(field))
+        return false;
     out = field;
     return true;
 }

@@ -14,9 +14,9 @@ void TavoRFamilyObject::SetAddress(const std::string& address) {
 }
 
 bool TavoRFamilyObject::Command(char lead, const std::string& body, std::string& reply,
-                                std::size_t maxLen) {
+                                std::size_t maxLen, ReplyLayout layout) {
     return address_.size() == 2 && IsCommandBody(body) &&
-           SendFramed(port_, lead, address_, body, reply, maxLen);
+           SendFramed(port_, lead, address_, body, reply, maxLen, layout);
 }
 
 bool TavoRFamilyObject::Command(char lead, const std::string& body) {
@@ -38,9 +38,10 @@ bool TavoRFamilyObject::CommandExpecting(char lead, const std::string& body, cha
 }
 
 bool TavoRFamilyObject::Tail(char lead, const std::string& body, std::size_t from,
-                             std::string& out) {
+                             std::string& out, ReplyLayout layout) {
     std::string reply;
-    return Command(lead, body, reply) && (out = ReplyTail(reply, from), true);
+    return Command(lead, body, reply, TavoComPort::kReplyLimit, layout) &&
+           (out = ReplyTail(reply, from), true);
 }
 
 bool TavoRFamilyObject::Query(char lead, const std::string& body, std::string& out) {
@@ -53,9 +54,10 @@ bool TavoRFamilyObject::Data(char lead, const std::string& body, std::string& ou
 }
 
 bool TavoRFamilyObject::Fields(char lead, const std::string& body, char first,
-                               std::initializer_list<Span> spans, std::vector<std::string>& out) {
+                               std::initializer_list<Span> spans, std::vector<std::string>& out,
+                               ReplyLayout layout) {
     std::string reply;
-    if (!Command(lead, body, reply) || (first && (reply.empty() || reply[0] != first)))
+    if (!Command(lead, body, reply, TavoComPort::kReplyLimit, layout) || (first && (reply.empty() || reply[0] != first)))
         return false;
     std::vector<std::string> fields;
     for (const Span& s : spans) {
@@ -68,9 +70,9 @@ bool TavoRFamilyObject::Fields(char lead, const std::string& body, char first,
 }
 
 bool TavoRFamilyObject::Field(char lead, const std::string& body, char first, Span span,
-                              std::string& out) {
+                              std::string& out, ReplyLayout layout) {
     std::vector<std::string> fields;
-    if (!Fields(lead, body, first, {span}, fields)) return false;
+    if (!Fields(lead, body, first, {span}, fields, layout)) return false;
     out = fields[0];
     return true;
 }

@@ -35,7 +35,8 @@ protected:
     // there is no port or address, or when the body is not IsCommandBody: text from
     // an edit field can never end a line early or smuggle in a second command.
     bool Command(char lead, const std::string& body, std::string& reply,
-                 std::size_t maxLen = TavoComPort::kReplyLimit);
+                 std::size_t maxLen = TavoComPort::kReplyLimit,
+                 ReplyLayout layout = ReplyLayout::Addressed);
     bool Command(char lead, const std::string& body);
     // As Command, and the reply must begin with `first` ('!' or '>'), although the
     // transaction itself accepts either.
@@ -43,7 +44,8 @@ protected:
     bool CommandExpecting(char lead, const std::string& body, char first);
 
     // Characters `from` to n - 2 of the reply (empty when it is shorter).
-    bool Tail(char lead, const std::string& body, std::size_t from, std::string& out);
+    bool Tail(char lead, const std::string& body, std::size_t from, std::string& out,
+              ReplyLayout layout = ReplyLayout::Addressed);
     // The data after "!AA": always characters 3 to n - 2, whatever the reply class.
     bool Query(char lead, const std::string& body, std::string& out);
     // The reply's data field by reply class: after ">" for a data reply, else after "!AA".
@@ -56,8 +58,9 @@ protected:
         std::size_t from, to;
     };
     bool Fields(char lead, const std::string& body, char first, std::initializer_list<Span> spans,
-                std::vector<std::string>& out);
-    bool Field(char lead, const std::string& body, char first, Span span, std::string& out);
+                std::vector<std::string>& out, ReplyLayout layout = ReplyLayout::Addressed);
+    bool Field(char lead, const std::string& body, char first, Span span, std::string& out,
+               ReplyLayout layout = ReplyLayout::Addressed);
 
 private:
     TavoComPort* port_;

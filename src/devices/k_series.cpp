@@ -596,7 +596,10 @@ bool TavoMK100::GetSlotDesignation(int i, std::string& out) {
 bool TavoMK100::SlotInfo(int i, const char* which, std::string& out) {
     if (i < 0 || i >= kMaxSlots || !IsHexCode(Address())) return false;
     std::string reply;
-    if (!Command('$', "S" + std::to_string(i) + which, reply)) return false;
+    // "!{text}": the slot's name or information right after the '!'.
+    if (!Command('$', "S" + std::to_string(i) + which, reply, TavoComPort::kReplyLimit,
+                 ReplyLayout::Unaddressed))
+        return false;
     out = ReplyTail(reply, 1);
     return true;
 }

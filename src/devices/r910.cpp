@@ -2,10 +2,9 @@
 
 #include "hex_codes.h"
 #include "reply.h"
+#include "transport/pause.h"
 
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 namespace tavo {
 
@@ -75,7 +74,7 @@ bool TavoMR910::Update(bool initState) {
     const std::string from = IsHexCode(PreviousAddress()) ? PreviousAddress() : Address();
     bool ok = WriteConverterConfig();
     if (!ok) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(kRetryPauseMs));
+        Pause(kRetryPauseMs);
         ok = WriteConverterConfig();
     }
     if (initState)

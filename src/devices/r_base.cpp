@@ -19,7 +19,8 @@ TavoRBase::TavoRBase(TavoComPort* port, const std::string& address) : TavoRBase(
 TavoRBase::~TavoRBase() = default;
 
 bool SendFramed(TavoComPort* port, char lead, const std::string& address,
-                const std::string& body, std::string& reply, std::size_t maxLen) {
+                const std::string& body, std::string& reply, std::size_t maxLen,
+                ReplyLayout layout) {
     if (!port) return false;
     std::string line;
     line.reserve(body.size() + 6);
@@ -28,14 +29,14 @@ bool SendFramed(TavoComPort* port, char lead, const std::string& address,
     line += body;
     line.push_back(TavoComPort::kTerminator);
     std::string received;
-    if (!port->SendCommand(line, maxLen, &received)) return false;
+    if (!port->SendCommand(line, maxLen, &received, layout)) return false;
     reply = std::move(received);
     return true;
 }
 
 bool TavoRBase::Command(char lead, const std::string& body, std::string& reply,
-                        std::size_t maxLen) {
-    return SendFramed(port_, lead, address_, body, reply, maxLen);
+                        std::size_t maxLen, ReplyLayout layout) {
+    return SendFramed(port_, lead, address_, body, reply, maxLen, layout);
 }
 
 bool TavoRBase::Command(char lead, const std::string& body) {

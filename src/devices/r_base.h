@@ -77,7 +77,8 @@ public:
 protected:
     // One transaction of "<lead><address><body>" + CR with the usual reply limit.
     bool Command(char lead, const std::string& body, std::string& reply,
-                 std::size_t maxLen = TavoComPort::kReplyLimit);
+                 std::size_t maxLen = TavoComPort::kReplyLimit,
+                 ReplyLayout layout = ReplyLayout::Addressed);
     // Result-only command.
     bool Command(char lead, const std::string& body);
     // The reply's data after "!AA" (characters 3 to n - 2).
@@ -105,7 +106,8 @@ private:
 // One transaction of "<lead><address><body>" + CR on `port` (false without a port);
 // `reply` is replaced only on success.
 bool SendFramed(TavoComPort* port, char lead, const std::string& address,
-                const std::string& body, std::string& reply, std::size_t maxLen);
+                const std::string& body, std::string& reply, std::size_t maxLen,
+                ReplyLayout layout = ReplyLayout::Addressed);
 
 // First two characters of `address` (the wire form).
 std::string AddressPrefix(const std::string& address);

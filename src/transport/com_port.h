@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,6 +13,14 @@
 #include <vector>
 
 namespace tavo {
+
+// Where a '!' reply carries its data. Most replies repeat the module's address
+// right after the '!' ("!AA{data}"); a few carry their data there instead (the
+// digital state read "$AA6", the safety-value reads "$AAX1", the rack's slot name
+// and information reads), and their first characters are no address. A Value
+// reply is the '>' reading of a data read ("#AA"): a '!' line there belongs to
+// another command, however right its address.
+enum class ReplyLayout { Addressed, Unaddressed, Value };
 
 // The one object through which the program touches a serial port. Every operation
 // blocks until it is done; none may run on two threads at once (the port throws
@@ -77,9 +86,39 @@ public:
     // One transaction: `command` must end with CR (the checksum is inserted in place
     // when the flag is on). `reply` (may be null, which fails after writing) gets the
     // reply with its checksum removed, or whatever came before the failure. Succeeds
-    // for replies starting with '!' or '>' that end with CR and, with the checksum
-    // on, carry the right one.
-    bool SendCommand(std::string& command, std::size_t maxLen, std::string* reply);
+    // for replies starting with '!' or '>' that end with CR, hold nothing but
+    // printable characters before it, with the checksum on carry the right one, and
+    // (Addressed '!' replies) come from the command's address. Exempt from the
+    // address check: commands to 00 (a module in its INIT state answers with its
+    // configured address) and "%AANN..." writes, which may answer from AA or NN.
+    // A failure arms the quiet wait.
+    bool SendCommand(std::string& command, std::size_t maxLen, std::string* reply,
+                     ReplyLayout layout = ReplyLayout::Addressed);
+
+    // Quiet wait: a reply that comes after its transaction failed must not be taken
+    // for the next command's. Once armed, the next write first waits until the line
+    // has been quiet for the time-out and drops what came (a babbling line gives up
+    // after kQuietWaitLimitMs). Failed transactions arm it; callers that can tell a
+    // stray reply apart themselves (the module search) cancel it.
+    static constexpr int kQuietWaitLimitMs = 1000;
+    void ArmQuietWait() {
+        quietArmed_ = true;
+        failedAt_ = Clock::now();
+    }
+    void CancelQuietWait() { quietArmed_ = false; }
+    bool QuietWaitArmed() const { return quietArmed_; }
+    // Quiet waits made and their total time, for measurements.
+    unsigned QuietWaits() const { return quietWaits_; }
+    long long QuietWaitMs() const { return quietWaitMs_; }
+
+    // A port that an I/O error closed (an unplugged adapter) is reopened by the next
+    // request that needs it, at most once per kReopenSpacingMs, with the held line
+    // settings. The listener hears once that the port was lost and once that it is
+    // back (it runs on the thread of the request that noticed).
+    static constexpr int kReopenSpacingMs = 250;
+    bool Lost() const { return lost_; }
+    using LinkListener = std::function<void(bool lost, const std::string& why)>;
+    void SetLinkListener(LinkListener listener) { linkListener_ = std::move(listener); }
 
     // Why the last failed operation failed; kind None after a success.
     const PortError& LastError() const { return lastError_; }
@@ -89,6 +128,12 @@ private:
     bool Fail(PortError error);
     bool ReadBytesUntil(std::size_t count, std::uint8_t* data, std::size_t* got, Deadline deadline);
     void RecoverFromHardError();
+    bool Usable();
+    bool ReopenLost();
+    void QuietWait();
+    bool Transaction(const std::string& command, std::size_t maxLen, std::string* reply,
+                     ReplyLayout layout);
+    bool CheckReply(const std::string& command, const std::string& reply);
     void DropPending();
     Deadline RequestDeadline(std::size_t bytes) const;
 
@@ -98,6 +143,13 @@ private:
     int timeoutMs_ = 0;
     bool checksum_ = false;
     bool open_ = false;
+    bool quietArmed_ = false;
+    Clock::time_point failedAt_{};
+    unsigned quietWaits_ = 0;
+    long long quietWaitMs_ = 0;
+    bool lost_ = false;
+    Clock::time_point lastReopen_{};
+    LinkListener linkListener_;
     PortError lastError_;
     std::atomic<std::thread::id> user_{};
     // Bytes fetched from the driver but not yet delivered. They count as received

@@ -1,9 +1,9 @@
 #include "modbus.h"
 
 #include "com_port.h"
+#include "pause.h"
 
 #include <cstdio>
-#include <thread>
 
 namespace tavo {
 namespace {
@@ -94,7 +94,7 @@ bool TavoModbusCOM::CheckCRC(const std::uint8_t* frame, std::size_t& length) {
 }
 
 void TavoModbusCOM::Turnaround() const {
-    if (turnaroundMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(turnaroundMs_));
+    LineWait(turnaroundMs_);
 }
 
 void TavoModbusCOM::DrainInput() {
@@ -173,27 +173,52 @@ bool TavoModbusCOM::Collect(std::size_t fixedLength, std::vector<std::uint8_t>& 
     std::size_t length = frame.size();
     if (length <= 3 || !CheckCRC(frame.data(), length)) return false;
     frame.resize(length);
+    // A frame from another slave (a late answer to an earlier request) is no answer
+    // to this one, whatever it holds.
+    if (requestText_.size() < 4 || frame[0] != RequestByte(0)) return false;
     responseText_ = BytesToHex(frame.data(), frame.size());
-    if (requestText_.size() < 4 || responseText_.compare(2, 2, requestText_, 2, 2) != 0) {
+    if (responseText_.compare(2, 2, requestText_, 2, 2) != 0) {
         if (frame[1] & 0x80) lastException_ = frame[2];
         return false;
     }
     return true;
 }
 
+std::uint8_t TavoModbusCOM::RequestByte(std::size_t i) const {
+    if (requestText_.size() < 2 * i + 2) return 0;
+    return static_cast<std::uint8_t>(HexDigit(requestText_[2 * i]) * 16 +
+                                     HexDigit(requestText_[2 * i + 1]));
+}
+
+// Failures arm the port's quiet wait, so that a frame still on its way is drained
+// before the next request instead of being read as its response.
+bool TavoModbusCOM::Failed() {
+    if (port_) port_->ArmQuietWait();
+    return false;
+}
+
 bool TavoModbusCOM::ReadResponse(std::vector<std::uint8_t>& data) {
     std::vector<std::uint8_t> frame;
-    if (!Collect(0, frame)) return false;
+    if (!Collect(0, frame)) return Failed();
     const std::size_t count = frame[2];
-    if (frame.size() < count + 3) return false;
+    if (frame.size() != count + 3) return Failed();
+    // The byte count must be what the request's quantity asks for.
+    const unsigned quantity = RequestByte(4) << 8 | RequestByte(5);
+    const std::uint8_t function = RequestByte(1);
+    const std::size_t expected = function == 0x01 ? (quantity + 7) / 8 : 2 * std::size_t{quantity};
+    if ((function == 0x01 || function == 0x03 || function == 0x20) && count != expected)
+        return Failed();
     data.assign(frame.begin() + 3, frame.begin() + 3 + static_cast<std::ptrdiff_t>(count));
     return true;
 }
 
 bool TavoModbusCOM::WriteResponse() {
     std::vector<std::uint8_t> frame;
-    if (!Collect(8, frame)) return false;
-    return frame.size() == 6;
+    if (!Collect(8, frame) || frame.size() != 6) return Failed();
+    // The echo: address and value (5, 6) or address and quantity (15, 16), as sent.
+    for (std::size_t i = 2; i < 6; ++i)
+        if (frame[i] != RequestByte(i)) return Failed();
+    return true;
 }
 
 } // namespace tavo

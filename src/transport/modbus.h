@@ -14,8 +14,10 @@ class TavoComPort;
 
 // Each operation is a request step and a response step that callers call back to
 // back. Register and coil numbers are one-based; the frame carries number - 1.
-// Everything answers only true/false; a silent slave, a short frame, a CRC mismatch
-// and an exception response all fail (LastException() tells the exception apart).
+// Everything answers only true/false; a silent slave, a short frame, a CRC mismatch,
+// an exception response, a frame from another slave, a byte count that is not the
+// request's and an echo that is not the request all fail (LastException() tells the
+// exception apart).
 class TavoModbusCOM {
 public:
     static constexpr int kDefaultTurnaroundMs = 20;
@@ -73,6 +75,9 @@ private:
     bool Request(std::string text);
     bool Collect(std::size_t fixedLength, std::vector<std::uint8_t>& frame);
     void Turnaround() const;
+    // Byte i of the last request frame (0 past its end).
+    std::uint8_t RequestByte(std::size_t i) const;
+    bool Failed();
 
     static int& DefaultTurnaround() {
         static int ms = kDefaultTurnaroundMs;

@@ -136,6 +136,15 @@ bool PosixSerialBackend::Open(const std::string& name, PortError& error) {
         }
         return false;
     }
+    // A file or a device that is no terminal (/etc/passwd, /dev/null) opens like a
+    // port; it must be told apart before the lock, whose failure means "in use".
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) {
+        const int err = errno;
+        ::close(fd);
+        error = {PortError::Kind::NotSerial, err, path_ + " is not a serial port"};
+        return false;
+    }
     // The advisory lock also holds against root, whom TIOCEXCL does not stop.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
         const int err = errno;
@@ -143,14 +152,6 @@ bool PosixSerialBackend::Open(const std::string& name, PortError& error) {
         const std::string holder = FindPortHolder(path_);
         error = {PortError::Kind::Busy, err,
                  path_ + " is in use by " + (holder.empty() ? "another program" : holder)};
-        return false;
-    }
-    termios tio{};
-    if (tcgetattr(fd, &tio) != 0) {
-        const int err = errno;
-        ::close(fd);
-        error = {PortError::Kind::Io, err,
-                 path_ + " is not a serial port: " + std::strerror(err)};
         return false;
     }
     // Raw 8-bit line, no flow control, keep the current speed; HUPCL off so that

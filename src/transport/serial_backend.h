@@ -35,6 +35,7 @@ struct PortError {
         NotFound,     // no such device
         Permission,   // device exists, we may not open it
         Busy,         // another program holds the port
+        NotSerial,    // the path is no serial device (a file, /dev/null)
         Settings,     // the driver refused the line settings
         Timeout,      // nothing (or not enough) arrived before the deadline
         Io,           // the driver reported an error; the port was reopened

@@ -199,7 +199,8 @@ void TfrmMain::ShowIntro() {
 }
 
 void TfrmMain::RefreshComPort(const QString& nodeText) {
-    if (port_ && (nodeText == "PC" || nodeText != QString::fromStdString(port_->GetPortName()))) {
+    if (port_ && (nodeText == "PC" || nodeText != QString::fromStdString(port_->GetPortName()) ||
+                  !port_->IsOpen())) {
         port_->ClosePort();
         port_.reset();
         statbarMain->SetPortText({});
@@ -210,11 +211,32 @@ void TfrmMain::RefreshComPort(const QString& nodeText) {
         port->SetTimeOut(80)) {
         port_ = std::move(port);
         statbarMain->SetPortText("9600, N, 8, 1");
+        // Heard on the thread of the request that noticed; shown on ours.
+        port_->SetLinkListener([this, nodeText](bool lost, const std::string& why) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, nodeText, lost, why = QString::fromStdString(why)] {
+                    PortLinkChanged(nodeText, lost, why);
+                },
+                Qt::QueuedConnection);
+        });
         return;
     }
     const QString reason = QString::fromStdString(port->LastError().text);
     port->ClosePort();
     ShowError(this, "Open " + nodeText + " failed!" + (reason.isEmpty() ? QString() : "\n" + reason));
+}
+
+void TfrmMain::PortLinkChanged(const QString& name, bool lost, const QString& why) {
+    if (!port_ || QString::fromStdString(port_->GetPortName()) != name) return;
+    if (lost) {
+        portTextBeforeLoss_ = statbarMain->PortText();
+        ShowStatusMessage("Port " + name + " was lost (" + why + "); waiting for it to come back");
+        statbarMain->SetPortText("Port lost");
+    } else {
+        ShowStatusMessage("Port " + name + " is back");
+        statbarMain->SetPortText(portTextBeforeLoss_);
+    }
 }
 
 void TfrmMain::ShowCOMForm(const QString& portName) {

@@ -36,7 +36,8 @@ public:
                        bool dataScope, bool terminal);
     void ShowStatusMessage(const QString& text);
     // Closes the open port when `nodeText` is "PC" or another port; opens
-    // `nodeText` when no port is open.
+    // `nodeText` when no port is open, or when the one held is closed (a port lost
+    // to an unplugged adapter is opened afresh by the click).
     void RefreshComPort(const QString& nodeText);
     void ReleaseAllForm();
 
@@ -76,6 +77,8 @@ private:
                              PanelContext context);
     void Place(QWidget* widget);
     void ReleaseResource();
+    // The status bar says once that the port was lost and once that it is back.
+    void PortLinkChanged(const QString& name, bool lost, const QString& why);
     bool ConfirmExit();
     QString HelpPagePath() const;
 
@@ -97,6 +100,7 @@ private:
     QWidget* current_ = nullptr;
     TfrmComSet* comSet_ = nullptr;
     bool exitConfirmed_ = false;
+    QString portTextBeforeLoss_;
 };
 
 } // namespace tavo

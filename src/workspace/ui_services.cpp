@@ -1,5 +1,7 @@
 #include "ui_services.h"
 
+#include "transport/pause.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
@@ -45,7 +47,11 @@ public:
 };
 
 std::unique_ptr<UiServices>& Installed() {
-    static std::unique_ptr<UiServices> services = std::make_unique<QtUi>();
+    static std::unique_ptr<UiServices> services = [] {
+        // The fixed waits of the layers below go through the same sleep as ours.
+        SetPauseHook([](int ms) { Ui().Sleep(ms); });
+        return std::make_unique<QtUi>();
+    }();
     return services;
 }
 

@@ -6,7 +6,10 @@ namespace tavo::test {
 
 Exchange Send(TavoComPort& port, const std::string& command) {
     std::string line = command + "\r", reply;
-    const bool ok = port.SendCommand(line, TavoComPort::kReplyLimit, &reply);
+    // A bare "#AA" is the data read, answered by a '>' reading.
+    const bool read = command.size() == 3 && command[0] == '#';
+    const bool ok = port.SendCommand(line, TavoComPort::kReplyLimit, &reply,
+                                     read ? ReplyLayout::Value : ReplyLayout::Addressed);
     return {ok, reply};
 }
 
@@ -17,7 +20,9 @@ SimBus::SimBus(const std::string& busText) {
     if (!server_->Start(error)) throw std::runtime_error(error);
 }
 
-SimBus::~SimBus() { server_->Stop(); }
+SimBus::~SimBus() {
+    server_->Stop();
+}
 
 sim::SimModule& SimBus::module(unsigned address) {
     sim::SimModule* m = bus_.Find(address);

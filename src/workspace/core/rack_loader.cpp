@@ -2,12 +2,12 @@
 
 #include "data_dirs.h"
 #include "port_timing.h"
+#include "transport/pause.h"
 
 #include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <iterator>
-#include <thread>
 
 namespace tavo {
 namespace {
@@ -20,10 +20,14 @@ constexpr std::size_t kLongestCommand = 6; // "&00S3\r"
 // The driver changes the speed at once, even under bytes still queued: the last
 // command must be on the wire first, whatever the pauses were (with a margin for
 // adapters that buffer).
-bool ChangeSpeed(TavoComPort& port, std::uint32_t baud) {
+bool ChangeSpeed(TavoComPort& port, std::uint32_t baud, const std::function<void(int)>& pause) {
     const std::uint32_t now = port.GetLineSettings().baud;
-    if (now != baud && port.IsOpen())
-        std::this_thread::sleep_for(std::chrono::milliseconds(WireMs(kLongestCommand, now) + 20));
+    if (now != baud && port.IsOpen()) {
+        // The command's own bytes take line time that passes whatever clock the
+        // caller keeps; the margin for buffering adapters is a fixed wait.
+        LineWait(WireMs(kLongestCommand, now));
+        pause(20);
+    }
     return port.SetPortState(baud, 8, kParityNone, kOneStopBit);
 }
 
@@ -31,10 +35,11 @@ bool ChangeSpeed(TavoComPort& port, std::uint32_t baud) {
 // baud, 8N1 and the old time-out.
 class PortRestorer {
 public:
-    explicit PortRestorer(TavoComPort& port) : port_(port), timeOut_(port.GetTimeOut()) {}
+    PortRestorer(TavoComPort& port, std::function<void(int)> pause)
+        : port_(port), timeOut_(port.GetTimeOut()), pause_(std::move(pause)) {}
     ~PortRestorer() {
         port_.SetTimeOut(timeOut_);
-        ChangeSpeed(port_, 9600);
+        ChangeSpeed(port_, 9600, pause_);
     }
     PortRestorer(const PortRestorer&) = delete;
     PortRestorer& operator=(const PortRestorer&) = delete;
@@ -42,6 +47,7 @@ public:
 private:
     TavoComPort& port_;
     int timeOut_;
+    std::function<void(int)> pause_;
 };
 
 // Reads a whole file of at most `limit` bytes; false when it cannot be opened or
@@ -126,13 +132,13 @@ void RackLoader::Pause(int ms) {
     if (hooks_.pause)
         hooks_.pause(ms);
     else
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        tavo::Pause(ms);
 }
 
 int RackLoader::Download(const std::string& designation, const std::string& version,
                          const std::string& firmwarePath,
                          const std::vector<std::string>& dataDirs) {
-    PortRestorer restore(port_);
+    PortRestorer restore(port_, [this](int ms) { Pause(ms); });
     const RackLoaderImage image = LoaderImageFor(designation, version);
     const std::string relative = std::string(kLoaderFolder) + "/" + image.fileName;
     const std::string path = FindFileIn(dataDirs, relative);
@@ -151,7 +157,7 @@ int RackLoader::Download(const std::string& designation, const std::string& vers
 
 int RackLoader::Run(const std::string& loaderPath, unsigned loaderBlocks,
                     const std::string& firmwarePath) {
-    PortRestorer restore(port_);
+    PortRestorer restore(port_, [this](int ms) { Pause(ms); });
     detail_.clear();
     blocksWritten_ = 0;
     std::vector<std::uint8_t> loader, firmware;
@@ -192,7 +198,7 @@ int RackLoader::Steps(const std::vector<std::uint8_t>& loader, const std::string
     if (!Transfer(loaderName, loader, loaderBlocks)) return kRackLoaderFailed;
     // The controller starts the loader, which talks at 9600 baud.
     Pause(3000);
-    ChangeSpeed(port_, 9600);
+    ChangeSpeed(port_, 9600, [this](int ms) { Pause(ms); });
     port_.SetTimeOut(80);
     if (!Handshake("&00A\r")) {
         detail_ = "the loader did not answer after it was started";
@@ -240,7 +246,7 @@ bool RackLoader::SwitchTo38400() {
     }
     Pause(1000);
     port_.PurgeInput();
-    if (!ChangeSpeed(port_, 38400)) {
+    if (!ChangeSpeed(port_, 38400, [this](int ms) { Pause(ms); })) {
         detail_ = "cannot set the port to 38400 baud: " + port_.LastError().text;
         return false;
     }

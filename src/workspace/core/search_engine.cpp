@@ -125,6 +125,10 @@ std::optional<FoundNode> SearchEngine::Step() {
     const int probe = entry.probes[probeIndex_];
     const auto started = Clock::now();
     std::optional<FoundNode> node = probe < 2 ? AsciiProbe(address_, probe) : ModbusProbe(address_);
+    // A probe's reply is judged by its address (and, for Modbus, by CRC and slave),
+    // so a stray answer cannot pass for the next address's: an empty address must
+    // not also pay the quiet wait that other failures buy.
+    port_.CancelQuietWait();
     if (node) {
         node->line = entry.line;
     } else {
@@ -219,6 +223,7 @@ std::optional<std::string> SearchEngine::ReadModelRegisters(int address, int reg
                                                             std::uint16_t* code) {
     TavoModbusCOM& modbus = *probe_.GetModbus();
     std::vector<std::uint8_t> data;
+    port_.CancelQuietWait(); // the first register pair of a probe may have failed
     if (!modbus.ReadHoldingRegisters(address, reg, 2) || !modbus.ReadResponse(data) ||
         data.size() < 4)
         return std::nullopt;

@@ -41,7 +41,12 @@ TerminalExchange TerminalSend(TavoComPort& port, const std::string& command, boo
                       std::chrono::steady_clock::now() - start)
                       .count();
     x.repliedAt = LocalNow();
-    if (reply.empty()) {
+    const PortError::Kind why = port.LastError().kind;
+    if (reply.empty() && !x.ok && why != PortError::Kind::Timeout &&
+        why != PortError::Kind::None) {
+        // Nothing came because the port failed, not because the module was silent.
+        x.reply = "Error: " + port.LastError().text;
+    } else if (reply.empty()) {
         x.reply = "Timeout!";
     } else {
         if (reply.back() == '\r') reply.pop_back();

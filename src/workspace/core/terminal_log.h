@@ -12,7 +12,8 @@ class TavoComPort;
 
 struct TerminalExchange {
     std::string command;  // as typed, without CR
-    std::string reply;    // the reply without its final CR, or "Timeout!"
+    std::string reply;    // the reply without its final CR, "Timeout!", or "Error: " + why
+                          // when the port failed (an unplugged adapter)
     long long elapsedMs = 0;
     bool ok = false;      // the transaction succeeded
     std::tm sentAt{};     // local time the command went out
