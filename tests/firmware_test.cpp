@@ -192,7 +192,8 @@ protected:
     // Requests the download as the panel does, then sends `image`.
     R8xxDownloader::Result Send(test::SimBus& sim, const Bytes& image, bool r810,
                                 std::vector<unsigned>* progress = nullptr) {
-        auto port = sim.Open(10);
+        // Generous for a loaded machine: only failures wait it out.
+        auto port = sim.Open(150);
         TavoMR8XX loader(port.get(), "00");
         EXPECT_TRUE(loader.StartDownload());
         R8xxDownloader::Hooks hooks;
@@ -201,7 +202,7 @@ protected:
         const auto result = downloader.Run();
         detail = downloader.Detail();
         os = loader.SendOS();
-        EXPECT_EQ(port->GetTimeOut(), 10); // the acknowledgement wait was only borrowed
+        EXPECT_EQ(port->GetTimeOut(), 150); // the acknowledgement wait was only borrowed
         return result;
     }
     static sim::R8xxBootLoader& Loader(test::SimBus& sim, unsigned address = 0) {
@@ -325,6 +326,7 @@ protected:
     RackLoader::Hooks Hooks() {
         RackLoader::Hooks h;
         h.pause = [this](int ms) { pausedMs += ms; }; // the test does not wait for real
+        h.minTimeOutMs = 150; // a late reply on a loaded machine would count as lost
         h.transferStarted = [this](const std::string& file, unsigned blocks) {
             transfers.push_back(file + "/" + std::to_string(blocks));
         };

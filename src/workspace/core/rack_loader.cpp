@@ -129,6 +129,10 @@ void RackLoader::Pause(int ms) {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+void RackLoader::SetTimeOut(int ms) {
+    port_.SetTimeOut(std::max(ms, hooks_.minTimeOutMs));
+}
+
 int RackLoader::Download(const std::string& designation, const std::string& version,
                          const std::string& firmwarePath,
                          const std::vector<std::string>& dataDirs) {
@@ -177,7 +181,7 @@ int RackLoader::Run(const std::string& loaderPath, unsigned loaderBlocks,
 int RackLoader::Steps(const std::vector<std::uint8_t>& loader, const std::string& loaderName,
                       unsigned loaderBlocks, const std::vector<std::uint8_t>& firmware,
                       const std::string& firmwareName) {
-    port_.SetTimeOut(10);
+    SetTimeOut(10);
     if (!Handshake("$00D\r")) {
         detail_ = "the controller did not answer the download request ($00D)";
         return kRackStartFailed;
@@ -193,7 +197,7 @@ int RackLoader::Steps(const std::vector<std::uint8_t>& loader, const std::string
     // The controller starts the loader, which talks at 9600 baud.
     Pause(3000);
     ChangeSpeed(port_, 9600);
-    port_.SetTimeOut(80);
+    SetTimeOut(80);
     if (!Handshake("&00A\r")) {
         detail_ = "the loader did not answer after it was started";
         return kRackAckFailed;

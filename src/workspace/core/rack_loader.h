@@ -59,6 +59,9 @@ public:
         std::function<void(const std::string& file, unsigned blocks)> transferStarted;
         // `done` of `blocks` blocks of the current transfer are through.
         std::function<void(unsigned done, unsigned blocks)> progress;
+        // The port time-outs of the steps are at least this (ms): tests on a loaded
+        // machine give the simulated controller more time than the real one needs.
+        int minTimeOutMs = 0;
     };
 
     RackLoader(TavoComPort& port, Hooks hooks = {});
@@ -90,6 +93,7 @@ private:
     bool SendBlock(unsigned number, const std::uint8_t* data, std::size_t n);
     bool ReadReply(std::size_t bytesJustWritten, std::string& reply);
     void Pause(int ms);
+    void SetTimeOut(int ms);
 
     TavoComPort& port_;
     Hooks hooks_;
