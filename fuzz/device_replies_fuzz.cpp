@@ -87,10 +87,23 @@ const std::vector<Operation>& Operations() {
 
 // A reply the transaction may take: "!" or ">" first, CR last, and with the
 // checksum on two hexadecimal digits before the CR that match the rest.
-bool WellFormed(std::string reply, bool checksum) {
+bool WellFormed(const std::string& reply, bool checksum) {
     if (reply.size() < 2 || (reply[0] != '!' && reply[0] != '>') || reply.back() != '\r')
         return false;
-    return !checksum || TavoComPort::VerifyCheckSum(reply);
+    if (!checksum) return true;
+    // The sum of every character before the two digits, modulo 256.
+    const std::size_t n = reply.size();
+    if (n < 4) return false;
+    unsigned sum = 0;
+    for (std::size_t i = 0; i + 3 < n; ++i) sum += static_cast<unsigned char>(reply[i]);
+    const auto digit = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0'
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                      : -1;
+    };
+    const int hi = digit(reply[n - 3]), lo = digit(reply[n - 2]);
+    return hi >= 0 && lo >= 0 && static_cast<unsigned>(hi * 16 + lo) == (sum & 0xFF);
 }
 
 } // namespace

@@ -130,7 +130,7 @@ void RackLoader::Pause(int ms) {
 }
 
 void RackLoader::SetTimeOut(int ms) {
-    port_.SetTimeOut(std::max(ms, hooks_.minTimeOutMs));
+    port_.SetTimeOut(std::max(ms, minTimeOutMs_));
 }
 
 int RackLoader::Download(const std::string& designation, const std::string& version,

@@ -59,12 +59,13 @@ public:
         std::function<void(const std::string& file, unsigned blocks)> transferStarted;
         // `done` of `blocks` blocks of the current transfer are through.
         std::function<void(unsigned done, unsigned blocks)> progress;
-        // The port time-outs of the steps are at least this (ms): tests on a loaded
-        // machine give the simulated controller more time than the real one needs.
-        int minTimeOutMs = 0;
     };
 
     RackLoader(TavoComPort& port, Hooks hooks = {});
+
+    // The port time-outs of the steps are at least `ms`: tests on a loaded machine
+    // give the simulated controller more time than a real one needs.
+    void SetMinTimeOut(int ms) { minTimeOutMs_ = ms; }
 
     // Finds the loader image for the rack in `dataDirs` (below kLoaderFolder) and
     // runs the download. A missing image fails with kRackLoaderFailed before
@@ -99,6 +100,7 @@ private:
     Hooks hooks_;
     std::string detail_;
     unsigned blocksWritten_ = 0;
+    int minTimeOutMs_ = 0;
 };
 
 } // namespace tavo
