@@ -65,10 +65,14 @@ normal() {
     took "normal tests"
 }
 
+# Set for the builds too: test discovery runs the test programs.
 sanitize_env() {
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
     export LSAN_OPTIONS="suppressions=$(pwd)/tests/lsan.supp"
+}
+tsan_env() {
+    export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(pwd)/tests/tsan/qt.supp"
 }
 
 sanitize_build() {
@@ -78,15 +82,17 @@ sanitize_build() {
 }
 
 sanitize() {
+    sanitize_env
     mark
     sanitize_build "tavo_tests tavo_gui_tests tavo_fuzzers"
     took "ASan/UBSan build (tests and fuzzers)"
     mark
-    (sanitize_env && ctest --test-dir build-sanitize --output-on-failure -j"$JOBS")
+    ctest --test-dir build-sanitize --output-on-failure -j"$JOBS"
     took "ASan/UBSan tests"
 }
 
 fuzz() {
+    sanitize_env
     mark
     sanitize_build tavo_fuzzers
     took "fuzz build"
@@ -96,13 +102,13 @@ fuzz() {
 }
 
 tsan() {
+    tsan_env
     mark
     clang_configure build-tsan -DTAVO_TSAN=ON
     cmake --build build-tsan -j"$JOBS" --target tavo_tests tavo_gui_tests
     took "TSan build"
     mark
-    (TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(pwd)/tests/tsan/qt.supp" &&
-        export TSAN_OPTIONS && ctest --test-dir build-tsan --output-on-failure -j"$JOBS")
+    ctest --test-dir build-tsan --output-on-failure -j"$JOBS"
     took "TSan tests"
 }
 
@@ -113,8 +119,8 @@ tsan) tsan ;;
 fuzz) fuzz ;;
 all)
     normal
-    sanitize
-    tsan
+    (sanitize)
+    (tsan)
     mark
     ./scripts/fuzz.sh build-sanitize "$FUZZ_SECONDS"
     took "fuzz runs"
