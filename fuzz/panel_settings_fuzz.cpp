@@ -94,7 +94,8 @@ struct World {
         if (!sim::LoadBusText(kBus, bus, error)) std::abort();
         server = std::make_unique<sim::PtyServer>(bus);
         if (!server->Start(error)) std::abort();
-        window = std::make_unique<TfrmMain>(QStringList{QString::fromStdString(server->DevicePath())});
+        window =
+            std::make_unique<TfrmMain>(QStringList{QString::fromStdString(server->DevicePath())});
         port = window->Tree()->FindPort(QString::fromStdString(server->DevicePath()));
         for (const auto& m : bus.modules()) {
             FoundNode node;
