@@ -157,7 +157,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool ownModel = data[1] & 1;
     const QByteArray body(reinterpret_cast<const char*>(data + 2), static_cast<int>(size - 2));
 
-    w.window->ClickNode(node);
+    // Opening a panel costs its first reads: keep it open while inputs stay with it.
+    static QTreeWidgetItem* open = nullptr;
+    if (node != open || !w.window->CurrentPanel()) w.window->ClickNode(node);
+    open = node;
     auto* panel = qobject_cast<ModulePanel*>(w.window->CurrentPanel());
     if (!panel) return 0;
     const QString path = w.dir.filePath("settings.txt");
