@@ -25,8 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // What is accepted lies within the bar and goes out as a fixed-width field.
         if (value->position < limits.min || value->position > limits.max) std::abort();
         const std::string field = tavo::OutputField(*value, format);
-        const std::size_t width = format == tavo::OutputFormat::Hex ? 3
-                                  : format == tavo::OutputFormat::Percent ? 7 : 6;
+        const std::size_t width = format == tavo::OutputFormat::Hex       ? 3
+                                  : format == tavo::OutputFormat::Percent ? 7
+                                                                          : 6;
         if (field.size() != width) std::abort();
         for (const char c : field)
             if (c < 0x20 || c > 0x7E) std::abort();

@@ -31,8 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tavo::sim::Bytes frame{0x0A};
     frame.insert(frame.end(), data + 1, data + size);
     const auto reply = m.OnModbusFrame(frame, tavo::sim::SimClock::now());
-    if (frame.size() >= 2 && (!reply || reply->size() < 3 || (*reply)[0] != 0x0A))
-        __builtin_trap();
+    if (frame.size() >= 2 && (!reply || reply->size() < 3 || (*reply)[0] != 0x0A)) __builtin_trap();
     if (m.received.size() > 100) m.received.clear();
     return 0;
 }

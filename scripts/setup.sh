@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs every Debian package the build, the tests, the demo, the Debian package
-# (dpkg-dev for its Depends, lintian to check it) and the benchmarks (socat) need.
+# (dpkg-dev for its Depends, lintian to check it), the benchmarks (socat) and the
+# sanitizer and fuzzer builds (clang, lld, the clang runtimes) need.
 # Safe to run again: does nothing when all of them are present. Works as root or
 # through sudo.
 set -eu
@@ -9,6 +10,9 @@ PACKAGES="
 cmake
 ninja-build
 g++
+clang
+lld
+libclang-rt-14-dev
 pkg-config
 qt6-base-dev
 qt6-base-dev-tools

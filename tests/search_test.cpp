@@ -13,7 +13,8 @@ struct Found {
     int steps = 0;
 };
 
-Found Scan(test::SimBus& sim, int first, int last, int timeoutMs = 10) {
+// Time-outs are generous: a reply that comes late on a loaded machine would drop a node.
+Found Scan(test::SimBus& sim, int first, int last, int timeoutMs = 60) {
     TavoModbusCOM::SetDefaultTurnaroundDelay(0);
     auto port = sim.Open(timeoutMs);
     SearchEngine engine(*port, first, last);

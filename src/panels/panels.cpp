@@ -10,7 +10,7 @@ void RegisterAllPanels() {
     RegisterSystemPanels();
     RegisterConverterPanels();
     // The boot-loader panel belongs to the workspace (it is the firmware download).
-    PanelFactory::Instance().Register("TfrmMR8XX", [](QWidget* p) { return new TfrmMR8XX(p); });
+    RegisterR8xxPanel();
 }
 
 } // namespace tavo

@@ -325,4 +325,8 @@ void TfrmMR8XX::Bt_SwitchClick() {
     ShowInformation(this, "Please search again!");
 }
 
+void RegisterR8xxPanel() {
+    PanelFactory::Instance().Register("TfrmMR8XX", [](QWidget* p) { return new TfrmMR8XX(p); });
+}
+
 } // namespace tavo

@@ -105,4 +105,7 @@ private:
     bool workerFinished_ = false;
 };
 
+// Makes the boot-loader panel known to the panel factory.
+void RegisterR8xxPanel();
+
 } // namespace tavo

@@ -135,6 +135,10 @@ void RackLoader::Pause(int ms) {
         tavo::Pause(ms);
 }
 
+void RackLoader::SetTimeOut(int ms) {
+    port_.SetTimeOut(std::max(ms, minTimeOutMs_));
+}
+
 int RackLoader::Download(const std::string& designation, const std::string& version,
                          const std::string& firmwarePath,
                          const std::vector<std::string>& dataDirs) {
@@ -183,7 +187,7 @@ int RackLoader::Run(const std::string& loaderPath, unsigned loaderBlocks,
 int RackLoader::Steps(const std::vector<std::uint8_t>& loader, const std::string& loaderName,
                       unsigned loaderBlocks, const std::vector<std::uint8_t>& firmware,
                       const std::string& firmwareName) {
-    port_.SetTimeOut(10);
+    SetTimeOut(10);
     if (!Handshake("$00D\r")) {
         detail_ = "the controller did not answer the download request ($00D)";
         return kRackStartFailed;
@@ -199,7 +203,7 @@ int RackLoader::Steps(const std::vector<std::uint8_t>& loader, const std::string
     // The controller starts the loader, which talks at 9600 baud.
     Pause(3000);
     ChangeSpeed(port_, 9600, [this](int ms) { Pause(ms); });
-    port_.SetTimeOut(80);
+    SetTimeOut(80);
     if (!Handshake("&00A\r")) {
         detail_ = "the loader did not answer after it was started";
         return kRackAckFailed;

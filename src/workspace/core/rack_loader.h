@@ -63,6 +63,10 @@ public:
 
     RackLoader(TavoComPort& port, Hooks hooks = {});
 
+    // The port time-outs of the steps are at least `ms`: tests on a loaded machine
+    // give the simulated controller more time than a real one needs.
+    void SetMinTimeOut(int ms) { minTimeOutMs_ = ms; }
+
     // Finds the loader image for the rack in `dataDirs` (below kLoaderFolder) and
     // runs the download. A missing image fails with kRackLoaderFailed before
     // anything is sent, and Detail() names the file and the folders searched.
@@ -90,11 +94,13 @@ private:
     bool SendBlock(unsigned number, const std::uint8_t* data, std::size_t n);
     bool ReadReply(std::size_t bytesJustWritten, std::string& reply);
     void Pause(int ms);
+    void SetTimeOut(int ms);
 
     TavoComPort& port_;
     Hooks hooks_;
     std::string detail_;
     unsigned blocksWritten_ = 0;
+    int minTimeOutMs_ = 0;
 };
 
 } // namespace tavo
