@@ -326,7 +326,7 @@ const ModbusMapRow<MultiOutputCommands> MultiOutputCommands::kModbusMap[4] = {
          return std::nullopt;
      },
      [](MultiOutputCommands&, int, std::uint32_t v) -> ModbusPoints::Refusal {
-         if (v > 4095) return kIllegalValue;
+         if (v > 4095) return std::uint8_t{0x03}; // illegal data value
          return std::nullopt;
      }},
     {PointKind::Register, 201, Fixed<MultiOutputCommands, 4>,
@@ -342,7 +342,7 @@ const ModbusMapRow<MultiOutputCommands> MultiOutputCommands::kModbusMap[4] = {
          return std::nullopt;
      },
      [](MultiOutputCommands&, int, std::uint32_t v) -> ModbusPoints::Refusal {
-         if (!R330Limits(v)) return kIllegalValue;
+         if (!R330Limits(v)) return std::uint8_t{0x03}; // illegal data value
          return std::nullopt;
      }},
     {PointKind::Register, 213, Fixed<MultiOutputCommands, 1>,

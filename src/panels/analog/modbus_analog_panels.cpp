@@ -118,18 +118,18 @@ void TfrmMR270PMod::RefreshGeneral() {
 
 void TfrmMR270PMod::RefreshData() {
     if (!modbus_) return;
-    const int channels = ChannelCount();
+    const int count = ChannelCount();
     bool ok = false;
     // The values on the "1" ticks, the mask and the burn-out flags on the "0" ticks.
     if (NextHeartbeat() == 1) {
         std::vector<std::uint16_t> raw;
-        ok = modbus_->ReadRaw(channels, raw);
+        ok = modbus_->ReadRaw(count, raw);
         rawRead_ = ok;
         if (ok) raw_ = std::move(raw);
     } else {
         unsigned mask = 0;
         std::uint32_t burnt = 0;
-        ok = modbus_->ReadEnableMask(mask) && modbus_->ReadBurnOut(channels, burnt);
+        ok = modbus_->ReadEnableMask(mask) && modbus_->ReadBurnOut(count, burnt);
         if (ok) burnOut_ = burnt;
     }
     PollStatus(ok, "Polling AI data...", "Fail to fresh AI data!");
