@@ -59,11 +59,11 @@ TEST(ModbusAnalogScaling, EveryRangeKindItsDecimalsAndTheEnds) {
         {RawScaling::R280B, 0x04, 65535, "+1.0000"},
         {RawScaling::R280B, 0x05, 0, "-2.5000"},
         {RawScaling::R280B, 0x0D, 0, "-20.000"},
-        {RawScaling::R810, 0x09, 65535, "+5.000"},
+        {RawScaling::R810, 0x09, 65535, "+05.000"},
         {RawScaling::R810, 0x4B, 65535, "+500.00"},
         {RawScaling::R810, 0x55, 0, "+00.000"},
         {RawScaling::R820, 0x00, 0, "-15.000"},
-        {RawScaling::R820, 0x04, 65535, "+1.000"},
+        {RawScaling::R820, 0x04, 65535, "+01.000"},
         {RawScaling::R820, 0x11, 65535, "+1000.0"},
         // No scaling, and codes a table does not list: the register as it is.
         {RawScaling::None, 0x20, 0x1234, "0x1234"},
@@ -132,7 +132,7 @@ TEST(ModbusAnalogPanels, EachInputVariantOpensWithItsMapReadOnlySettingsAndPollR
         const std::string id = QString::asprintf("%02X", row.address).toStdString();
         Strings start = {id + "0300D40001", id + "0300DC0001"};
         for (int n = 0; n < row.channels; ++n)
-            start.push_back(id + QString::asprintf("0300%04X0001", 200 + n).toStdString());
+            start.push_back(id + QString::asprintf("03%04X0001", 200 + n).toStdString());
         EXPECT_EQ(fx.Received(row.address), start);
 
         EXPECT_EQ(p->edtFirmwareVer->text(), "A2.05");
