@@ -193,7 +193,7 @@ TEST(ModbusAnalogPanels, PollScalesByRangeAndShowsBurnOutAndDisabledChannels) {
     EXPECT_EQ(p->channels->unit[6]->text(), "mA");
     p->tmrUpdateAIDataTimer();
     p->tmrUpdateAIDataTimer();
-    const auto edit = [p](int n) {
+    const auto edit = [&p](int n) {
         return p->channels->value[static_cast<std::size_t>(n)]->text();
     };
     EXPECT_EQ(edit(0), "+1370.0");
@@ -433,6 +433,7 @@ TEST(ModbusAnalogPanels, R330ReadsRangesOutputsAndInputsAndWritesRawOutputs) {
     EXPECT_EQ(p->txbCurVal[1]->text(), "+10.000");
     p->tmrUpdateDataTimer();
     EXPECT_EQ(Value(list, "40002"), "4095");
+    fx.Received(0x0C); // the poll's reads
     p->edtAOOutput->setText("-10");
     p->btAOOutput->click();
     EXPECT_EQ(fx.Received(0x0C).at(0), "0C0600010000");
