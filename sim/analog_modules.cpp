@@ -276,7 +276,9 @@ bool AddAnalogModel(SimModule& m) {
     }
     if (d == "R330") {
         m.Add<ConfigGuard>(std::vector<unsigned>{}, kThreeFormats, 11u);
-        m.Add<analog::MultiOutputCommands>().Init(m);
+        auto& outputs = m.Add<analog::MultiOutputCommands>();
+        outputs.Init(m);
+        if (m.config().protocol == Protocol::Modbus) outputs.AddModbusMap(m);
         return true;
     }
     const auto model = InputModelFor(d);
@@ -289,6 +291,13 @@ bool AddAnalogModel(SimModule& m) {
                        kNoSlew);
     auto& inputs = m.Add<analog::InputCommands>(*model);
     inputs.Init(m);
+    // The members with a Modbus variant; the loop controller has a map of its own.
+    static const char* const kModbusInputs[] = {"R270P", "R260P", "R240",   "R240T",  "R280B",
+                                                "R280P", "R810",  "R820",   "R260AN", "R270AN"};
+    if (m.config().protocol == Protocol::Modbus &&
+        std::any_of(std::begin(kModbusInputs), std::end(kModbusInputs),
+                    [&](const char* k) { return d == k; }))
+        inputs.AddModbusMap(m);
     if (d == "R210" || d == "R210D" || d == "R220") m.Add<analog::AlarmEventCommands>(2, 1);
     if (d == "R250") {
         m.Add<analog::AlarmEventCommands>(4, 0);

@@ -24,6 +24,7 @@
 // Bus file: startup=X the start-up value of every output (R310, R330, and the R250's
 // excitation), outrange=HH,HH,HH,HH the R330's channel ranges at power-up.
 #include "analog_sim.h"
+#include "digital_modules.h"
 
 #include <algorithm>
 #include <cmath>
@@ -307,6 +308,62 @@ std::optional<std::string> MultiOutputCommands::Ascii(SimModule& m, char lead,
 
 void ExcitationCommands::Init(SimModule& m) {
     if (const auto v = StartupOption(m, Limits{0.0, 10.0, true})) volts_ = startup_ = *v;
+}
+
+// ---- R330 ----------------------------------------------------------------------------
+
+const ModbusMapRow<MultiOutputCommands> MultiOutputCommands::kModbusMap[4] = {
+    {PointKind::Register, 1, Fixed<MultiOutputCommands, 4>,
+     [](MultiOutputCommands& o, int n) -> std::uint32_t {
+         const Limits l = *R330Limits(o.channels_[static_cast<std::size_t>(n)].range);
+         return ModbusFraction(o.Effective(*o.modbusModule_, n), l.lo, l.hi, 4095.0);
+     },
+     [](MultiOutputCommands& o, int n, std::uint32_t v) -> ModbusPoints::Refusal {
+         Channel& c = o.channels_[static_cast<std::size_t>(n)];
+         const Limits l = *R330Limits(c.range);
+         c.value = l.lo + (l.hi - l.lo) * v / 4095.0;
+         c.safe = false;
+         return std::nullopt;
+     },
+     [](MultiOutputCommands&, int, std::uint32_t v) -> ModbusPoints::Refusal {
+         if (v > 4095) return std::uint8_t{0x03}; // illegal data value
+         return std::nullopt;
+     }},
+    {PointKind::Register, 201, Fixed<MultiOutputCommands, 4>,
+     [](MultiOutputCommands& o, int n) -> std::uint32_t {
+         return o.channels_[static_cast<std::size_t>(n)].range;
+     },
+     [](MultiOutputCommands& o, int n, std::uint32_t v) -> ModbusPoints::Refusal {
+         Channel& c = o.channels_[static_cast<std::size_t>(n)];
+         const Limits l = *R330Limits(v);
+         c.range = v;
+         for (double* x : {&c.value, &c.output, &c.startup, &c.emergency})
+             *x = std::clamp(*x, l.lo, l.hi);
+         return std::nullopt;
+     },
+     [](MultiOutputCommands&, int, std::uint32_t v) -> ModbusPoints::Refusal {
+         if (!R330Limits(v)) return std::uint8_t{0x03}; // illegal data value
+         return std::nullopt;
+     }},
+    {PointKind::Register, 213, Fixed<MultiOutputCommands, 1>,
+     [](MultiOutputCommands& o, int) -> std::uint32_t {
+         return FirmwareWord(o.modbusModule_->config().firmware);
+     }},
+    {PointKind::Coil, 1, Fixed<MultiOutputCommands, 4>,
+     [](MultiOutputCommands& o, int n) -> std::uint32_t {
+         return (o.Inputs(*o.modbusModule_) >> n) & 1;
+     }},
+};
+
+void MultiOutputCommands::AddModbusMap(SimModule& m) {
+    modbusModule_ = &m;
+    points_.SetFunctions({0x01, 0x03, 0x06, 0x10});
+    AddMapRows(points_, *this, kModbusMap);
+}
+
+std::optional<Bytes> MultiOutputCommands::Modbus(SimModule& m, const Bytes& pdu) {
+    if (!modbusModule_) return std::nullopt;
+    return points_.Handle(m, pdu);
 }
 
 } // namespace tavo::sim::analog

@@ -79,6 +79,10 @@ std::optional<std::vector<PatternStep>> ParsePattern(std::string_view text);
 std::optional<double> NumberOption(const SimModule& m, const std::string& key);
 std::optional<unsigned> HexOption(const SimModule& m, const std::string& key);
 
+// A value within lo .. hi as a register of `steps` steps (65535, 4095), rounded and
+// clamped to the ends.
+std::uint16_t ModbusFraction(double v, double lo, double hi, double steps);
+
 // Analog inputs: values, channel enable and ranges, calibration, cold junction,
 // lead-wire compensation, status, watchdog, R810 settings.
 class InputCommands : public CommandSet {
@@ -108,7 +112,16 @@ public:
     void SetSource(Source source) { source_ = std::move(source); }
     double CjcCelsius(const SimModule& m) const;
 
+    // The Modbus variant's map: raw values in holding registers 1 .. channels (0 to
+    // 65535 over the channel's range), ranges in 201 .., the firmware in 213, the
+    // enable mask in 221, burn-out flags in coils 201 ..; functions 1, 3, 6, 16.
+    void AddModbusMap(SimModule& m);
+    std::optional<Bytes> Modbus(SimModule& m, const Bytes& pdu) override;
+    // A channel's value register now.
+    std::uint16_t RawValue(SimModule& m, int ch);
+
 private:
+    static const ModbusMapRow<InputCommands> kModbusMap[5];
     std::optional<std::string> Calibration(SimModule& m, std::string_view body);
     std::optional<std::string> Channels(SimModule& m, char lead, std::string_view body);
     std::optional<std::string> ColdJunction(SimModule& m, char lead, std::string_view body);
@@ -134,6 +147,8 @@ private:
     unsigned burnOut_ = 0, burnOutAt_ = 0, thermoMode_ = 0;
     std::optional<TimePoint> scanStart_;
     Source source_;
+    ModbusPoints points_;
+    SimModule* modbusModule_ = nullptr;
 };
 
 // Alarm outputs, limits and the event counter of the single-channel inputs.
@@ -195,8 +210,14 @@ public:
     // Channel ranges (outrange=HH,HH,HH,HH) and the start-up value (startup=) of the
     // bus file.
     void Init(SimModule& m);
+    // The Modbus variant's map: outputs in holding registers 1 .. 4 (0 to 4095 over
+    // the channel's range), ranges in 201 .. 204, the firmware in 213, the digital
+    // inputs in coils 1 .. 4; functions 1, 3, 6, 16.
+    void AddModbusMap(SimModule& m);
+    std::optional<Bytes> Modbus(SimModule& m, const Bytes& pdu) override;
 
 private:
+    static const ModbusMapRow<MultiOutputCommands> kModbusMap[4];
     struct Channel {
         unsigned range = 0x31;
         // `value` is the one last written; `output` follows it at the slew rate.
@@ -211,6 +232,8 @@ private:
     unsigned safetyTenths_ = 0;
     std::optional<TimePoint> lastCommand_;
     std::optional<TimePoint> lastSlew_;
+    ModbusPoints points_;
+    SimModule* modbusModule_ = nullptr;
 };
 
 // Record memory of the data logger (R270M).

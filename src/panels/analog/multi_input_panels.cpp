@@ -436,7 +436,7 @@ void TfrmMR270P::UpdateChannelSetup() {
             Status("Fail to change AI status!");
             ok = false;
         }
-        Pause(1000);
+        Pause(MaskWritePauseMs());
         for (int n = 0; n < ChannelCount(); ++n) {
             // A list without a selection (a range the panel does not know) keeps
             // the module's range.

@@ -184,6 +184,8 @@ protected:
     virtual void RefreshExtra() {}
     virtual void RefreshData();
     virtual bool CanWriteConfiguration() const { return true; }
+    // The module's pause after the enable mask was written, before the ranges.
+    virtual int MaskWritePauseMs() const { return 1000; }
 
     // Hooks of this implementation beyond the form's list.
     // How the integration choice is kept in the format byte (bit 7 here).

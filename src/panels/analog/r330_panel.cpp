@@ -278,6 +278,7 @@ void TfrmMR330::tmrUpdateDataTimer() {
         Status("Fail to fresh DI data!");
     }
     Heartbeat(outputs && inputs);
+    AfterPoll(outputs, inputs);
 }
 
 // ---- Direct output -------------------------------------------------------------------
@@ -379,7 +380,7 @@ void TfrmMR330::btAOFunctionSetClick() {
         for (int n = 0; n < kChannels && failure.isEmpty(); ++n) {
             const auto i = static_cast<std::size_t>(n);
             if (!link_->WriteRange(n, 0x30 + cmbAORange[i]->currentIndex()))
-                failure = "Change Ch %1 range failed!";
+                failure = RangeWriteFailure(n);
             else if (settings && !link_->WriteStartup(n, startup[i]))
                 failure = "Change Ch %1 startup value failed!";
             else if (settings && !link_->WriteEmergency(n, emergency[i]))
@@ -388,12 +389,16 @@ void TfrmMR330::btAOFunctionSetClick() {
                 failure = "Change Ch %1 range failed!";
             else
                 Pause(250);
-            if (!failure.isEmpty()) Error(ChannelText(failure, n + 1));
+            if (!failure.isEmpty()) Error(failure.contains("%1") ? ChannelText(failure, n + 1) : failure);
         }
         ok = failure.isEmpty();
         RefreshChannelSetup();
     }
     if (ok) Information("Update channel setup succeeded!");
+}
+
+QString TfrmMR330::RangeWriteFailure(int n) const {
+    return ChannelText("Change Ch %1 range failed!", n + 1);
 }
 
 // ---- Calibration ---------------------------------------------------------------------

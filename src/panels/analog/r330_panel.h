@@ -83,6 +83,10 @@ protected:
     // exists.
     virtual std::unique_ptr<R330Link> MakeLink(TavoMR330& module);
     virtual void RefreshGeneral();
+    // After every poll tick, with what it read.
+    virtual void AfterPoll(bool /*outputs*/, bool /*inputs*/) {}
+    // The error of a failed range write of channel n (0 to 3).
+    virtual QString RangeWriteFailure(int n) const;
 
     TavoMR330* Module() const { return module_.get(); }
     R330Link* Link() const { return link_.get(); }

@@ -1,6 +1,7 @@
 #include "panels/panels.h"
 
 #include "data_logger_panel.h"
+#include "modbus_analog_panels.h"
 #include "multi_input_panels.h"
 #include "r310_panel.h"
 #include "r320t_panel.h"
@@ -41,6 +42,18 @@ void RegisterAnalogPanels() {
     for (const char* member : {"R820", "R260AN", "R270AN"})
         factory.Register(std::string("TfrmM") + member,
                          [row, member](QWidget* p) { return new TfrmMR810(row(member), p); });
+
+    // Their Modbus variants, and the R330's.
+    factory.Register("TfrmMR270PMod", [](QWidget* p) { return new TfrmMR270PMod(p); });
+    factory.Register("TfrmMR260PMod", [](QWidget* p) { return new TfrmMR260PMod(p); });
+    factory.Register("TfrmMR240Mod", [](QWidget* p) { return new TfrmMR240Mod(p); });
+    factory.Register("TfrmMR240TMod", [](QWidget* p) { return new TfrmMR240TMod(p); });
+    factory.Register("TfrmMR280BMod", [](QWidget* p) { return new TfrmMR280BMod(p); });
+    factory.Register("TfrmMR810Mod", [](QWidget* p) { return new TfrmMR810Mod(p); });
+    factory.Register("TfrmMR820Mod", [](QWidget* p) { return new TfrmMR820Mod(p); });
+    factory.Register("TfrmMR260ANMod", [](QWidget* p) { return new TfrmMR260ANMod(p); });
+    factory.Register("TfrmMR270ANMod", [](QWidget* p) { return new TfrmMR270ANMod(p); });
+    factory.Register("TfrmMR330Mod", [](QWidget* p) { return new TfrmMR330Mod(p); });
 }
 
 } // namespace tavo
