@@ -26,6 +26,9 @@ public:
     // Brings the time-dependent state (the watchdog) up to `now` as if the master
     // had said nothing since its last command: a test's way to let time pass.
     virtual void Idle(TimePoint now) = 0;
+    // Slot i's module is pulled out (it and the controller stay silent for it) or
+    // put back with the state it had.
+    virtual void SetSlotPulled(int i, bool pulled) = 0;
 };
 
 } // namespace tavo::sim

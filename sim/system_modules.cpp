@@ -124,7 +124,14 @@ public:
         }
         if ((lead == '$' || lead == '#' || lead == '@') && body.size() >= 2 && body[0] == 'S' &&
             body[1] >= '0' && body[1] <= '9') {
-            SimSlot* slot = rack_.At(body[1] - '0');
+            const int i = body[1] - '0';
+            SimSlot* slot = rack_.At(i);
+            // A module pulled out of its slot says nothing; the controller does not
+            // answer for it either.
+            if (slot && i < 8 && pulled_ >> i & 1) {
+                m.Silence();
+                return std::nullopt;
+            }
             return slot ? slot->Ascii(m, rack_, lead, body.substr(2)) : m.Refuse();
         }
         return std::nullopt;
@@ -159,6 +166,7 @@ protected:
 
     Rack rack_;
     int slotCount_;
+    unsigned pulled_ = 0; // bit i: slot i's module is pulled out
 };
 
 // ---------------------------------------------------------------------------
@@ -224,6 +232,10 @@ public:
     unsigned WatchdogMask() const override { return watchdogMask_; }
     int WatchdogTrips() const override { return trips_; }
     void Idle(TimePoint now) override { CatchUp(now); }
+    void SetSlotPulled(int i, bool pulled) override {
+        if (i < 0 || i > 7) return;
+        pulled_ = pulled ? pulled_ | 1u << i : pulled_ & ~(1u << i);
+    }
 
 protected:
     std::optional<std::string> Own(SimModule& m, char lead, std::string_view body) override {

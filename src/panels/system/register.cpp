@@ -2,6 +2,7 @@
 
 #include "k100_panel.h"
 #include "k100m_panel.h"
+#include "k_analog_slot.h"
 
 #include "workspace/module_panel.h"
 
@@ -17,6 +18,7 @@ template <class Panel> void Add(const char* className) {
 void RegisterSystemPanels() {
     Add<TfrmMK100>("TfrmMK100");
     Add<TfrmMK100M>("TfrmMK100M");
+    RegisterKAnalogSlotPanels();
 }
 
 } // namespace tavo
