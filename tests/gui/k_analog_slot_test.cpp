@@ -18,7 +18,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 
+#include "panels/common/edit_controls.h"
 #include "panels/common/form_controls.h"
 
 namespace tavo {
@@ -49,7 +51,9 @@ Panel* OpenSlot(PanelFixture& fx, const QString& rack, const QStringList& path,
     return panel;
 }
 
-Strings Seq(std::initializer_list<const char*> items) { return Strings(items.begin(), items.end()); }
+Strings Seq(std::initializer_list<const char*> items) {
+    return Strings(items.begin(), items.end());
+}
 
 TEST(KAnalogSlotPanels, AttachAndPollCommandsPerMember) {
     struct Row {
@@ -59,15 +63,11 @@ TEST(KAnalogSlotPanels, AttachAndPollCommandsPerMember) {
         Strings alarmTick; // the one that reads the alarm states
     };
     const Row rows[] = {
-        {"(S0)K210",
-         Seq({"$01S0B", "$01S06"}),
-         Seq({"#01S0C0", "#01S0C1", "#01S0C2"}),
+        {"(S0)K210", Seq({"$01S0B", "$01S06"}), Seq({"#01S0C0", "#01S0C1", "#01S0C2"}),
          Seq({"$01S0C0S", "$01S0C1S", "$01S0C2S"})},
-        {"(S1)K230",
-         Seq({"$01S1B", "$01S16"}),
+        {"(S1)K230", Seq({"$01S1B", "$01S16"}),
          Seq({"#01S1C0", "#01S1C1", "#01S1C2", "#01S1C3", "#01S1C4", "#01S1C5", "#01S1C6"}),
-         Seq({"$01S1C0S", "$01S1C1S", "$01S1C2S", "$01S1C3S", "$01S1C4S", "$01S1C5S",
-              "$01S1C6S"})},
+         Seq({"$01S1C0S", "$01S1C1S", "$01S1C2S", "$01S1C3S", "$01S1C4S", "$01S1C5S", "$01S1C6S"})},
         {"(S2)K220H",
          Seq({"$01S2B", "$01S2C0B", "$01S2C1B", "$01S2C2B", "$01S2C3B", "$01S2C4B", "$01S2C5B",
               "$01S2C6B", "$01S2C7B", "$01S2B", "$01S26"}),
@@ -106,9 +106,9 @@ TEST(KAnalogSlotPanels, ShowsReadingsUnitsAndBurnOut) {
         EXPECT_TRUE(RackOf(m).SetSlotInputs(1, "open=04", sim::TimePoint{}, why)) << why;
     });
     p->tmrUpdateAIDataTimer();
-    EXPECT_EQ(p->edtAIValCh[0]->text(), "+076.000");
+    EXPECT_EQ(p->edtAIValCh[0]->text(), "+76.000");
     EXPECT_EQ(p->edtAIValCh[2]->text(), "Burn-out");
-    EXPECT_EQ(p->edtAIValCh[3]->text(), "+304.000");
+    EXPECT_EQ(p->edtAIValCh[3]->text(), "+304.00");
 }
 
 TEST(KAnalogSlotPanels, ChannelEnableWritesTheMaskAndHidesTheRow) {
@@ -146,9 +146,10 @@ TEST(KAnalogSlotPanels, RangeChangeInInitWritesTheSlotAndWaits) {
     EXPECT_EQ(p->cmbInputRanges->currentText(), "Type K  0'C~1370'C");
     EXPECT_EQ(p->cmbDataFormat->currentIndex(), 1);
     EXPECT_EQ(p->cmbIntegrationTime->currentIndex(), 1);
-    EXPECT_EQ(fx.WithModule(1, [](sim::SimModule& m) {
-        return m.OnAsciiLine("$00S1B", sim::SimClock::now()).value_or("");
-    }),
+    EXPECT_EQ(fx.WithModule(1,
+                            [](sim::SimModule& m) {
+                                return m.OnAsciiLine("$00S1B", sim::SimClock::now()).value_or("");
+                            }),
               "!000F83");
     // Two's complement readings are four hexadecimal digits.
     p->tmrUpdateAIDataTimer();
@@ -190,7 +191,7 @@ TEST(KAnalogSlotPanels, CalibrationCommandsPerKind) {
         EXPECT_TRUE(title.endsWith(row.mode == TfrmCalib::kZero ? " Zero calibration"
                                                                 : " Span calibration"));
         EXPECT_EQ(fx.ui().clockMs - before, row.waitMs);
-        EXPECT_TRUE(p->PollTimer()->isActive());
+        EXPECT_TRUE(p->findChild<QTimer*>("tmrUpdateAIData")->isActive());
     }
 }
 
@@ -273,7 +274,7 @@ TEST(KAnalogAlarmDialog, BadLimitsAreRefusedBeforeAnythingIsSent) {
         r.d->btUpdateDataAreaClick();
         EXPECT_EQ(r.fx.ui().Texts(), QStringList{"Please input valid Low alarm limit value!"});
         EXPECT_TRUE(r.fx.Received(1).empty());
-        EXPECT_TRUE(r.d->PollTimer()->isActive());
+        EXPECT_TRUE(r.d->findChild<QTimer*>("tmrUpdateAIData")->isActive());
     }
 }
 
@@ -338,7 +339,7 @@ TEST(KAnalogSlotPanels, PulledSlotFailsAndRecovers) {
     EXPECT_EQ(p->edtAIValCh[1]->text(), before); // nothing new is shown as a value
     p->btUpdateChannelClick();
     EXPECT_EQ(fx.ui().Texts(), QStringList{"Error occurred during setup!"});
-    EXPECT_TRUE(p->PollTimer()->isActive());
+    EXPECT_TRUE(p->findChild<QTimer*>("tmrUpdateAIData")->isActive());
     fx.ui().Clear();
     fx.WithModule(1, [](sim::SimModule& m) { RackOf(m).SetSlotPulled(1, false); });
     p->tmrUpdateAIDataTimer();
@@ -418,6 +419,84 @@ TEST(K310Panels, SingleChannelDialogFromTheChannelNode) {
     EXPECT_EQ(d->edtAORead->text(), "7.250");
     d->btSetInitialClick();
     EXPECT_EQ(fx.Received(1), Strings{"$00S2C34"});
+}
+
+} // namespace
+} // namespace tavo
+
+namespace tavo {
+namespace {
+
+TEST(KAnalogRanges, AlarmLimitsArePaddedToTheRangeAndChecked) {
+    const auto& mv15 = KRanges(KRangeSet::Thermocouple)[0];  // +/- 15 mV
+    const auto& typeK = KRanges(KRangeSet::Thermocouple)[8]; // 0 to 1370 'C
+    const auto& v25 = KRanges(KRangeSet::Thermocouple)[5];   // +/- 2.5 V
+    const auto& rtd = KRanges(KRangeSet::Rtd)[0];            // -100 to 100
+    struct Row {
+        const KAnalogRange* range;
+        const char* typed;
+        const char* sent; // empty: refused
+    };
+    const Row rows[] = {
+        {&mv15, "12.5", "+12.500"},
+        {&mv15, "-3", "-03.000"},
+        {&mv15, "0", "-00.000"},
+        {&mv15, "15", "+15.000"},
+        {&mv15, "15.001", ""},
+        {&mv15, "-15.5", ""},
+        {&typeK, "1370", "+1370.000"},
+        {&typeK, "5", "+0005.000"},
+        {&typeK, "-1", ""},
+        {&v25, "2.5", "+2.500"},
+        {&v25, "-0.25", "-0.250"},
+        {&rtd, "-100", "-100.000"},
+        {&rtd, "99.9999", "+100.000"},
+        {&typeK, "", ""},
+        {&typeK, "1e3", ""},
+        {&typeK, " 5", ""},
+        {&typeK, "5.", "+0005.000"},
+        {&typeK, "+.5", "+0000.500"},
+        {&typeK, "0x10", ""},
+        {&typeK, "--5", ""},
+    };
+    for (const Row& r : rows) {
+        const auto out = KAlarmLimitText(r.typed, *r.range);
+        EXPECT_EQ(out.value_or(""), r.sent) << r.range->text << " " << r.typed;
+    }
+    EXPECT_EQ(KIntegerWidth(typeK), 4);
+    EXPECT_EQ(KIntegerWidth(v25), 1);
+    EXPECT_EQ(KIntegerWidth(rtd), 3);
+}
+
+TEST(KAnalogRanges, ThermocoupleTableAsTheSlotKnowsIt) {
+    const auto list = KRanges(KRangeSet::Thermocouple);
+    ASSERT_EQ(list.size(), 14u);
+    EXPECT_EQ(KRangeIndex(KRangeSet::Thermocouple, 0x06), 6);
+    EXPECT_EQ(KRangeIndex(KRangeSet::Thermocouple, 0x0E), 7);
+    EXPECT_EQ(KRangeIndex(KRangeSet::Thermocouple, 0x14), 13);
+    EXPECT_EQ(KRangeIndex(KRangeSet::Thermocouple, 0x07), -1);
+    EXPECT_STREQ(list[13].span, "152 mV");
+    EXPECT_STREQ(list[4].zero, "0 V");
+    EXPECT_STREQ(list[6].zero, "0 mA");
+    EXPECT_EQ(KReadingText("+888888", true).value_or(""), "Burn-out");
+    EXPECT_FALSE(KReadingText("+12.3X", false));
+    EXPECT_FALSE(KReadingText("12G4", true));
+    EXPECT_FALSE(KReadingText("", false));
+}
+
+TEST(KAnalogSlotPanels, UnknownRangeCodeShowsNoUnitAndNoCalibrationSignal) {
+    PanelFixture fx(kInitRack);
+    fx.WithModule(1, [](sim::SimModule& m) {
+        // The voltage slot also takes 4 to 20 mA, which the thermocouple list lacks;
+        // here it is put on the K220 and read back by a K230 panel opened on it.
+        m.OnAsciiLine("$00S0A0700", sim::SimClock::now());
+    });
+    auto* p = OpenSlot<TfrmMK230>(fx, "(*)K100", {"(S0)K230"});
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->cmbInputRanges->currentIndex(), -1);
+    EXPECT_EQ(p->labAIUnitCh[0]->text(), "?");
+    EXPECT_EQ(p->ZeroText(), "#####");
+    EXPECT_EQ(p->SpanText(), "#####");
 }
 
 } // namespace

@@ -35,8 +35,8 @@ constexpr K310Range kRanges[] = {
 constexpr int kWaitMs = 500;
 
 // The last output as the slot reports it, shown with three decimals.
-std::optional<QString> OutputText(const std::string& data, const K310Range* range) {
-    const auto v = KPlainNumber(data);
+std::optional<QString> OutputText(const std::string& dataText, const K310Range* range) {
+    const auto v = KPlainNumber(dataText);
     if (!v) return std::nullopt;
     return QString::asprintf(range && !range->current ? "%1.3f" : "%2.3f", *v);
 }
@@ -88,7 +88,9 @@ TfrmMK310::TfrmMK310(QWidget* parent) : PanelBase(parent) {
     connect(PollTimer(), &QTimer::timeout, this, &TfrmMK310::tmrUpdateAODataTimer);
 }
 
-TfrmMK310::~TfrmMK310() { StopPolling(); }
+TfrmMK310::~TfrmMK310() {
+    StopPolling();
+}
 
 void TfrmMK310::InitModule(const PanelContext& context) {
     Bind(context);
@@ -102,8 +104,8 @@ bool TfrmMK310::RefreshRanges() {
     for (int n = 0; n < kChannels && ok; ++n) {
         const auto i = static_cast<std::size_t>(n);
         ok = module_->ReadChannelConfig(n);
-        const K310Range* r = ok ? FindK310Range(static_cast<int>(HexOrZero(module_->SlotType())))
-                                : nullptr;
+        const K310Range* r =
+            ok ? FindK310Range(static_cast<int>(HexOrZero(module_->SlotType()))) : nullptr;
         range_[i] = r ? r->code : -1;
         labRangeCh[i]->setText(r ? r->text : kUnknownCalibration);
     }
@@ -113,11 +115,11 @@ bool TfrmMK310::RefreshRanges() {
 void TfrmMK310::tmrUpdateAODataTimer() {
     bool ok = true;
     for (int n = 0; n < kChannels && ok; ++n) {
-        std::string data;
+        std::string dataText;
         const auto i = static_cast<std::size_t>(n);
-        const auto text =
-            module_->ReadLastOutput(n, data) ? OutputText(data, FindK310Range(range_[i]))
-                                             : std::nullopt;
+        const auto text = module_->ReadLastOutput(n, dataText)
+                              ? OutputText(dataText, FindK310Range(range_[i]))
+                              : std::nullopt;
         ok = text.has_value();
         if (ok) ShowText(edtAOReadCh[i], *text);
     }
@@ -129,8 +131,8 @@ void TfrmMK310::btAOOutputClick(int channel) {
     const auto i = static_cast<std::size_t>(channel);
     Operation op(*this, btAOOutputCh[i]);
     const K310Range* r = FindK310Range(range_[i]);
-    const auto value = r ? K310ValueText(edtAOValCh[i]->text().trimmed().toStdString(), *r)
-                         : std::nullopt;
+    const auto value =
+        r ? K310ValueText(edtAOValCh[i]->text().trimmed().toStdString(), *r) : std::nullopt;
     if (!value) {
         Error("Input Value Invalid!");
         return;
@@ -209,14 +211,17 @@ TfrmMK310SingleChannelSetting::TfrmMK310SingleChannelSetting(QWidget* parent) : 
             &TfrmMK310SingleChannelSetting::tmrUpdateAODataTimer);
 }
 
-TfrmMK310SingleChannelSetting::~TfrmMK310SingleChannelSetting() { StopPolling(); }
+TfrmMK310SingleChannelSetting::~TfrmMK310SingleChannelSetting() {
+    StopPolling();
+}
 
 void TfrmMK310SingleChannelSetting::InitModule(const PanelContext& context) {
     Bind(context);
     const QString channelText = context.channel;
-    channel_ = channelText.size() >= 4 && channelText[3].isDigit() && channelText[3].digitValue() < 4
-                   ? channelText[3].digitValue()
-                   : -1;
+    channel_ =
+        channelText.size() >= 4 && channelText[3].isDigit() && channelText[3].digitValue() < 4
+            ? channelText[3].digitValue()
+            : -1;
     grpMain->setTitle(QString(" Tavo-K310 Channel %1 ").arg(channel_));
     module_ = std::make_unique<TavoMK310>(Port(), WireAddress(), context.slot.toStdString());
     if (!RefreshGeneral()) Error("Refresh General Setting Error!!");
@@ -231,10 +236,9 @@ const K310Range* TfrmMK310SingleChannelSetting::SelectedRange() const {
 }
 
 void TfrmMK310SingleChannelSetting::FillSlewRates(bool volts) {
-    static const QStringList v = {"immediately",  "0.0625  V/sec", "0.0125  V/sec",
-                                  "0.025  V/sec", "0.5  V/sec",    "1.0  V/sec",
-                                  "2.0  V/sec",   "4.0  V/sec",    "8.0  V/sec",
-                                  "16.0  V/sec",  "32.0  V/sec",   "64.0  V/sec"};
+    static const QStringList v = {"immediately", "0.0625  V/sec", "0.0125  V/sec", "0.025  V/sec",
+                                  "0.5  V/sec",  "1.0  V/sec",    "2.0  V/sec",    "4.0  V/sec",
+                                  "8.0  V/sec",  "16.0  V/sec",   "32.0  V/sec",   "64.0  V/sec"};
     static const QStringList mA = {"immediately",  "0.125  mA/sec", "0.25  mA/sec",
                                    "0.5  mA/sec",  "1.0  mA/sec",   "2.0  mA/sec",
                                    "4.0  mA/sec",  "8.0  mA/sec",   "16.0  mA/sec",
@@ -266,9 +270,9 @@ bool TfrmMK310SingleChannelSetting::RefreshGeneral() {
 }
 
 bool TfrmMK310SingleChannelSetting::RefreshData() {
-    std::string data;
-    if (channel_ < 0 || !module_->ReadLastOutput(channel_, data)) return false;
-    const auto text = OutputText(data, SelectedRange());
+    std::string dataText;
+    if (channel_ < 0 || !module_->ReadLastOutput(channel_, dataText)) return false;
+    const auto text = OutputText(dataText, SelectedRange());
     if (!text) return false;
     readBack_ = *text;
     ShowText(edtAORead, readBack_);
@@ -369,7 +373,9 @@ void TfrmMK310SingleChannelSetting::Trim(int mode, const char* what) {
     dialog.Run();
 }
 
-void TfrmMK310SingleChannelSetting::btTrim4mAClick() { Trim(TfrmMAOCalib::k4mA, " 4mA Calibration"); }
+void TfrmMK310SingleChannelSetting::btTrim4mAClick() {
+    Trim(TfrmMAOCalib::k4mA, " 4mA Calibration");
+}
 void TfrmMK310SingleChannelSetting::btTrim20mAClick() {
     Trim(TfrmMAOCalib::k20mA, " 20mA Calibration");
 }

@@ -49,10 +49,12 @@ TfrmMK230AlarmSetting::TfrmMK230AlarmSetting(const KAnalogSlotMember& member, QW
     connect(PollTimer(), &QTimer::timeout, this, &TfrmMK230AlarmSetting::tmrUpdateAIDataTimer);
 }
 
-TfrmMK230AlarmSetting::~TfrmMK230AlarmSetting() { StopPolling(); }
+TfrmMK230AlarmSetting::~TfrmMK230AlarmSetting() {
+    StopPolling();
+}
 
 TfrmMK230AlarmSetting::AlarmControls TfrmMK230AlarmSetting::BuildAlarm(const QString& caption,
-                                                                      const QString& x) {
+                                                                       const QString& x) {
     AlarmControls a{};
     a.group = NamedGroup(caption, "grp" + x + "Alarm", grpMain);
     auto* g = new QGridLayout(a.group);
@@ -85,36 +87,36 @@ void TfrmMK230AlarmSetting::BuildForm() {
     outer->addWidget(grpMain);
     auto* main = new QVBoxLayout(grpMain);
 
-    auto* data = NamedGroup(" Data Area ", "GroupBoxData", grpMain);
-    main->addWidget(data);
-    auto* d = new QGridLayout(data);
-    chkChannelEnable = Named(new QCheckBox("&Channel Enable", data), "chkChannelEnable");
+    auto* area = NamedGroup(" Data Area ", "GroupBoxData", grpMain);
+    main->addWidget(area);
+    auto* d = new QGridLayout(area);
+    chkChannelEnable = Named(new QCheckBox("&Channel Enable", area), "chkChannelEnable");
     // What the slot is set to, for reading the limits; the slot panel changes them.
-    cmbInputRanges = NamedCombo("cmbInputRanges", RangeTexts(member_.ranges), data);
-    cmbDataFormat = NamedCombo("cmbDataFormat", {"Engineering Units", "Two's Complement"}, data);
+    cmbInputRanges = NamedCombo("cmbInputRanges", RangeTexts(member_.ranges), area);
+    cmbDataFormat = NamedCombo("cmbDataFormat", {"Engineering Units", "Two's Complement"}, area);
     cmbIntegrationTime =
-        NamedCombo("cmbIntegrationTime", {"50 ms ( 60 Hz )", "60 ms (50 Hz)"}, data);
+        NamedCombo("cmbIntegrationTime", {"50 ms ( 60 Hz )", "60 ms (50 Hz)"}, area);
     for (QComboBox* c : {cmbInputRanges, cmbDataFormat, cmbIntegrationTime})
         c->setEnabled(false);
-    edtAIVal = NamedEdit("edtAIVal", data, 32767, true);
-    labAIUnit = NamedLabel("", "labAIUnit", data);
-    imgHiAlarm = NamedLabel("", "imgHiAlarm", data);
-    imgLoAlarm = NamedLabel("", "imgLoAlarm", data);
+    edtAIVal = NamedEdit("edtAIVal", area, 32767, true);
+    labAIUnit = NamedLabel("", "labAIUnit", area);
+    imgHiAlarm = NamedLabel("", "imgHiAlarm", area);
+    imgLoAlarm = NamedLabel("", "imgLoAlarm", area);
     SetLamp(imgHiAlarm, false);
     SetLamp(imgLoAlarm, false);
     d->addWidget(chkChannelEnable, 0, 0, 1, 2);
-    d->addWidget(CaptionLabel("Input Ranges :", data, cmbInputRanges), 1, 0);
+    d->addWidget(CaptionLabel("Input Ranges :", area, cmbInputRanges), 1, 0);
     d->addWidget(cmbInputRanges, 1, 1, 1, 3);
-    d->addWidget(CaptionLabel("Data Format :", data, cmbDataFormat), 2, 0);
+    d->addWidget(CaptionLabel("Data Format :", area, cmbDataFormat), 2, 0);
     d->addWidget(cmbDataFormat, 2, 1, 1, 3);
-    d->addWidget(CaptionLabel("Integration Time :", data, cmbIntegrationTime), 3, 0);
+    d->addWidget(CaptionLabel("Integration Time :", area, cmbIntegrationTime), 3, 0);
     d->addWidget(cmbIntegrationTime, 3, 1, 1, 3);
-    d->addWidget(CaptionLabel("Value :", data, edtAIVal), 4, 0);
+    d->addWidget(CaptionLabel("Value :", area, edtAIVal), 4, 0);
     d->addWidget(edtAIVal, 4, 1);
     d->addWidget(labAIUnit, 4, 2);
-    d->addWidget(NamedLabel("HI-Alram", "labHiAlarm", data), 5, 0);
+    d->addWidget(NamedLabel("HI-Alram", "labHiAlarm", area), 5, 0);
     d->addWidget(imgHiAlarm, 5, 1);
-    d->addWidget(NamedLabel("LO-Alram", "labLoAlarm", data), 6, 0);
+    d->addWidget(NamedLabel("LO-Alram", "labLoAlarm", area), 6, 0);
     d->addWidget(imgLoAlarm, 6, 1);
 
     auto* alarms = new QHBoxLayout;
@@ -153,7 +155,8 @@ void TfrmMK230AlarmSetting::ApplyTypeEnabling(int which) {
     a.limit->setEnabled(on);
     a.doMap->setEnabled(on);
     const bool choose = on && a.doMap->isChecked();
-    for (QWidget* w : std::initializer_list<QWidget*>{a.slot, a.slotChoose, a.output, a.outputChoose})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{a.slot, a.slotChoose, a.output, a.outputChoose})
         w->setEnabled(choose);
 }
 
@@ -166,7 +169,8 @@ void TfrmMK230AlarmSetting::InitModule(const PanelContext& context) {
         a.output->setText(kNotMapped);
     }
     const QString channelText = context.channel;
-    channel_ = channelText.size() >= 4 && channelText[3].isDigit() ? channelText[3].digitValue() : -1;
+    channel_ =
+        channelText.size() >= 4 && channelText[3].isDigit() ? channelText[3].digitValue() : -1;
     QString model = member_.designation;
     if (!context.slotModuleName.isEmpty()) {
         model = context.slotModuleName.trimmed();
@@ -188,7 +192,8 @@ bool TfrmMK230AlarmSetting::InitDataArea() {
     if (channel_ < 0 || channel_ >= member_.channels) return false;
     std::string mask;
     if (!module_.input->ReadChannelEnable(mask) || mask.empty() || mask.size() > 4 ||
-        !std::all_of(mask.begin(), mask.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); }))
+        !std::all_of(mask.begin(), mask.end(),
+                     [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); }))
         return false;
     enabled_ = HexOrZero(mask) >> channel_ & 1;
     chkChannelEnable->setChecked(enabled_);
@@ -279,8 +284,8 @@ bool TfrmMK230AlarmSetting::Plan(int which, Planned& out) {
     p.type = a.type->currentIndex();
     if (p.type != 0) {
         const KAnalogRange* r = Range();
-        const auto text = r ? KAlarmLimitText(a.limit->text().trimmed().toStdString(), *r)
-                            : std::nullopt;
+        const auto text =
+            r ? KAlarmLimitText(a.limit->text().trimmed().toStdString(), *r) : std::nullopt;
         if (!text) {
             Error(QString("Please input valid %1 alarm limit value!").arg(kAlarmName[which]));
             return false;
@@ -332,11 +337,11 @@ void TfrmMK230AlarmSetting::btUpdateDataAreaClick() {
     if (chkChannelEnable->isChecked() && (!Plan(0, plan[0]) || !Plan(1, plan[1]))) return;
 
     bool ok = false, shown = false;
-    std::string data;
-    if (module_.input->ReadChannelEnable(data) && !data.empty() && data.size() <= 4 &&
-        std::all_of(data.begin(), data.end(),
+    std::string dataText;
+    if (module_.input->ReadChannelEnable(dataText) && !dataText.empty() && dataText.size() <= 4 &&
+        std::all_of(dataText.begin(), dataText.end(),
                     [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); })) {
-        unsigned mask = HexOrZero(data);
+        unsigned mask = HexOrZero(dataText);
         const bool was = mask >> channel_ & 1;
         const bool want = chkChannelEnable->isChecked();
         mask = want ? mask | 1u << channel_ : mask & ~(1u << channel_);

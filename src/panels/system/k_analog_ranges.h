@@ -48,6 +48,8 @@ std::optional<std::string> KAlarmLimitText(std::string_view text, const KAnalogR
 std::optional<double> KPlainNumber(std::string_view text);
 
 // A channel reading that says the sensor is open (the slot reports "+888888").
-inline bool KBurnOut(std::string_view reading) { return reading.substr(0, 7) == "+888888"; }
+inline bool KBurnOut(std::string_view reading) {
+    return reading.substr(0, 7) == "+888888";
+}
 
 } // namespace tavo

@@ -135,7 +135,9 @@ TfrmMK230::TfrmMK230(const KAnalogSlotMember& member, QWidget* parent)
     connect(PollTimer(), &QTimer::timeout, this, &TfrmMK230::tmrUpdateAIDataTimer);
 }
 
-TfrmMK230::~TfrmMK230() { StopPolling(); }
+TfrmMK230::~TfrmMK230() {
+    StopPolling();
+}
 
 void TfrmMK230::BuildForm() {
     auto* outer = new QVBoxLayout(this);
@@ -147,10 +149,10 @@ void TfrmMK230::BuildForm() {
     main->addWidget(GroupBoxSetting);
     auto* s = new QGridLayout(GroupBoxSetting);
     cmbInputRanges = NamedCombo("cmbInputRanges", RangeTexts(member_.ranges), GroupBoxSetting);
-    cmbDataFormat = NamedCombo("cmbDataFormat", {"Engineering Units", "Two's Complement"},
-                               GroupBoxSetting);
-    cmbIntegrationTime = NamedCombo("cmbIntegrationTime", {"50 ms ( 60 Hz )", "60 ms (50 Hz)"},
-                                    GroupBoxSetting);
+    cmbDataFormat =
+        NamedCombo("cmbDataFormat", {"Engineering Units", "Two's Complement"}, GroupBoxSetting);
+    cmbIntegrationTime =
+        NamedCombo("cmbIntegrationTime", {"50 ms ( 60 Hz )", "60 ms (50 Hz)"}, GroupBoxSetting);
     s->addWidget(CaptionLabel("Input &Ranges :", GroupBoxSetting, cmbInputRanges), 0, 0);
     s->addWidget(cmbInputRanges, 0, 1);
     s->addWidget(CaptionLabel("Data &Format :", GroupBoxSetting, cmbDataFormat), 1, 0);
@@ -218,7 +220,9 @@ void TfrmMK230::BuildForm() {
         connect(range, &QComboBox::currentIndexChanged, this, [this] { ShowUnits(); });
 }
 
-QString TfrmMK230::MainCaption() const { return grpMain->title(); }
+QString TfrmMK230::MainCaption() const {
+    return grpMain->title();
+}
 
 void TfrmMK230::InitModule(const PanelContext& context) {
     Bind(context);
@@ -230,9 +234,9 @@ void TfrmMK230::InitModule(const PanelContext& context) {
     module_ = MakeKAnalogSlotObject(member_, Port(), WireAddress(), context.slot.toStdString());
     // The slot takes its range, format, integration time and calibration only while
     // the rack is in its INIT state.
-    for (QWidget* w : std::initializer_list<QWidget*>{cmbInputRanges, cmbDataFormat,
-                                                      cmbIntegrationTime, btUpdate, btSpanCal,
-                                                      btZeroCal, btCJCCal})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{cmbInputRanges, cmbDataFormat, cmbIntegrationTime,
+                                         btUpdate, btSpanCal, btZeroCal, btCJCCal})
         w->setEnabled(InitMode());
     for (auto* range : cmbTypeChangeCh)
         range->setEnabled(InitMode());
@@ -257,8 +261,9 @@ bool TfrmMK230::RefreshGeneral() {
 
 void TfrmMK230::ShowUnits() {
     for (int n = 0; n < member_.channels; ++n) {
-        const int index = PerChannel() ? cmbTypeChangeCh[static_cast<std::size_t>(n)]->currentIndex()
-                                       : cmbInputRanges->currentIndex();
+        const int index = PerChannel()
+                              ? cmbTypeChangeCh[static_cast<std::size_t>(n)]->currentIndex()
+                              : cmbInputRanges->currentIndex();
         const KAnalogRange* r = KRangeAt(member_.ranges, index);
         labAIUnitCh[static_cast<std::size_t>(n)]->setText(r ? r->unit : kUnknownUnit);
     }
@@ -275,12 +280,12 @@ QString TfrmMK230::SpanText() const {
 }
 
 bool TfrmMK230::RefreshChannels() {
-    std::string data;
-    if (!module_.input->ReadChannelEnable(data) || !IsHex(data) || data.size() > 4) {
+    std::string dataText;
+    if (!module_.input->ReadChannelEnable(dataText) || !IsHex(dataText) || dataText.size() > 4) {
         Status("Fail to fresh AI Status!");
         return false;
     }
-    enabledMask_ = HexOrZero(data);
+    enabledMask_ = HexOrZero(dataText);
     for (int n = 0; n < member_.channels; ++n) {
         const auto i = static_cast<std::size_t>(n);
         const bool on = enabledMask_ >> n & 1;
@@ -384,8 +389,12 @@ void TfrmMK230::Calibrate(int mode) {
     dialog.Run();
 }
 
-void TfrmMK230::btZeroCalClick() { Calibrate(TfrmCalib::kZero); }
-void TfrmMK230::btSpanCalClick() { Calibrate(TfrmCalib::kSpan); }
+void TfrmMK230::btZeroCalClick() {
+    Calibrate(TfrmCalib::kZero);
+}
+void TfrmMK230::btSpanCalClick() {
+    Calibrate(TfrmCalib::kSpan);
+}
 
 void TfrmMK230::btCJCCalClick() {
     if (!module_.k230) return;
@@ -429,9 +438,8 @@ void TfrmMK230::SaveSettings() {
         RefreshChannels();
     }
     const KSlotFileLines lines = CurrentLines();
-    if (SaveSettingsFile(this, MainCaption(), [&](SettingsWriter& file) {
-            WriteKSlotLines(file, lines, PerChannel());
-        }))
+    if (SaveSettingsFile(this, MainCaption(),
+                         [&](SettingsWriter& file) { WriteKSlotLines(file, lines, PerChannel()); }))
         Information("Save File succeeded!");
 }
 
@@ -489,13 +497,12 @@ void TfrmMK220H::btFollowCh0Click() {
 bool TfrmMK220H::RefreshGeneral() {
     if (!TfrmMK230::RefreshGeneral()) return false;
     for (int n = 0; n < static_cast<int>(cmbTypeChangeCh.size()); ++n) {
-        std::string tt, ff;
         if (!module_.base->ReadChannelConfig(n)) {
             Status("Fail to fresh general setting data!");
             return false;
         }
-        cmbTypeChangeCh[static_cast<std::size_t>(n)]->setCurrentIndex(KRangeIndex(
-            Member().ranges, static_cast<int>(HexOrZero(module_.base->SlotType()))));
+        cmbTypeChangeCh[static_cast<std::size_t>(n)]->setCurrentIndex(
+            KRangeIndex(Member().ranges, static_cast<int>(HexOrZero(module_.base->SlotType()))));
     }
     // The held codes are the slot's again for the next write.
     if (!module_.base->ReadSlotConfig()) return false;
