@@ -117,7 +117,7 @@ TEST(KAnalogSlotPanels, ChannelEnableWritesTheMaskAndHidesTheRow) {
     ASSERT_NE(p, nullptr);
     p->chkEnableCh[3]->setChecked(false);
     p->btUpdateChannelClick();
-    EXPECT_EQ(fx.Received(1), Seq({"$01S157", "$01S16"}));
+    EXPECT_EQ(fx.Received(1), Seq({"$01S1577", "$01S16"}));
     EXPECT_EQ(fx.ui().Texts(), QStringList{"Update Channel Setup succeeded!"});
     EXPECT_TRUE(p->edtAIValCh[3]->isHidden());
     p->tmrUpdateAIDataTimer();
@@ -299,7 +299,7 @@ TEST(KAnalogSlotPanels, SettingsFileOntoASecondRack) {
     // Rack 1's slot at type K, two's complement, 60 ms; channel 3 off.
     fx.WithModule(1, [](sim::SimModule& m) {
         m.OnAsciiLine("$01S0A0F83", sim::SimClock::now());
-        m.OnAsciiLine("$01S577", sim::SimClock::now());
+        m.OnAsciiLine("$01S0577", sim::SimClock::now());
     });
     auto* a = OpenSlot<TfrmMK230>(fx, "(01)K100", {"(S0)K230"});
     ASSERT_NE(a, nullptr);

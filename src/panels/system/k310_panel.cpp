@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -113,7 +114,8 @@ bool TfrmMK310::RefreshRanges() {
 }
 
 void TfrmMK310::tmrUpdateAODataTimer() {
-    bool ok = true;
+    // Ranges the slot did not tell yet (it was not answering) are asked again.
+    bool ok = std::find(range_.begin(), range_.end(), -1) == range_.end() || RefreshRanges();
     for (int n = 0; n < kChannels && ok; ++n) {
         std::string dataText;
         const auto i = static_cast<std::size_t>(n);

@@ -286,6 +286,7 @@ bool TfrmMK230::RefreshChannels() {
         return false;
     }
     enabledMask_ = HexOrZero(dataText);
+    channelsRead_ = true;
     for (int n = 0; n < member_.channels; ++n) {
         const auto i = static_cast<std::size_t>(n);
         const bool on = enabledMask_ >> n & 1;
@@ -327,8 +328,10 @@ bool TfrmMK230::PollAlarms() {
 }
 
 void TfrmMK230::tmrUpdateAIDataTimer() {
-    // Readings and alarm states take turns, so one tick stays short.
-    const bool ok = NextHeartbeat() == 1 ? PollValues() : PollAlarms();
+    // Readings and alarm states take turns, so one tick stays short. Until the
+    // channel enables are known (the slot did not answer them), each tick asks again.
+    const bool ok = (channelsRead_ || RefreshChannels()) &&
+                    (NextHeartbeat() == 1 ? PollValues() : PollAlarms());
     PollStatus(ok, "Polling AI data...", "Fail to fresh AI data!");
 }
 

@@ -140,6 +140,7 @@ protected:
     void ApplyLines(const KSlotFileLines& lines);
     KAnalogSlotObject module_;
     unsigned enabledMask_ = 0;
+    bool channelsRead_ = false;
 
 private:
     void BuildForm();
