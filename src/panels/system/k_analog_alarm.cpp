@@ -26,13 +26,6 @@ constexpr const char* kNotMapped = "N/A";
 const char kAlarmLetter[2] = {'H', 'L'};
 const char* const kAlarmName[2] = {"High", "Low"};
 
-QStringList RangeTexts(KRangeSet set) {
-    QStringList items;
-    for (const auto& r : KRanges(set))
-        items << r.text;
-    return items;
-}
-
 // A decimal number of at most two digits, as the chooser fields hold them.
 int SmallNumber(const QString& text) {
     bool ok = false;
@@ -92,7 +85,7 @@ void TfrmMK230AlarmSetting::BuildForm() {
     auto* d = new QGridLayout(area);
     chkChannelEnable = Named(new QCheckBox("&Channel Enable", area), "chkChannelEnable");
     // What the slot is set to, for reading the limits; the slot panel changes them.
-    cmbInputRanges = NamedCombo("cmbInputRanges", RangeTexts(member_.ranges), area);
+    cmbInputRanges = NamedCombo("cmbInputRanges", KRangeTexts(member_.ranges), area);
     cmbDataFormat = NamedCombo("cmbDataFormat", {"Engineering Units", "Two's Complement"}, area);
     cmbIntegrationTime =
         NamedCombo("cmbIntegrationTime", {"50 ms ( 60 Hz )", "60 ms (50 Hz)"}, area);
@@ -191,10 +184,7 @@ bool TfrmMK230AlarmSetting::InitDataArea() {
     // The channel command fails without sending for a channel text without a number.
     if (channel_ < 0 || channel_ >= member_.channels) return false;
     std::string mask;
-    if (!module_.input->ReadChannelEnable(mask) || mask.empty() || mask.size() > 4 ||
-        !std::all_of(mask.begin(), mask.end(),
-                     [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); }))
-        return false;
+    if (!module_.input->ReadChannelEnable(mask) || !KHexDigits(mask)) return false;
     enabled_ = HexOrZero(mask) >> channel_ & 1;
     chkChannelEnable->setChecked(enabled_);
     for (int i = 0; i < 2; ++i) {
@@ -338,9 +328,7 @@ void TfrmMK230AlarmSetting::btUpdateDataAreaClick() {
 
     bool ok = false, shown = false;
     std::string dataText;
-    if (module_.input->ReadChannelEnable(dataText) && !dataText.empty() && dataText.size() <= 4 &&
-        std::all_of(dataText.begin(), dataText.end(),
-                    [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); })) {
+    if (module_.input->ReadChannelEnable(dataText) && KHexDigits(dataText)) {
         unsigned mask = HexOrZero(dataText);
         const bool was = mask >> channel_ & 1;
         const bool want = chkChannelEnable->isChecked();

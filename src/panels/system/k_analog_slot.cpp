@@ -37,21 +37,21 @@ constexpr KAnalogSlotMember kMembers[] = {
 // Waits of the slot panels' busy indicator, in ms.
 constexpr int kWaitMs = 500;
 
-QStringList RangeTexts(KRangeSet set) {
+} // namespace
+
+QStringList KRangeTexts(KRangeSet set) {
     QStringList items;
     for (const auto& r : KRanges(set))
         items << r.text;
     return items;
 }
 
-bool IsHex(const std::string& s) {
-    if (s.empty()) return false;
+bool KHexDigits(const std::string& s) {
+    if (s.empty() || s.size() > 4) return false;
     for (char c : s)
         if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
     return true;
 }
-
-} // namespace
 
 const KAnalogSlotMember* FindKAnalogMember(const std::string& designation) {
     for (const auto& m : kMembers)
@@ -119,7 +119,7 @@ bool ReadKSlotLines(SettingsReader& file, int rangeCount, int channels, bool per
 std::optional<QString> KReadingText(const std::string& reading, bool twosComplement) {
     if (KBurnOut(reading)) return QString("Burn-out");
     if (twosComplement) {
-        if (reading.size() != 4 || !IsHex(reading)) return std::nullopt;
+        if (reading.size() != 4 || !KHexDigits(reading)) return std::nullopt;
         return QString::fromStdString(reading);
     }
     if (!KPlainNumber(reading)) return std::nullopt;
@@ -148,7 +148,7 @@ void TfrmMK230::BuildForm() {
     GroupBoxSetting = NamedGroup(" Setting && Calibration ", "GroupBoxSetting", grpMain);
     main->addWidget(GroupBoxSetting);
     auto* s = new QGridLayout(GroupBoxSetting);
-    cmbInputRanges = NamedCombo("cmbInputRanges", RangeTexts(member_.ranges), GroupBoxSetting);
+    cmbInputRanges = NamedCombo("cmbInputRanges", KRangeTexts(member_.ranges), GroupBoxSetting);
     cmbDataFormat =
         NamedCombo("cmbDataFormat", {"Engineering Units", "Two's Complement"}, GroupBoxSetting);
     cmbIntegrationTime =
@@ -183,7 +183,7 @@ void TfrmMK230::BuildForm() {
         d->addWidget(box, n + 1, 0);
         if (perChannel) {
             auto* range =
-                NamedCombo("cmbTypeChangeCh" + k, RangeTexts(member_.ranges), GroupBoxData);
+                NamedCombo("cmbTypeChangeCh" + k, KRangeTexts(member_.ranges), GroupBoxData);
             cmbTypeChangeCh.push_back(range);
             d->addWidget(range, n + 1, 1);
         }
@@ -281,7 +281,7 @@ QString TfrmMK230::SpanText() const {
 
 bool TfrmMK230::RefreshChannels() {
     std::string dataText;
-    if (!module_.input->ReadChannelEnable(dataText) || !IsHex(dataText) || dataText.size() > 4) {
+    if (!module_.input->ReadChannelEnable(dataText) || !KHexDigits(dataText)) {
         Status("Fail to fresh AI Status!");
         return false;
     }

@@ -79,6 +79,11 @@ void WriteKSlotLines(SettingsWriter& file, const KSlotFileLines& lines, bool per
 bool ReadKSlotLines(SettingsReader& file, int rangeCount, int channels, bool perChannel,
                     KSlotFileLines& out);
 
+// The list texts of a range set, in list order.
+QStringList KRangeTexts(KRangeSet set);
+// One to four hexadecimal digits, as the slots report masks.
+bool KHexDigits(const std::string& s);
+
 // A channel reading as the slot panels show it: "Burn-out" for an open sensor,
 // the reading in engineering units or as four hexadecimal digits (two's
 // complement); nullopt for anything else, which is never shown.
