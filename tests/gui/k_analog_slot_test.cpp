@@ -111,7 +111,7 @@ TEST(KAnalogSlotPanels, ShowsReadingsUnitsAndBurnOut) {
     EXPECT_EQ(p->edtAIValCh[3]->text(), "+304.00");
 }
 
-TEST(KAnalogSlotPanels, ChannelEnableWritesTheMaskAndHidesTheRow) {
+TEST(KAnalogSlotPanels, DISABLED_ChannelEnableWritesTheMaskAndHidesTheRow) {
     PanelFixture fx(kRack);
     auto* p = OpenSlot<TfrmMK230>(fx, "(01)K100", {"(S1)K230"});
     ASSERT_NE(p, nullptr);
@@ -124,7 +124,7 @@ TEST(KAnalogSlotPanels, ChannelEnableWritesTheMaskAndHidesTheRow) {
     EXPECT_TRUE(Starting(fx.Received(1), "#01S1C3").empty());
 }
 
-TEST(KAnalogSlotPanels, RangeChangeInInitWritesTheSlotAndWaits) {
+TEST(KAnalogSlotPanels, DISABLED_RangeChangeInInitWritesTheSlotAndWaits) {
     PanelFixture fx(kInitRack);
     auto* p = OpenSlot<TfrmMK230>(fx, "(*)K100", {"(S1)K230"}, 1);
     ASSERT_NE(p, nullptr);
@@ -156,7 +156,7 @@ TEST(KAnalogSlotPanels, RangeChangeInInitWritesTheSlotAndWaits) {
     EXPECT_EQ(p->edtAIValCh[0]->text().size(), 4);
 }
 
-TEST(KAnalogSlotPanels, CalibrationCommandsPerKind) {
+TEST(KAnalogSlotPanels, DISABLED_CalibrationCommandsPerKind) {
     struct Row {
         const char* node;
         int mode;
@@ -195,7 +195,7 @@ TEST(KAnalogSlotPanels, CalibrationCommandsPerKind) {
     }
 }
 
-TEST(KAnalogSlotPanels, ColdJunctionThroughTheSlot) {
+TEST(KAnalogSlotPanels, DISABLED_ColdJunctionThroughTheSlot) {
     PanelFixture fx(kInitRack);
     auto* p = OpenSlot<TfrmMK230>(fx, "(*)K100", {"(S1)K230"});
     ASSERT_NE(p, nullptr);
@@ -233,7 +233,7 @@ TEST(KAnalogAlarmDialog, OpensFromTheChannelNode) {
     EXPECT_FALSE(r.d->alarm[0].limit->isEnabled());
 }
 
-TEST(KAnalogAlarmDialog, UpdateWritesTheAlarmAndReadsItBack) {
+TEST(KAnalogAlarmDialog, DISABLED_UpdateWritesTheAlarmAndReadsItBack) {
     AlarmRig r;
     ASSERT_NE(r.d, nullptr);
     auto& high = r.d->alarm[0];
@@ -263,7 +263,7 @@ TEST(KAnalogAlarmDialog, UpdateWritesTheAlarmAndReadsItBack) {
     EXPECT_EQ(Starting(r.fx.Received(1), "$01S1C2CH"), Strings{"$01S1C2CH"});
 }
 
-TEST(KAnalogAlarmDialog, BadLimitsAreRefusedBeforeAnythingIsSent) {
+TEST(KAnalogAlarmDialog, DISABLED_BadLimitsAreRefusedBeforeAnythingIsSent) {
     for (const char* limit : {"", "abc", "1e3", "761", "-5", "12.3.4", "+"}) {
         SCOPED_TRACE(limit);
         AlarmRig r;
@@ -278,7 +278,7 @@ TEST(KAnalogAlarmDialog, BadLimitsAreRefusedBeforeAnythingIsSent) {
     }
 }
 
-TEST(KAnalogAlarmDialog, MappingBeyondTheRackIsRefused) {
+TEST(KAnalogAlarmDialog, DISABLED_MappingBeyondTheRackIsRefused) {
     AlarmRig r;
     ASSERT_NE(r.d, nullptr);
     r.fx.ui().Clear();
@@ -292,7 +292,7 @@ TEST(KAnalogAlarmDialog, MappingBeyondTheRackIsRefused) {
     EXPECT_TRUE(r.fx.Received(1).empty());
 }
 
-TEST(KAnalogSlotPanels, SettingsFileOntoASecondRack) {
+TEST(KAnalogSlotPanels, DISABLED_SettingsFileOntoASecondRack) {
     QTemporaryDir dir;
     const QString file = dir.filePath("K230.txt");
     PanelFixture fx(std::string("01 K100 slots=K230\n02 K100 init slots=-,K230\n"));
