@@ -42,12 +42,24 @@ sim::RackAccess& RackOf(sim::SimModule& m) {
 // Opens the rack node and then a slot (or channel) node below it; forgets what the
 // rack panel sent.
 template <class Panel>
+Panel* OpenSlotQuiet(PanelFixture& fx, const QString& rack, const QStringList& path,
+                     unsigned address = 1);
+template <class Panel>
 Panel* OpenSlot(PanelFixture& fx, const QString& rack, const QStringList& path,
                 unsigned address = 1) {
     fx.Open(rack);
     fx.Received(address);
     auto* panel = fx.OpenChild<Panel>(path);
     EXPECT_NE(panel, nullptr) << path.join('/').toStdString();
+    return panel;
+}
+
+// The same, and forgets the attach commands too.
+template <class Panel>
+Panel* OpenSlotQuiet(PanelFixture& fx, const QString& rack, const QStringList& path,
+                     unsigned address) {
+    auto* panel = OpenSlot<Panel>(fx, rack, path, address);
+    fx.Received(address);
     return panel;
 }
 
