@@ -125,7 +125,7 @@ TEST(KAnalogSlotPanels, ShowsReadingsUnitsAndBurnOut) {
 
 TEST(KAnalogSlotPanels, DISABLED_ChannelEnableWritesTheMaskAndHidesTheRow) {
     PanelFixture fx(kRack);
-    auto* p = OpenSlot<TfrmMK230>(fx, "(01)K100", {"(S1)K230"});
+    auto* p = OpenSlotQuiet<TfrmMK230>(fx, "(01)K100", {"(S1)K230"});
     ASSERT_NE(p, nullptr);
     p->chkEnableCh[3]->setChecked(false);
     p->btUpdateChannelClick();
@@ -138,7 +138,7 @@ TEST(KAnalogSlotPanels, DISABLED_ChannelEnableWritesTheMaskAndHidesTheRow) {
 
 TEST(KAnalogSlotPanels, DISABLED_RangeChangeInInitWritesTheSlotAndWaits) {
     PanelFixture fx(kInitRack);
-    auto* p = OpenSlot<TfrmMK230>(fx, "(*)K100", {"(S1)K230"}, 1);
+    auto* p = OpenSlotQuiet<TfrmMK230>(fx, "(*)K100", {"(S1)K230"}, 1);
     ASSERT_NE(p, nullptr);
     ASSERT_TRUE(p->btUpdate->isEnabled());
     p->cmbInputRanges->setCurrentIndex(8); // type K, code 0F
@@ -185,7 +185,7 @@ TEST(KAnalogSlotPanels, DISABLED_CalibrationCommandsPerKind) {
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.node) + " " + row.command);
         PanelFixture fx(kInitRack);
-        auto* p = OpenSlot<TfrmMK230>(fx, "(*)K100", {row.node});
+        auto* p = OpenSlotQuiet<TfrmMK230>(fx, "(*)K100", {row.node});
         ASSERT_NE(p, nullptr);
         QString signal, title;
         fx.ui().onDialog = [&](QDialog& d) {
@@ -209,7 +209,7 @@ TEST(KAnalogSlotPanels, DISABLED_CalibrationCommandsPerKind) {
 
 TEST(KAnalogSlotPanels, DISABLED_ColdJunctionThroughTheSlot) {
     PanelFixture fx(kInitRack);
-    auto* p = OpenSlot<TfrmMK230>(fx, "(*)K100", {"(S1)K230"});
+    auto* p = OpenSlotQuiet<TfrmMK230>(fx, "(*)K100", {"(S1)K230"});
     ASSERT_NE(p, nullptr);
     ASSERT_TRUE(p->btCJCCal->isVisible() || !p->btCJCCal->isHidden());
     fx.ui().onDialog = [&](QDialog& d) {
@@ -228,7 +228,7 @@ TEST(KAnalogSlotPanels, DISABLED_ColdJunctionThroughTheSlot) {
 struct AlarmRig {
     PanelFixture fx{kRack};
     TfrmMK230AlarmSetting* d = nullptr;
-    AlarmRig() { d = OpenSlot<TfrmMK230AlarmSetting>(fx, "(01)K100", {"(S1)K230", "(CH 2)"}); }
+    AlarmRig() { d = OpenSlotQuiet<TfrmMK230AlarmSetting>(fx, "(01)K100", {"(S1)K230", "(CH 2)"}); }
 };
 
 TEST(KAnalogAlarmDialog, OpensFromTheChannelNode) {
