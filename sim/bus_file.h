@@ -41,6 +41,7 @@
 //                            or masks each held MS milliseconds (0001/200,0002/200);
 //                            analog input slots a value in engineering units (2.5)
 //                            or values each with its time (1/500,9/500)
+//                            or open=HH, the channels whose sensor is open
 //   counterstatus=registers|coils
 //                            K100 racks: where the Modbus side shows a K710's
 //                            status (registers 8-11 of the slot, or 16 coils from

@@ -204,6 +204,7 @@ std::string InputField(unsigned code, unsigned format, double v) {
     case 1:
         return Fixed(v / FullScale(code) * 100, 7, 2);
     case 2:
+    case 3: // the slot panels write "11" for two's complement
         return Hex4(InputRegister(code, v));
     default:
         return Engineering(v, 7);
@@ -420,6 +421,15 @@ public:
     }
 
     bool SetInputs(std::string_view text, TimePoint start, std::string& why) override {
+        if (text.substr(0, 5) == "open=") {
+            const auto mask = ParseHex(text.substr(5));
+            if (!mask || text.size() > 7 || *mask >> channels_) {
+                why = "open= and the channels whose sensor is open, \"%02X\"";
+                return false;
+            }
+            open_ = *mask;
+            return true;
+        }
         const bool ok =
             source_.Set(text, start, [](std::string_view v) { return StrictNumber(v); });
         if (!ok) why = "a value, or values each with its time (\"1.5/500,9/500\")";
@@ -447,6 +457,8 @@ private:
 
     std::string Field(int c) const {
         const auto& ch = chans_[static_cast<std::size_t>(c)];
+        // An open sensor reads the burn-out mark in every data format.
+        if (open_ >> c & 1) return "+888888";
         return InputField(ch.range, ch.format, Value(c));
     }
 
@@ -478,6 +490,7 @@ private:
     SlotConfig config_;
     std::vector<Channel> chans_;
     unsigned enabled_ = 0;
+    unsigned open_ = 0; // bit c: channel c's sensor is open
     double cjcOffset_ = 0;
     std::string at_ = "00";
     InputCycle<double> source_;

@@ -28,8 +28,9 @@
 //   $AAS{s}C{c}AI, AO (Z-series)    !AA{TT}00
 // Values are fixed per channel (channel c sits at 10 % + c * 10 % of its range), so
 // that a test knows what it reads, unless the slot's inputs are set (SetInputs: a
-// level, or a cycle of levels each held a while); counters count (c + 1) * 10 per
-// second.
+// level, or a cycle of levels each held a while; "open=HH" on an analog input slot
+// marks the channels whose sensor is open, which read "+888888"); counters count
+// (c + 1) * 10 per second.
 #pragma once
 
 #include "module.h"

@@ -4,6 +4,7 @@
 #include "k100m_panel.h"
 #include "k710_panels.h"
 #include "k_digital_panels.h"
+#include "k_analog_slot.h"
 
 #include "workspace/module_panel.h"
 
@@ -29,6 +30,7 @@ void RegisterSystemPanels() {
     Add<TfrmMK630>("TfrmMK630");
     Add<TfrmMK710>("TfrmMK710");
     Add<TfrmMK710AlarmSetting>("TfrmMK710AlarmSetting");
+    RegisterKAnalogSlotPanels();
 }
 
 } // namespace tavo
