@@ -1,5 +1,6 @@
 #include "com_port.h"
 
+#include "network_serial.h"
 #include "posix_serial.h"
 
 #include <algorithm>
@@ -36,7 +37,7 @@ private:
 };
 
 TavoComPort::TavoComPort(std::string name)
-    : TavoComPort(std::move(name), std::make_unique<PosixSerialBackend>()) {}
+    : TavoComPort(name, MakeSerialBackend(name)) {}
 
 TavoComPort::TavoComPort(std::string name, std::unique_ptr<SerialBackend> backend)
     : name_(std::move(name)), backend_(std::move(backend)) {}

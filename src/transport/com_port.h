@@ -35,7 +35,8 @@ public:
     // Buffer limit the command classes pass for replies (63 characters and the CR).
     static constexpr std::size_t kReplyLimit = 64;
 
-    // `name` is the operating system's port name ("ttyUSB0") or a device path.
+    // `name` is the operating system's port name ("ttyUSB0"), a device path, or a
+    // network port "tcp://HOST:PORT" / "rfc2217://HOST:PORT".
     // Nothing is opened here.
     explicit TavoComPort(std::string name);
     // Same, on a back end of the caller's (the simulator's in-process bus).
@@ -60,6 +61,8 @@ public:
     int GetTimeOut() const { return timeoutMs_; }
 
     std::string GetPortName() const { return name_; }
+    // False when line settings cannot be sent to the line (raw TCP ports).
+    bool CanSetLineSettings() const { return backend_->CanSetLineSettings(); }
 
     bool PurgeInput();
     bool WriteText(std::string_view text);

@@ -81,6 +81,8 @@ public:
     virtual IoResult Read(std::uint8_t* data, std::size_t n, Deadline deadline) = 0;
     // Drops whatever the driver has received and not yet delivered.
     virtual bool DiscardInput() = 0;
+    // False where line settings cannot reach the line (a raw TCP device server).
+    virtual bool CanSetLineSettings() const { return true; }
 };
 
 } // namespace tavo

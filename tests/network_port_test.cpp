@@ -1,0 +1,224 @@
+// Network ports against a scripted peer on a loopback socket: the Telnet bytes
+// exactly as RFC 2217 gives them, 0xFF doubling, raw TCP and the bad-input cases.
+#include "transport/com_port.h"
+#include "transport/network_serial.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <functional>
+#include <thread>
+#include <vector>
+
+namespace tavo {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// One-connection loopback server running `script` on the accepted socket.
+class ScriptedPeer {
+public:
+    explicit ScriptedPeer(std::function<void(int)> script) {
+        listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(listen_, 1);
+        socklen_t len = sizeof a;
+        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
+        port_ = ntohs(a.sin_port);
+        thread_ = std::thread([this, script] {
+            const int fd = ::accept(listen_, nullptr, nullptr);
+            if (fd >= 0) {
+                script(fd);
+                ::close(fd);
+            }
+        });
+    }
+    ~ScriptedPeer() {
+        thread_.join();
+        ::close(listen_);
+    }
+    std::string Url(const char* scheme) const {
+        return std::string(scheme) + "://127.0.0.1:" + std::to_string(port_);
+    }
+
+private:
+    int listen_ = -1;
+    int port_ = 0;
+    std::thread thread_;
+};
+
+// Reads exactly n bytes (or what came within 5 s).
+Bytes ReadN(int fd, std::size_t n) {
+    Bytes out;
+    while (out.size() < n) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 5000) <= 0) break;
+        std::uint8_t b[256];
+        const ssize_t got = ::recv(fd, b, std::min(sizeof b, n - out.size()), 0);
+        if (got <= 0) break;
+        out.insert(out.end(), b, b + got);
+    }
+    return out;
+}
+
+void SendBytes(int fd, const Bytes& b) {
+    ::send(fd, b.data(), b.size(), MSG_NOSIGNAL);
+}
+
+const Bytes kOffer{255, 251, 44, 255, 251, 0, 255, 253, 0, 255, 251, 3, 255, 253, 3};
+
+TEST(NetworkPort, Rfc2217NegotiationSettingsPurgeAndEscaping) {
+    Bytes seenSettings, seenData;
+    ScriptedPeer peer([&](int fd) {
+        EXPECT_EQ(ReadN(fd, kOffer.size()), kOffer);
+        // Accept the COM-PORT-OPTION, refuse binary (must be tolerated), and ask for
+        // an option we do not know (must be refused).
+        SendBytes(fd, {255, 253, 44, 255, 254, 0, 255, 253, 24});
+        EXPECT_EQ(ReadN(fd, 3), (Bytes{255, 252, 24}));
+        // SET-BAUDRATE 19200 (0x00004B00), answered with code 101.
+        const Bytes baud = ReadN(fd, 10);
+        seenSettings.insert(seenSettings.end(), baud.begin(), baud.end());
+        SendBytes(fd, {255, 250, 44, 101, 0, 0, 0x4B, 0, 255, 240});
+        for (const std::uint8_t code : {2, 3, 4}) {
+            const Bytes sb = ReadN(fd, 7);
+            seenSettings.insert(seenSettings.end(), sb.begin(), sb.end());
+            ASSERT_EQ(sb.size(), 7u);
+            SendBytes(fd, {255, 250, 44, static_cast<std::uint8_t>(code + 100), sb[4], 255, 240});
+        }
+        // The write: PURGE-DATA (receive buffer) first, then the data, 0xFF doubled.
+        seenData = ReadN(fd, 7 + 6);
+        // The reply carries a doubled 0xFF and a command in the middle.
+        SendBytes(fd, {'!', 255, 255, 255, 241, '0', '\r'});
+        ReadN(fd, 1); // wait for the client to hang up
+    });
+    TavoComPort port(peer.Url("rfc2217"));
+    ASSERT_TRUE(port.OpenPort()) << port.LastError().text;
+    EXPECT_TRUE(port.CanSetLineSettings());
+    ASSERT_TRUE(port.SetPortState(19200, 8, kParityEven, kTwoStopBits)) << port.LastError().text;
+    EXPECT_EQ(seenSettings, (Bytes{255, 250, 44, 1, 0, 0,   0x4B, 0, 255, 240, //
+                                   255, 250, 44, 2, 8, 255, 240,               //
+                                   255, 250, 44, 3, 3, 255, 240,               //
+                                   255, 250, 44, 4, 2, 255, 240}));
+    port.SetTimeOut(500);
+    const std::uint8_t frame[] = {0x01, 0xFF, 0x02, 0xFF};
+    ASSERT_TRUE(port.WriteBytes(sizeof frame, frame));
+    std::uint8_t reply[4] = {};
+    ASSERT_TRUE(port.ReadBytes(4, reply)) << port.LastError().text;
+    EXPECT_EQ(seenData, (Bytes{255, 250, 44, 12, 1, 255, 240, 0x01, 255, 255, 0x02, 255, 255}));
+    EXPECT_EQ(Bytes(reply, reply + 4), (Bytes{'!', 255, '0', '\r'}));
+    port.ClosePort();
+}
+
+TEST(NetworkPort, RawTcpCarriesBytesAndRefusesLineChanges) {
+    ScriptedPeer peer([](int fd) {
+        const Bytes got = ReadN(fd, 3);
+        SendBytes(fd, got); // echo
+        // Then silence: a short reply is a time-out, then the drop is an I/O error.
+        SendBytes(fd, {'!'});
+        ReadN(fd, 1);
+    });
+    TavoComPort port(peer.Url("tcp"));
+    ASSERT_TRUE(port.OpenPort()) << port.LastError().text;
+    EXPECT_FALSE(port.CanSetLineSettings());
+    EXPECT_TRUE(port.SetPortState(9600, 8, kParityNone, kOneStopBit));
+    EXPECT_FALSE(port.SetPortState(19200, 8, kParityNone, kOneStopBit));
+    EXPECT_EQ(port.LastError().kind, PortError::Kind::Settings);
+    EXPECT_NE(port.LastError().text.find("raw TCP"), std::string::npos);
+    port.SetTimeOut(100);
+    ASSERT_TRUE(port.WriteText("$01"));
+    std::uint8_t b[4] = {};
+    ASSERT_TRUE(port.ReadBytes(3, b));
+    EXPECT_EQ(Bytes(b, b + 3), (Bytes{'$', '0', '1'}));
+    std::size_t got = 0;
+    EXPECT_FALSE(port.ReadBytes(2, b, &got));
+    EXPECT_EQ(port.LastError().kind, PortError::Kind::Timeout);
+    EXPECT_EQ(got, 1u);
+    port.ClosePort();
+}
+
+TEST(NetworkPort, BadInputGivesOneLineErrorsWithoutHanging) {
+    {
+        TavoComPort port("tcp://no-such-host.invalid:7000");
+        EXPECT_FALSE(port.OpenPort());
+        EXPECT_NE(port.LastError().text.find("cannot resolve"), std::string::npos);
+    }
+    {
+        TavoComPort port("tcp://127.0.0.1:notaport");
+        EXPECT_FALSE(port.OpenPort());
+        EXPECT_NE(port.LastError().text.find("bad network port"), std::string::npos);
+    }
+    {
+        // A port nobody listens on: bind one, close it, connect.
+        const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        socklen_t len = sizeof a;
+        ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+        ::close(s);
+        TavoComPort port("tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port)));
+        EXPECT_FALSE(port.OpenPort());
+        EXPECT_NE(port.LastError().text.find("refused"), std::string::npos);
+    }
+    {
+        ScriptedPeer peer([](int) {}); // closes at once
+        TavoComPort port(peer.Url("rfc2217"));
+        EXPECT_FALSE(port.OpenPort());
+        const std::string& text = port.LastError().text;
+        EXPECT_TRUE(text.find("closed") != std::string::npos ||
+                    text.find("reset") != std::string::npos)
+            << text;
+        EXPECT_EQ(text.find('\n'), std::string::npos);
+    }
+    {
+        // Garbage and a stream of IAC bytes instead of an answer: the negotiation
+        // bound ends it.
+        ScriptedPeer peer([](int fd) {
+            Bytes junk(4000, 255);
+            junk[1] = 'x';
+            SendBytes(fd, junk);
+            ReadN(fd, 100000);
+        });
+        TavoComPort port(peer.Url("rfc2217"));
+        EXPECT_FALSE(port.OpenPort());
+        EXPECT_NE(port.LastError().text.find("did not answer"), std::string::npos);
+    }
+}
+
+TEST(NetworkPort, DroppedConnectionIsAnIoErrorAndThePortReopens) {
+    ScriptedPeer peer([](int fd) { ReadN(fd, 1); });
+    TavoComPort port(peer.Url("tcp"));
+    ASSERT_TRUE(port.OpenPort());
+    port.SetTimeOut(200);
+    ASSERT_TRUE(port.WriteText("x"));
+    std::uint8_t b = 0;
+    EXPECT_FALSE(port.ReadBytes(1, &b));
+    EXPECT_EQ(port.LastError().kind, PortError::Kind::Io);
+}
+
+TEST(NetworkPort, TelnetParserUnescapesAcrossChunkBoundaries) {
+    const Bytes stream{'a', 255, 255, 255, 251, 1,   'b', 255, 250,
+                       44,  101, 255, 255, 255, 240, 'c', 255};
+    for (std::size_t split = 0; split <= stream.size(); ++split) {
+        TelnetParser p;
+        Bytes data;
+        std::vector<TelnetParser::Command> commands;
+        p.Feed(stream.data(), split, data, commands);
+        p.Feed(stream.data() + split, stream.size() - split, data, commands);
+        EXPECT_EQ(data, (Bytes{'a', 255, 'b', 'c'})) << split;
+        ASSERT_EQ(commands.size(), 2u);
+        EXPECT_EQ(commands[1].payload, (Bytes{101, 255}));
+    }
+}
+
+} // namespace
+} // namespace tavo
