@@ -877,7 +877,11 @@ TEST(AnalogSim, LoopControllerOutputsAndParameters) {
     EXPECT_EQ(out.substr(0, 7), "+05.000");
     EXPECT_FALSE(m.WriteOutput(0, "11.000"));
 
-    EXPECT_FALSE(m.WriteParameter(18, 1));      // PV is measured, not written
+    // PV is measured: a write of it is taken (a whole imported table can be written)
+    // and changes nothing.
+    EXPECT_TRUE(m.WriteParameter(18, 1));
+    ASSERT_TRUE(m.ReadParameters(18, 1, out));
+    EXPECT_NE(out, "00000001");
     EXPECT_FALSE(m.WriteParameter(10, 250000)); // above the SV limit
     ASSERT_TRUE(m.WriteParameter(10, 25500));
     ASSERT_TRUE(m.ReadParameters(10, 1, out));

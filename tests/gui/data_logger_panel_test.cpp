@@ -338,7 +338,7 @@ TEST(DataLoggerPanel, SavedTableHoldsTheHeaderAndTheRowsExactly) {
 }
 
 TEST(DataLoggerPanel, CancelledUploadKeepsWhatWasReadAndCanSaveIt) {
-    PanelFixture fx("01 R270M storage=standard stdrecords=400 eventrecords=0\n");
+    PanelFixture fx("01 R270M storage=standard stdrecords=4000 eventrecords=0\n");
     auto* panel = fx.Open<TfrmMR270M>("(01)R270M");
     ASSERT_NE(panel, nullptr);
     fx.Received(0x01);
@@ -346,7 +346,7 @@ TEST(DataLoggerPanel, CancelledUploadKeepsWhatWasReadAndCanSaveIt) {
     ASSERT_TRUE(RunUpload(panel, 20));
     ASSERT_TRUE(panel->Uploading());
     // Responsive while it runs: progress shows, only Cancel is open.
-    EXPECT_EQ(panel->pbUpload->maximum(), 400);
+    EXPECT_EQ(panel->pbUpload->maximum(), 4000);
     EXPECT_GE(panel->pbUpload->value(), 20);
     EXPECT_FALSE(panel->btUpload->isEnabled());
     EXPECT_FALSE(panel->TS_ModuleSetting->isEnabled());
@@ -356,7 +356,7 @@ TEST(DataLoggerPanel, CancelledUploadKeepsWhatWasReadAndCanSaveIt) {
     EXPECT_FALSE(panel->Uploading());
     const int rows = panel->ListView1->topLevelItemCount();
     EXPECT_GE(rows, 20);
-    EXPECT_LT(rows, 400);
+    EXPECT_LT(rows, 4000);
     EXPECT_EQ(panel->pbUpload->value(), rows);
     const Lines sent = fx.Received(0x01);
     ASSERT_EQ(sent.size(), 2u + static_cast<std::size_t>(rows));

@@ -1,4 +1,7 @@
 // The main window driven headless against the simulator.
+#include "sim/bus.h"
+#include "sim/bus_file.h"
+#include "sim/pty_server.h"
 #include "support/sim_bus.h"
 #include "test_ui.h"
 
@@ -12,15 +15,20 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QHelpEvent>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolTip>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <unistd.h>
 
 namespace tavo {
 namespace {
@@ -51,11 +59,14 @@ public:
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    explicit MainWindowTest(const char* bus = "F9 R210D\nFA R550 checksum\nFB R560SO protocol=modbus\n"
-                                              "FC R850\nFD R710\n")
+    explicit MainWindowTest(const char* bus =
+                                "F9 R210D\nFA R550 checksum\nFB R560SO protocol=modbus\n"
+                                "FC R850\nFD R710\n")
         : sim(bus), window(QStringList{QString::fromStdString(sim.path())}) {}
 
-    QTreeWidgetItem* PortNode() { return window.Tree()->FindPort(QString::fromStdString(sim.path())); }
+    QTreeWidgetItem* PortNode() {
+        return window.Tree()->FindPort(QString::fromStdString(sim.path()));
+    }
     QAction* Action(const char* name) { return window.findChild<QAction*>(name); }
     void Search(const QString& start = "249", const QString& timeout = "10") {
         window.ClickNode(PortNode());
@@ -144,8 +155,8 @@ TEST_F(MainWindowTest, SettingsPanelChoices) {
     ui.ui().startAddresses.push_back("255");
     window.tlbtnSearchClick();
     ASSERT_EQ(ui.ui().boxes.size(), 1u);
-    EXPECT_TRUE(ui.ui().boxes[0].text.startsWith("Cannot set " + QString::fromStdString(sim.path()) +
-                                                 " to 9600, E, 8, 1."))
+    EXPECT_TRUE(ui.ui().boxes[0].text.startsWith(
+        "Cannot set " + QString::fromStdString(sim.path()) + " to 9600, E, 8, 1."))
         << ui.ui().boxes[0].text.toStdString();
     EXPECT_EQ(PortSettingsText(ChoiceFromIndices(4, 2, 1)), "19200, O, 8, 2");
 }
@@ -154,8 +165,9 @@ TEST_F(MainWindowTest, SearchListsModulesWithTheirLinkKinds) {
     Search("249");
     QTreeWidgetItem* port = PortNode();
     ASSERT_EQ(port->childCount(), 5);
-    EXPECT_EQ(window.Tree()->ExportText(port).split("\r\n").mid(1, 5),
-              (QStringList{"\t(F9)R210D", "\t(FA)R550", "\t(FB)R560SO", "\t(FC)R850", "\t\t(DO0)"}));
+    EXPECT_EQ(
+        window.Tree()->ExportText(port).split("\r\n").mid(1, 5),
+        (QStringList{"\t(F9)R210D", "\t(FA)R550", "\t(FB)R560SO", "\t(FC)R850", "\t\t(DO0)"}));
     EXPECT_NE(Child(port, "(FD)R710"), nullptr);
     EXPECT_EQ(ModuleTree::NodeLinkKind(Child(port, "(FA)R550")), LinkKind::AsciiChecksum);
     EXPECT_EQ(ModuleTree::NodeLinkKind(Child(port, "(FB)R560SO")), LinkKind::ModbusRtu);
@@ -172,9 +184,10 @@ TEST_F(MainWindowTest, SearchRefusesBadTimeOutAndStartAddress) {
     window.ComSet()->SetTimeOutText("abc");
     ui.ui().startAddresses = {"256", "abc", "255"};
     window.tlbtnSearchClick();
-    EXPECT_EQ(ui.ui().Texts(), (QStringList{"Invalid timeout value!\nThe default value '80 ms' will be used!",
-                                            "Please input a dicimal number between 0 and 255!",
-                                            "Please input a dicimal number between 0 and 255!"}));
+    EXPECT_EQ(ui.ui().Texts(),
+              (QStringList{"Invalid timeout value!\nThe default value '80 ms' will be used!",
+                           "Please input a dicimal number between 0 and 255!",
+                           "Please input a dicimal number between 0 and 255!"}));
     EXPECT_EQ(window.ComSet()->EditTimeOut->text(), "80");
     EXPECT_EQ(window.Port()->GetTimeOut(), 80);
     // Cancelling the start address dialog searches nothing.
@@ -188,7 +201,8 @@ TEST_F(MainWindowTest, TerminalGetsThePortWithTheSettingsApplied) {
     window.ClickNode(PortNode());
     window.ComSet()->SetTimeOutText("x");
     Action("tlbtnTerminal")->trigger();
-    EXPECT_EQ(ui.ui().Texts(), QStringList{"Invalid timeout value!\nThe default value '80 ms' will be used!"});
+    EXPECT_EQ(ui.ui().Texts(),
+              QStringList{"Invalid timeout value!\nThe default value '80 ms' will be used!"});
     EXPECT_EQ(ui.ui().dialogsRun, std::vector<QString>{"TfrmMTerminal"});
     EXPECT_NE(window.Port(), nullptr); // the port stays open afterwards
 }
@@ -198,9 +212,11 @@ TEST_F(MainWindowTest, DispatchChoosesPanelsByDesignationLevelAndLinkKind) {
     for (const auto& row : ModelRegistry::Instance().rows())
         for (const auto& name : {row.panel, row.modbusPanel})
             if (!name.empty())
-                PanelFactory::Instance().Register(name, [name](QWidget*) { return new RecordingPanel(name); });
+                PanelFactory::Instance().Register(
+                    name, [name](QWidget*) { return new RecordingPanel(name); });
     QTreeWidgetItem* port = PortNode();
-    const auto add = [&](QTreeWidgetItem* parent, const char* text, std::optional<LinkKind> link = {}) {
+    const auto add = [&](QTreeWidgetItem* parent, const char* text,
+                         std::optional<LinkKind> link = {}) {
         FoundNode n;
         n.text = text;
         n.link = link;
@@ -223,10 +239,16 @@ TEST_F(MainWindowTest, DispatchChoosesPanelsByDesignationLevelAndLinkKind) {
     auto* s1 = add(k100e, "(S1)K220");
     auto* ch2 = add(s1, "(CH 2)");
     auto* r810 = add(port, "(07)R810", LinkKind::AsciiPlain);
-    const Case cases[] = {{r270, "TfrmMR270"},   {r270p, "TfrmMR270PMod"}, {r270m, "TfrmMR270M"},
-                          {r280p, "TfrmMR280B"}, {k100, "TfrmMK100"},      {do0, "TfrmMDIOChannelSetting"},
-                          {do1, "TfrmMR850MDIOChannelSettingMod"},         {s1, "TfrmMK220"},
-                          {ch2, "TfrmMK220AlarmSetting"},                  {k100e, "TfrmMK100"},
+    const Case cases[] = {{r270, "TfrmMR270"},
+                          {r270p, "TfrmMR270PMod"},
+                          {r270m, "TfrmMR270M"},
+                          {r280p, "TfrmMR280B"},
+                          {k100, "TfrmMK100"},
+                          {do0, "TfrmMDIOChannelSetting"},
+                          {do1, "TfrmMR850MDIOChannelSettingMod"},
+                          {s1, "TfrmMK220"},
+                          {ch2, "TfrmMK220AlarmSetting"},
+                          {k100e, "TfrmMK100"},
                           {r810, "TfrmMR810"}};
     for (const auto& c : cases) {
         RecordingPanel::Last() = nullptr;
@@ -291,7 +313,8 @@ TEST_F(MainWindowTest, ExportWritesTheTreeWithTabsAndCrLf) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray text = f.readAll();
     EXPECT_TRUE(text.startsWith("PC\r\n\t"));
-    EXPECT_TRUE(text.contains("\r\n\t" + QByteArray::fromStdString(sim.path()) + "\r\n\t\t(F9)R210D\r\n"));
+    EXPECT_TRUE(
+        text.contains("\r\n\t" + QByteArray::fromStdString(sim.path()) + "\r\n\t\t(F9)R210D\r\n"));
     EXPECT_TRUE(text.contains("\t\t\t(DO0)\r\n"));
     EXPECT_TRUE(text.endsWith("\r\n"));
 }
@@ -324,13 +347,14 @@ TEST_F(MainWindowTest, HelpSaysSoWhenNoBrowserStarts) {
 TEST_F(MainWindowTest, TreeFitsItsNodesAndCutNodesHaveTooltips) {
     window.show();
     QTreeWidgetItem* port = PortNode();
-    const char* models[] = {"R210", "R210D", "R220", "R230", "R250", "R260", "R260P", "R270",
-                            "R270P", "R270M", "R240", "R240T", "R280", "R280P", "R810", "R820",
-                            "R260AN", "R270AN", "R310", "R330", "R320T", "R850", "R860"};
+    const char* models[] = {"R210",   "R210D",  "R220", "R230",  "R250",  "R260",  "R260P", "R270",
+                            "R270P",  "R270M",  "R240", "R240T", "R280",  "R280P", "R810",  "R820",
+                            "R260AN", "R270AN", "R310", "R330",  "R320T", "R850",  "R860"};
     int address = 2;
     for (const char* model : models) {
         FoundNode n;
-        n.text = QString("(%1)%2").arg(address++, 2, 16, QChar('0')).toUpper().toStdString() + model;
+        n.text =
+            QString("(%1)%2").arg(address++, 2, 16, QChar('0')).toUpper().toStdString() + model;
         n.link = LinkKind::AsciiPlain;
         window.Tree()->AddFound(port, n);
     }
@@ -391,12 +415,14 @@ TEST_F(MainWindowTest, HelpOpensOurPageAndAboutShowsTheVersion) {
     EXPECT_TRUE(ui.ui().opened[0].toLocalFile().endsWith("share/tavo-utility/help/index.html"));
     QString labels;
     ui.ui().onDialog = [&](QDialog& d) {
-        for (auto* l : d.findChildren<QLabel*>()) labels += l->text() + "|";
+        for (auto* l : d.findChildren<QLabel*>())
+            labels += l->text() + "|";
         return QDialog::Accepted;
     };
     Action("menuAboutTavo")->trigger();
     EXPECT_EQ(ui.ui().dialogsRun.back(), "TfrmDlgAbout");
-    EXPECT_TRUE(labels.contains("Tavo-R000-K100 Utility|Ver 4.00.06|B001|")) << labels.toStdString();
+    EXPECT_TRUE(labels.contains("Tavo-R000-K100 Utility|Ver 4.00.06|B001|"))
+        << labels.toStdString();
 }
 
 TEST(MainWindowPorts, PortThatCannotBeOpenedSaysWhy) {
@@ -458,6 +484,68 @@ TEST(SmallWindows, BusyIndicatorAndAddressDialog) {
     ask.BitBtnOKClick();
     EXPECT_EQ(ask.result(), QDialog::Accepted);
     EXPECT_EQ(ask.Address(), 255);
+}
+
+} // namespace
+} // namespace tavo
+
+namespace tavo {
+namespace {
+
+// The adapter is pulled out under a polling panel and plugged in again: the window
+// says once that the port was lost and once that it is back, and the panel's poll
+// reaches the module again without a click.
+TEST(MainWindowPorts, APollingPanelResumesWhenItsPortComesBack) {
+    ScopedTestUi ui;
+    const std::string link = "/tmp/tavo-unplug-" + std::to_string(getpid());
+    sim::Bus bus;
+    std::string error;
+    ASSERT_TRUE(sim::LoadBusText("01 R210D\n", bus, error)) << error;
+    auto server = std::make_unique<sim::PtyServer>(bus);
+    ASSERT_TRUE(server->Start(error, link)) << error;
+    const QString path = QString::fromStdString(link);
+    TfrmMain window(QStringList{path});
+    FoundNode n;
+    n.text = "(01)R210D";
+    n.link = LinkKind::AsciiPlain;
+    window.ClickNode(window.Tree()->AddFound(window.Tree()->FindPort(path), n));
+    ASSERT_NE(window.CurrentPanel(), nullptr);
+    const auto polls = [&] {
+        std::lock_guard lock(bus.mutex());
+        auto& received = bus.Find(1)->received;
+        const auto count = std::count(received.begin(), received.end(), std::string("#01"));
+        received.clear();
+        return count;
+    };
+    QTest::qWait(1500);
+    EXPECT_GT(polls(), 0);
+
+    server->Stop(); // the device node goes away
+    server.reset();
+    QStringList messages;
+    for (int i = 0; i < 30 && !window.StatusBar()->StatusMessage().contains("was lost"); ++i)
+        QTest::qWait(100);
+    messages << window.StatusBar()->StatusMessage();
+    EXPECT_TRUE(messages.back().startsWith("Port " + path + " was lost"))
+        << messages.back().toStdString();
+    QTest::qWait(1000); // polls keep failing quietly, without a box
+    EXPECT_TRUE(ui.ui().boxes.empty());
+
+    server = std::make_unique<sim::PtyServer>(bus); // plugged in again
+    ASSERT_TRUE(server->Start(error, link)) << error;
+    polls();
+    long long resumed = 0;
+    for (int i = 0; i < 60 && resumed == 0; ++i) {
+        QTest::qWait(100);
+        resumed = polls();
+    }
+    EXPECT_GT(resumed, 0) << "the panel did not poll the module again";
+    for (int i = 0; i < 20 && !window.StatusBar()->StatusMessage().contains("is back"); ++i)
+        QTest::qWait(100);
+    EXPECT_EQ(window.StatusBar()->StatusMessage(), "Port " + path + " is back");
+    EXPECT_TRUE(ui.ui().boxes.empty());
+    window.ClickNode(window.Tree()->FindPort(path)); // closes the panel before the server goes
+    server->Stop();
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -493,33 +494,35 @@ void TfrmMR270M::btUploadClick() {
 
 void TfrmMR270M::UploadTick() {
     if (!upload_) return;
-    if (upload_->Finished()) {
-        EndUpload();
-        return;
+    // Records are read for a slice of time per turn of the event loop, and the list
+    // and the progress bar take them in one go: the window stays responsive and a
+    // Cancel lands between records, while the line, not the drawing, sets the pace.
+    constexpr qint64 kSliceMs = 15;
+    QElapsedTimer slice;
+    slice.start();
+    QList<QTreeWidgetItem*> items;
+    while (!upload_->Finished()) {
+        const RecordUpload::Step step = upload_->Current();
+        std::string text;
+        std::optional<std::string> reply;
+        if (r270m_->ReadRecordData(static_cast<int>(step.index), text)) reply = text;
+        RecordRow row;
+        const RecordUpload::Outcome outcome = upload_->Offer(reply, row);
+        if (outcome == RecordUpload::Outcome::Row)
+            items.push_back(new QTreeWidgetItem(QStringList{Text(row.record), Text(row.channel),
+                                                            Text(row.data), Text(row.interval)}));
+        if (outcome == RecordUpload::Outcome::Retry) {
+            Pause(kRetryWaitMs);
+            break;
+        }
+        if (slice.elapsed() >= kSliceMs) break;
     }
-    const RecordUpload::Step step = upload_->Current();
-    std::string text;
-    std::optional<std::string> reply;
-    if (r270m_->ReadRecordData(static_cast<int>(step.index), text)) reply = text;
-    RecordRow row;
-    switch (upload_->Offer(reply, row)) {
-    case RecordUpload::Outcome::Row: {
-        auto* item = new QTreeWidgetItem(
-            QStringList{Text(row.record), Text(row.channel), Text(row.data), Text(row.interval)});
-        ListView1->addTopLevelItem(item);
-        ShowUploadProgress();
-        break;
-    }
-    case RecordUpload::Outcome::Retry:
-        Pause(kRetryWaitMs);
-        break;
-    case RecordUpload::Outcome::Failed:
-        break;
-    }
+    if (!items.isEmpty()) ListView1->addTopLevelItems(items);
+    ShowUploadProgress();
     if (upload_->Finished())
         EndUpload();
     else
-        tmrUpload->start(); // the next record after the events waiting now
+        tmrUpload->start(); // the next records after the events waiting now
 }
 
 void TfrmMR270M::btCancelUploadClick() {

@@ -457,7 +457,13 @@ void TfrmMK230::LoadSettings() {
     ApplyLines(lines);
     // The range, format and integration time are the slot's to take only in the
     // rack's INIT state, as the Update beside them.
-    if (btUpdate->isEnabled()) btUpdateClick();
+    if (btUpdate->isEnabled()) {
+        btUpdateClick();
+        // The Update reads the channels back from the slot: the file's choices go
+        // into the boxes again before they are written.
+        for (std::size_t n = 0; n < lines.checked.size() && n < chkEnableCh.size(); ++n)
+            chkEnableCh[n]->setChecked(lines.checked[n]);
+    }
     btUpdateChannelClick();
 }
 
