@@ -45,31 +45,7 @@ QTimer* PollTimer(QWidget* panel) {
     return panel->findChild<QTimer*>("tmrUpdateAIData");
 }
 
-// The commands a module received and the fixed waits between them, in order.
-class Timeline {
-public:
-    Timeline(PanelFixture& fx, unsigned address) : fx_(fx), address_(address) {
-        fx_.Received(address_);
-        fx_.ui().onWait = [this](int ms) {
-            Flush();
-            events_.push_back("wait " + std::to_string(ms));
-        };
-    }
-    ~Timeline() { fx_.ui().onWait = nullptr; }
-    Lines Take() {
-        Flush();
-        return std::exchange(events_, {});
-    }
-
-private:
-    void Flush() {
-        for (auto& c : fx_.Received(address_))
-            events_.push_back(c);
-    }
-    PanelFixture& fx_;
-    unsigned address_;
-    Lines events_;
-};
+using test::Timeline;
 
 // Runs the event loop until the upload has ended (or `rows` rows are in the list).
 bool RunUpload(TfrmMR270M* panel, int rows = -1) {

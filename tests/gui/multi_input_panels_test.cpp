@@ -26,31 +26,7 @@ namespace {
 using test::PanelFixture;
 using Lines = std::vector<std::string>;
 
-// The commands a module received and the fixed waits between them, in order.
-class Timeline {
-public:
-    Timeline(PanelFixture& fx, unsigned address) : fx_(fx), address_(address) {
-        fx_.Received(address_);
-        fx_.ui().onWait = [this](int ms) {
-            Flush();
-            events_.push_back("wait " + std::to_string(ms));
-        };
-    }
-    ~Timeline() { fx_.ui().onWait = nullptr; }
-    Lines Take() {
-        Flush();
-        return std::exchange(events_, {});
-    }
-
-private:
-    void Flush() {
-        for (auto& c : fx_.Received(address_))
-            events_.push_back(c);
-    }
-    PanelFixture& fx_;
-    unsigned address_;
-    Lines events_;
-};
+using test::Timeline;
 
 Lines ChannelReads(const std::string& address, int channels) {
     Lines out{"$" + address + "6"};

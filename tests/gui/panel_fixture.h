@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tavo::test {
@@ -45,8 +46,7 @@ public:
         return qobject_cast<Panel*>(window_.CurrentPanel());
     }
     // Clicks a node below the last module node (a slot, a channel).
-    template <class Panel = QWidget>
-    Panel* OpenChild(const QStringList& path) {
+    template <class Panel = QWidget> Panel* OpenChild(const QStringList& path) {
         QTreeWidgetItem* item = node_;
         for (const QString& text : path) {
             QTreeWidgetItem* next = nullptr;
@@ -64,8 +64,7 @@ public:
     }
 
     // A control of the open panel by its objectName.
-    template <class W>
-    W* Find(const char* name) {
+    template <class W> W* Find(const char* name) {
         W* w = window_.CurrentPanel() ? window_.CurrentPanel()->findChild<W*>(name) : nullptr;
         EXPECT_NE(w, nullptr) << "no control " << name;
         return w;
@@ -81,8 +80,7 @@ public:
         return out;
     }
     // Runs `f` on a simulated module under the bus lock.
-    template <class F>
-    auto WithModule(unsigned address, F f) {
+    template <class F> auto WithModule(unsigned address, F f) {
         std::lock_guard lock(sim_.bus().mutex());
         return f(sim_.module(address));
     }
@@ -99,6 +97,32 @@ private:
     SimBus sim_;
     TfrmMain window_;
     QTreeWidgetItem* node_ = nullptr;
+};
+
+// The commands a module received and the fixed waits between them, in order.
+class Timeline {
+public:
+    Timeline(PanelFixture& fx, unsigned address) : fx_(fx), address_(address) {
+        fx_.Received(address_);
+        fx_.ui().onWait = [this](int ms) {
+            Flush();
+            events_.push_back("wait " + std::to_string(ms));
+        };
+    }
+    ~Timeline() { fx_.ui().onWait = nullptr; }
+    std::vector<std::string> Take() {
+        Flush();
+        return std::exchange(events_, {});
+    }
+
+private:
+    void Flush() {
+        for (auto& c : fx_.Received(address_))
+            events_.push_back(c);
+    }
+    PanelFixture& fx_;
+    unsigned address_;
+    std::vector<std::string> events_;
 };
 
 } // namespace tavo::test
