@@ -9,7 +9,7 @@
 #   --quick           the normal build and its tests only
 #   --sanitize        the ASan/UBSan build and its tests only
 #   --tsan            the ThreadSanitizer build and its tests only
-#   --fuzz [SECONDS]  the ASan/UBSan build's fuzzers only, SECONDS each (default 20)
+#   --fuzz [SECONDS]  the ASan/UBSan build's fuzzers only, SECONDS each (default 12)
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -18,7 +18,7 @@ usage() {
 }
 
 MODE=all
-FUZZ_SECONDS=20
+FUZZ_SECONDS=12
 case "${1:-}" in
 "") ;;
 --quick) MODE=quick ;;
