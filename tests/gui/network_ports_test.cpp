@@ -1,7 +1,13 @@
 // Network ports in the window: the Add Network Port command and its address
 // checks, the settings panel of raw TCP and RFC 2217 ports, over real loopback
 // sockets.
+#include "panel_fixture.h"
+#include "support/firmware_files.h"
 #include "test_ui.h"
+
+#include "panels/system/k100_panel.h"
+#include "sim/boot_loader.h"
+#include "workspace/r8xx_panel.h"
 
 #include "transport/com_port.h"
 #include "transport/network_serial.h"
@@ -14,7 +20,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -28,7 +36,9 @@
 namespace tavo {
 namespace {
 
+using test::PanelFixture;
 using test::ScopedTestUi;
+using test::Starting;
 
 // A loopback listener on a free port; connections wait in its backlog unless a
 // peer thread takes them.
@@ -214,6 +224,107 @@ TEST(NetworkPortsWindow, Rfc2217PortTakesLineSettingsAndSaysWhenTheServerRefuses
                   " did not take the line settings (19200 8 data bits)");
     EXPECT_EQ(window.StatusBar()->PortText(), "9600, E, 8, 1");
     window.ClickNode(window.Tree()->Root());
+}
+
+// A bus behind a raw TCP device server: searched, a polling panel on it, and the
+// panel carrying on by itself when the connection drops and the server comes back.
+TEST(NetworkPortsWindow, RawTcpBusIsSearchedAndItsPanelResumesAfterTheServerComesBack) {
+    PanelFixture fx("FE R210D\n", PanelFixture::Link::RawTcp);
+    TfrmMain& window = fx.window();
+    QTreeWidgetItem* port = window.Tree()->FindPort(fx.portName());
+    window.ClickNode(port);
+    ASSERT_NE(window.ComSet(), nullptr);
+    window.ComSet()->SetTimeOutText("10");
+    fx.ui().startAddresses.push_back("253");
+    window.tlbtnSearchClick();
+    ASSERT_EQ(port->childCount(), 1);
+    EXPECT_EQ(port->child(0)->text(0), "(FE)R210D");
+    EXPECT_TRUE(fx.ui().boxes.empty()) << fx.ui().Texts().join('\n').toStdString();
+
+    window.ClickNode(port->child(0));
+    ASSERT_NE(window.CurrentPanel(), nullptr);
+    const auto polled = [&] { return !Starting(fx.Received(0xFE), "#FE").empty(); };
+    EXPECT_TRUE(QTest::qWaitFor(polled, 3000));
+
+    const auto status = [&](const char* part) {
+        return QTest::qWaitFor([&] { return fx.StatusText().contains(part); }, 3000);
+    };
+    const auto portNumber = static_cast<std::uint16_t>(fx.portName().section(':', -1).toUInt());
+    fx.sim().StopTcp();
+    ASSERT_TRUE(status("was lost")) << fx.StatusText().toStdString();
+    EXPECT_TRUE(fx.StatusText().startsWith("Port " + fx.portName() + " was lost ("))
+        << fx.StatusText().toStdString();
+    QTest::qWait(600); // polls fail quietly meanwhile
+    EXPECT_TRUE(fx.ui().boxes.empty());
+
+    fx.sim().ServeTcp(portNumber);
+    fx.Received(0xFE);
+    EXPECT_TRUE(QTest::qWaitFor(polled, 3000)) << "the panel did not poll the module again";
+    ASSERT_TRUE(status("is back"));
+    EXPECT_EQ(fx.StatusText(), "Port " + fx.portName() + " is back");
+    EXPECT_TRUE(fx.ui().boxes.empty());
+}
+
+TEST(NetworkPortsWindow, RawTcpRefusesARackDownloadBeforeTheControllerHearsOfIt) {
+    PanelFixture fx("05 K100 init firmware=B1.00 slots=K520,-,K710\n", PanelFixture::Link::RawTcp);
+    auto* panel = fx.Open<TfrmMK100>("(*)K100");
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(panel->ButtonDownload->isEnabled());
+    fx.Received(5);
+    fx.ui().openNames.push_back("/tmp/rack.img");
+    panel->ButtonDownloadClick();
+    EXPECT_TRUE(fx.ui().dialogsRun.empty()); // no download window
+    EXPECT_EQ(fx.ui().Texts(),
+              QStringList{"Set baudrate failed!\nThe rack download switches the line to 38400 "
+                          "baud and back, and " + fx.portName() +
+                          " cannot change the line speed (raw TCP carries the line's bytes "
+                          "only): use an rfc2217:// port or a serial adapter."});
+    const auto received = fx.Received(5);
+    EXPECT_TRUE(Starting(received, "$00D").empty() && Starting(received, "&").empty());
+}
+
+// The boot loader's speed stays the server's; the image goes through, and a module
+// that restarts at 9600 from a loader at another speed comes with what to set.
+TEST(NetworkPortsWindow, R8xxOverRawTcpKeepsTheServersSpeedAndDownloads) {
+    test::TempDir dir;
+    PanelFixture fx("05 R8XX target=R850\n", PanelFixture::Link::RawTcp);
+    auto* panel = fx.Open<TfrmMR8XX>("(00)R8XX");
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->Edt_Module->text(), "Tavo-R850");
+    fx.Received(0);
+    const QString fixed = "The line speed of " + fx.portName() +
+                          " is the device server's and cannot be changed from here (raw TCP "
+                          "carries the line's bytes only)";
+    panel->cb_baudrate->setCurrentIndex(6);
+    panel->Bt_BaudUpdate->click();
+    EXPECT_EQ(fx.ui().Texts(),
+              QStringList{"Update failed!\n" + fixed +
+                          ", so the module would be left at a speed the server does not use. Set "
+                          "the speed on the device server, or use an rfc2217:// port or a local "
+                          "adapter."});
+    EXPECT_TRUE(fx.Received(0).empty());
+
+    fx.ui().Clear();
+    fx.WithModule(0, [&](sim::SimModule& m) { // the loader and the server's line at 38400
+        m.config().baudCode = 0x08;
+        fx.sim().bus().SetLine({38400});
+    });
+    const std::vector<std::uint8_t> image = test::Pattern(2000);
+    test::WriteFile(dir.File("fw.hex"), test::R8xxFile("R850", image));
+    panel->Edt_HexFile->setText(QString::fromStdString(dir.File("fw.hex")));
+    panel->Bt_download->click();
+    ASSERT_TRUE(panel->Downloading()) << fx.ui().Texts().join('\n').toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !panel->Downloading(); }, 5000));
+    EXPECT_EQ(fx.ui().Texts(),
+              QStringList{"Update Success, please search again!\n" + fixed +
+                          ": the module starts at 9600 baud, so set the device server to 9600 "
+                          "first."});
+    EXPECT_EQ(fx.window().StatusBar()->PortText(), kServerLineText);
+    fx.WithModule(0, [&](sim::SimModule& m) { // the R850 keeps its first four blocks
+        ASSERT_NE(m.Find<sim::R8xxBootLoader>(), nullptr);
+        EXPECT_EQ(m.Find<sim::R8xxBootLoader>()->Image(),
+                  std::vector<std::uint8_t>(image.begin() + 512, image.end()));
+    });
 }
 
 } // namespace
