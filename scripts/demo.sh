@@ -17,12 +17,14 @@ fi
 echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): showing the demo bus with the tavo command instead."
 TAVO=build/bin/tavo
 LINK="${TMPDIR:-/tmp}/tavo-demo-$$"
-"$TAVO" sim --link "$LINK" docs/demo-bus.txt > /dev/null &
+# The same bus on a free loopback TCP port too: its name is the second line.
+"$TAVO" sim --link "$LINK" --tcp 0 docs/demo-bus.txt > "$LINK.names" &
 SIM=$!
-trap 'kill $SIM 2>/dev/null; wait $SIM 2>/dev/null || true' EXIT INT TERM
-# Wait for the device to appear rather than for a fixed time.
+trap 'kill $SIM 2>/dev/null; wait $SIM 2>/dev/null || true; rm -f "$LINK.names"' EXIT INT TERM
+# Wait for the names to appear rather than for a fixed time.
 i=0
-while [ ! -e "$LINK" ] && [ $i -lt 100 ]; do sleep 0.05; i=$((i + 1)); done
+while [ -z "$(sed -n 2p "$LINK.names" 2>/dev/null)" ] && [ $i -lt 100 ]; do sleep 0.05; i=$((i + 1)); done
+NET=$(sed -n 2p "$LINK.names")
 
 run() {
     echo
@@ -33,3 +35,4 @@ run "$TAVO" search --port "$LINK" --timeout 20 --end 0x60 --kinds
 run "$TAVO" send --port "$LINK" '$01M' '$012' '$01F' '#01' '@01DI' '$05M'
 run "$TAVO" send --port "$LINK" --checksum '$24M' '$242'
 run "$TAVO" modbus --port "$LINK" --slave 0x50 read-holding 211 2
+run "$TAVO" send --port "$NET" '$01M' '$05M'

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs every Debian package the build, the tests, the demo, the Debian package
-# (dpkg-dev for its Depends, lintian to check it), the benchmarks (socat) and the
-# sanitizer and fuzzer builds (clang, lld, the clang runtimes) need.
+# (dpkg-dev for its Depends, lintian to check it), the benchmarks (socat), the
+# network port tests (ser2net) and the sanitizer and fuzzer builds (clang, lld, the
+# clang runtimes) need.
 # Safe to run again: does nothing when all of them are present. Works as root or
 # through sudo.
 set -eu
@@ -28,6 +29,7 @@ xdg-utils
 dpkg-dev
 lintian
 socat
+ser2net
 "
 
 missing=""

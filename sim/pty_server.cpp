@@ -1,5 +1,7 @@
 #include "pty_server.h"
 
+#include "host_link.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -93,71 +95,35 @@ void PtyServer::Stop() {
 
 // The pty master reports the slave's termios, so the simulator sees the speed the
 // client set (parity is dropped by the pty driver).
-void PtyServer::UpdateLine() {
+bool PtyServer::ReadLine(Line& line) const {
     termios tio{};
-    if (tcgetattr(master_, &tio) != 0) return;
-    Line line;
+    if (tcgetattr(master_, &tio) != 0) return false;
     line.baud = BaudOf(cfgetospeed(&tio));
     line.stopBits = (tio.c_cflag & CSTOPB) ? 2 : 1;
     line.parityKnown = false;
-    bus_.SetLine(line);
-}
-
-void PtyServer::Send(const Transmission& tx) {
-    auto at = SimClock::now() + tx.delay;
-    if (tx.perByte.count() == 0) {
-        std::this_thread::sleep_until(at);
-        std::size_t done = 0;
-        while (done < tx.bytes.size()) {
-            const ssize_t w = ::write(master_, tx.bytes.data() + done, tx.bytes.size() - done);
-            if (w > 0) done += static_cast<std::size_t>(w);
-            else if (w < 0 && errno == EINTR) continue;
-            else break; // nobody reading: the bytes are lost, as on a wire
-        }
-        return;
-    }
-    for (const std::uint8_t b : tx.bytes) {
-        at += tx.perByte; // a byte is there once its stop bit is through
-        std::this_thread::sleep_until(at);
-        if (::write(master_, &b, 1) < 0 && errno != EINTR) break;
-    }
+    return true;
 }
 
 void PtyServer::Run() {
     std::uint8_t buf[4096];
-    std::vector<Transmission> out;
+    HostLink link(bus_, false);
     while (!stop_) {
         pollfd fds[2] = {{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-        int wait;
-        {
-            std::lock_guard lock(bus_.mutex());
-            // Modbus RTU ends a frame by silence: 3.5 characters, at least 2 ms here.
-            const auto gap = std::max<std::chrono::microseconds>(bus_.CharTime() * 4,
-                                                                 std::chrono::milliseconds(2));
-            wait = bus_.HasPending() ? static_cast<int>((gap.count() + 999) / 1000) : 200;
-        }
-        const int rc = ::poll(fds, 2, wait);
+        const int rc = ::poll(fds, 2, link.WaitMs(200));
         if (stop_) break;
         if (rc < 0) {
             if (errno == EINTR) continue;
             break;
         }
-        out.clear();
-        {
-            std::lock_guard lock(bus_.mutex());
-            if (rc > 0 && (fds[0].revents & POLLIN)) {
-                const ssize_t n = ::read(master_, buf, sizeof buf);
-                if (n > 0) {
-                    UpdateLine();
-                    bus_.Receive(buf, static_cast<std::size_t>(n), SimClock::now(), out);
-                }
-            } else if (rc == 0) {
-                bus_.Idle(SimClock::now(), out);
-            }
-        }
-        if (rc > 0 && !(fds[0].revents & POLLIN) && (fds[0].revents & (POLLHUP | POLLERR)))
+        if (rc == 0) {
+            link.Quiet(master_);
+        } else if (fds[0].revents & POLLIN) {
+            const ssize_t n = ::read(master_, buf, sizeof buf);
+            Line line;
+            if (n > 0) link.Received(master_, buf, static_cast<std::size_t>(n), ReadLine(line) ? &line : nullptr);
+        } else if (fds[0].revents & (POLLHUP | POLLERR)) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        for (const auto& tx : out) Send(tx);
+        }
     }
 }
 

@@ -28,8 +28,7 @@ public:
 
 private:
     void Run();
-    void UpdateLine();
-    void Send(const Transmission& tx);
+    bool ReadLine(Line& line) const;
 
     Bus& bus_;
     int master_ = -1;

@@ -1,32 +1,15 @@
 // The tavo command-line tool, run as a program against the simulator.
 #include "sim/boot_loader.h"
 #include "support/firmware_files.h"
+#include "support/run_tavo.h"
 #include "support/sim_bus.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
-#include <sys/wait.h>
-
 namespace tavo {
 namespace {
 
-struct Run {
-    int status;
-    std::string out; // standard output and standard error together
-};
-
-// `env` goes before the program ("XDG_DATA_HOME=/tmp/x").
-Run Tavo(const std::string& args, const std::string& env = {}) {
-    const std::string command = env + " " + std::string(TAVO_CLI) + " " + args + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string out;
-    std::array<char, 512> buf{};
-    while (std::size_t n = fread(buf.data(), 1, buf.size(), pipe)) out.append(buf.data(), n);
-    const int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
+using test::Tavo;
 
 TEST(Cli, SendPrintsRepliesAndExitsByResult) {
     test::SimBus sim("01 R210D firmware=A1.02\n02 R550 checksum\n");

@@ -5,6 +5,7 @@
 #include "panels/panels.h"
 #include "sim/bus_file.h"
 #include "sim/pty_server.h"
+#include "workspace/core/network_address.h"
 #include "workspace/core/version.h"
 #include "workspace/main_window.h"
 #include "workspace/ui_services.h"
@@ -52,7 +53,10 @@ int main(int argc, char** argv) {
                                      "remote I/O modules on RS-485 networks.");
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    QCommandLineOption port("port", "Also list the serial device at PATH (repeatable).", "PATH");
+    QCommandLineOption port("port",
+                            "Also list the serial device at PATH, or a device server's port "
+                            "tcp://HOST:PORT (raw TCP) or rfc2217://HOST:PORT (repeatable).",
+                            "PATH");
     QCommandLineOption demo("demo", "Start a simulated bus of modules and list it as a port.");
     QCommandLineOption quitAfterStart("quit-after-start",
                                       "Quit as soon as the window is shown (to time the start-up).");
@@ -70,7 +74,9 @@ int main(int argc, char** argv) {
     parser.addOption(select);
     parser.addOption(settle);
     // --help and --version answer before the application object exists: that
-    // object needs a display, and these two must work without one.
+    // object needs a display, and these two must work without one. So does a
+    // wrong --port address.
+    QStringList ports;
     {
         const QCoreApplication plain(argc, argv); // needs no display
         parser.parse(QCoreApplication::arguments());
@@ -83,11 +89,24 @@ int main(int argc, char** argv) {
                         qPrintable(QCoreApplication::applicationVersion()));
             return 0;
         }
+        for (const QString& name : parser.values(port)) {
+            // A network address with a fault is said now, not when its node is clicked.
+            if (!tavo::LooksLikeNetworkAddress(name.toStdString())) {
+                ports << name;
+                continue;
+            }
+            const tavo::NetworkAddress address = tavo::CheckNetworkAddress(name.toStdString());
+            if (!address.problem.empty()) {
+                std::fprintf(stderr, "tavo-utility: --port %s: %s\n", qPrintable(name),
+                             address.problem.c_str());
+                return 2;
+            }
+            ports << QString::fromStdString(address.name);
+        }
     }
     QApplication app(argc, argv);
     parser.process(app);
 
-    QStringList ports = parser.values(port);
     tavo::sim::Bus bus;
     std::unique_ptr<tavo::sim::PtyServer> server;
     if (parser.isSet(demo)) {

@@ -3,6 +3,7 @@
 
 #include "sim/bus_file.h"
 #include "sim/pty_server.h"
+#include "sim/tcp_server.h"
 #include "transport/com_port.h"
 #include "transport/modbus.h"
 #include "transport/port_list.h"
@@ -47,7 +48,7 @@ const char* kUsageText =
     "  tavo search --port P [--start N] [--end N] [--baud B] [--parity N|E|O] [--stop 1|2]\n"
     "              [--timeout MS] [--turnaround MS] [--kinds]\n"
     "              [--probes ascii,checksum,modbus] [--bauds B,B,...] [--parities N,E,O]\n"
-    "  tavo sim [--link PATH] BUSFILE\n"
+    "  tavo sim [--link PATH] [--tcp PORT] BUSFILE\n"
     "  tavo firmware r8xx --port P [--baud B] [--timeout MS] [--force] FILE.hex\n"
     "  tavo firmware rack --port P --designation D --version V FILE\n"
     "  tavo --version\n"
@@ -377,8 +378,10 @@ int Search(const std::vector<std::string>& argv) {
 }
 
 int Sim(const std::vector<std::string>& argv) {
-    const Args args = Args::Parse(argv, {"link"}, {});
+    const Args args = Args::Parse(argv, {"link", "tcp"}, {});
     if (args.words.size() != 1) throw UsageError{"tavo sim takes one bus file"};
+    const bool tcp = args.Has("tcp");
+    const auto tcpPort = static_cast<std::uint16_t>(args.GetInt("tcp", 0, 0, 65535));
     sim::Bus bus;
     std::string error;
     if (!sim::LoadBusFile(args.words[0], bus, error)) throw UsageError{error};
@@ -390,9 +393,16 @@ int Sim(const std::vector<std::string>& argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr); // the server thread inherits the mask
     sim::PtyServer server(bus);
     if (!server.Start(error, args.Get("link"))) throw PortFailure{error};
-    std::cout << server.DevicePath() << std::endl;
+    // The same bus on a loopback port, raw; its name (with the port chosen for 0)
+    // on the second line.
+    sim::TcpServer network(bus);
+    if (tcp && !network.Start(error, tcpPort)) throw PortFailure{error};
+    std::cout << server.DevicePath() << "\n";
+    if (tcp) std::cout << "tcp://127.0.0.1:" << network.Port() << "\n";
+    std::cout << std::flush;
     int signal = 0;
     sigwait(&signals, &signal);
+    network.Stop();
     server.Stop();
     return kOk;
 }

@@ -65,6 +65,8 @@ private:
     // Reads what the socket has (waiting until `deadline` for the first bytes) and
     // runs it through the parser; false with `error` on a hard error or time-out.
     bool Pump(Deadline deadline, PortError& error);
+    // False with a time-out in `error` once `deadline` has passed and not `done`.
+    static bool InTime(Deadline deadline, bool done, PortError& error);
     void Handle(const TelnetParser::Command& c);
     bool SendComPort(std::uint8_t code, const std::vector<std::uint8_t>& value, Deadline deadline,
                      PortError& error);

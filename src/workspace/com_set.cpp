@@ -33,6 +33,11 @@ QString PortSettingsText(const ComChoice& c) {
     return QString::fromStdString(LineSettingsText({c.baud, 8, c.parity, c.stopBits}));
 }
 
+QString PortLineText(const TavoComPort& port) {
+    if (!port.CanSetLineSettings()) return kServerLineText;
+    return QString::fromStdString(LineSettingsText(port.GetLineSettings()));
+}
+
 std::optional<int> TurnaroundFromText(const QString& text) {
     bool ok = false;
     const int ms = text.trimmed().toInt(&ok);
@@ -118,6 +123,11 @@ TfrmComSet::TfrmComSet(QWidget* parent) : QWidget(parent) {
     EditTurnaround->setToolTip("Pause before each Modbus request and before its response is "
                                "read, 0 to 100 ms");
     row(7, "Modbus Turnaround (ms):", EditTurnaround);
+    lblServerLine = new QLabel(kServerLineNote, group);
+    lblServerLine->setObjectName("lblServerLine");
+    lblServerLine->setWordWrap(true);
+    lblServerLine->setVisible(false);
+    grid->addWidget(lblServerLine, 8, 0, 1, 2);
 
     // What the search probes, and whether it tries several line settings.
     grpSearch = new QGroupBox("Search", this);
@@ -171,10 +181,25 @@ TfrmComSet::TfrmComSet(QWidget* parent) : QWidget(parent) {
 
 void TfrmComSet::FillFromPort(const QString& portText, TavoComPort& port) {
     EditPort->setText(portText);
-    const LineSettings s = port.GetLineSettings();
-    ComboBoxBaudRate->setCurrentIndex(BaudIndexFor(s.baud));
-    CB_Parity->setCurrentIndex(ParityIndexFor(s.parity));
-    CB_StopBits->setCurrentIndex(StopIndexFor(s.stopBits));
+    const bool settable = port.CanSetLineSettings();
+    lblServerLine->setVisible(!settable);
+    if (settable) {
+        const LineSettings s = port.GetLineSettings();
+        ComboBoxBaudRate->setCurrentIndex(BaudIndexFor(s.baud));
+        CB_Parity->setCurrentIndex(ParityIndexFor(s.parity));
+        CB_StopBits->setCurrentIndex(StopIndexFor(s.stopBits));
+    } else {
+        // Showing 9600 here would claim a speed nobody set.
+        for (QComboBox* c : {ComboBoxBaudRate, CB_Parity, CB_StopBits}) {
+            c->setCurrentIndex(-1);
+            c->setEnabled(false);
+        }
+        EditDataBit->clear();
+        Bt_Advanced->setEnabled(false);
+        Bt_Default->setEnabled(false);
+        chkSweep->setChecked(false);
+        chkSweep->setEnabled(false);
+    }
     port.SetTimeOut(80);
     EditTimeOut->setText("80");
     EditTurnaround->setText(QString::number(TavoModbusCOM::GetDefaultTurnaroundDelay()));

@@ -12,6 +12,7 @@
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -33,6 +34,14 @@ int ParityIndexFor(int parityCode);
 int StopIndexFor(int stopCode);
 // The time-out proposed for a baud index: slower lines need longer.
 int ProposedTimeOut(int baudIndex);
+// What the status bar shows for the port's line: "9600, N, 8, 1", or for a raw TCP
+// port, whose line the device server sets, kServerLineText.
+QString PortLineText(const TavoComPort& port);
+inline constexpr const char* kServerLineText = "Line set by the device server";
+// The settings panel's note on a raw TCP port.
+inline constexpr const char* kServerLineNote =
+    "The line settings of this port are the device server's: they cannot be set from here "
+    "over raw TCP. Set the speed and format on the device server, or use an rfc2217:// port.";
 // The turnaround field as a number of milliseconds, 0 to 100; none for anything else.
 std::optional<int> TurnaroundFromText(const QString& text);
 
@@ -41,7 +50,9 @@ class TfrmComSet : public QWidget {
 public:
     explicit TfrmComSet(QWidget* parent = nullptr);
 
-    // Shows the open port's settings and sets its time-out to 80 ms.
+    // Shows the open port's settings and sets its time-out to 80 ms. A port whose line
+    // settings cannot be set (raw TCP) shows none: its line controls and the sweep are
+    // disabled and lblServerLine says why.
     void FillFromPort(const QString& portText, TavoComPort& port);
     ComChoice Choice() const;
     QString TimeOutText() const;
@@ -61,6 +72,7 @@ public:
     QLineEdit* EditTimeOut;
     QPushButton* Bt_Advanced;
     QPushButton* Bt_Default;
+    QLabel* lblServerLine; // shown for raw TCP ports only
     QLineEdit* EditTurnaround; // Modbus turnaround in ms, applied to new Modbus objects
     QGroupBox* grpSearch;
     QCheckBox* chkProbeAscii;

@@ -10,6 +10,8 @@
 #include "tree_images.h"
 #include "ui_services.h"
 
+#include "core/network_address.h"
+
 #include "transport/com_port.h"
 #include "transport/modbus.h"
 #include "transport/port_list.h"
@@ -113,6 +115,9 @@ void TfrmMain::BuildActions() {
     tlbtnHelp->setShortcut(QKeySequence::HelpContents);
     menuExit = make("menuExit", "&Exit", "Exit", &TfrmMain::menuExitClick);
     menuAboutTavo = make("menuAboutTavo", "&About Utility...", "About", &TfrmMain::menuAboutTavoClick);
+    menuAddNetworkPort = make("menuAddNetworkPort", "Add &Network Port...",
+                              "List a device server's port (tcp:// or rfc2217://) for this run",
+                              &TfrmMain::menuAddNetworkPortClick);
     tlbtnSave->setIcon(ToolbarIcon(ToolIcon::Save));
     tlbtnSearch->setIcon(ToolbarIcon(ToolIcon::Search));
     tlbtnTerminal->setIcon(ToolbarIcon(ToolIcon::Terminal));
@@ -129,6 +134,8 @@ void TfrmMain::BuildActions() {
     file->addAction(menuExit);
     auto* tools = menuBar()->addMenu("&Tools");
     tools->setObjectName("menuTools");
+    tools->addAction(menuAddNetworkPort);
+    tools->addSeparator();
     tools->addAction(tlbtnSearch);
     tools->addAction(tlbtnTerminal);
     tools->addAction(tlbtnDataScope);
@@ -147,6 +154,9 @@ void TfrmMain::BuildActions() {
     for (QAction* a : {tlbtnSave, tlbtnSearch, tlbtnTerminal, tlbtnDataScope, tlbtnSaveConf,
                        tlbtnLoadConf, tlbtnHelp})
         bar->addAction(a);
+    // The tree's own menu, where the ports are.
+    treeviewModule->setContextMenuPolicy(Qt::ActionsContextMenu);
+    treeviewModule->addAction(menuAddNetworkPort);
 }
 
 void TfrmMain::FitTree() {
@@ -210,7 +220,7 @@ void TfrmMain::RefreshComPort(const QString& nodeText) {
     if (port->OpenPort() && port->SetPortState(9600, 8, kParityNone, kOneStopBit) &&
         port->SetTimeOut(80)) {
         port_ = std::move(port);
-        statbarMain->SetPortText("9600, N, 8, 1");
+        statbarMain->SetPortText(PortLineText(*port_));
         // Heard on the thread of the request that noticed; shown on ours.
         port_->SetLinkListener([this, nodeText](bool lost, const std::string& why) {
             QMetaObject::invokeMethod(
@@ -408,6 +418,28 @@ void TfrmMain::menuExitClick() {
     QApplication::quit();
 }
 
+void TfrmMain::menuAddNetworkPortClick() {
+    const QString label = "Address of the device server's port:\n"
+                          "tcp://HOST:PORT (raw TCP) or rfc2217://HOST:PORT";
+    QString text = "tcp://";
+    for (;;) {
+        text = Ui().AskText(this, "Add Network Port", label, text);
+        if (text.isEmpty()) return;
+        const NetworkAddress address = CheckNetworkAddress(text.toStdString());
+        if (!address.problem.empty()) {
+            ShowError(this, QString::fromStdString(address.problem));
+            continue; // asked again with what was typed, to correct it
+        }
+        const QString name = QString::fromStdString(address.name);
+        QTreeWidgetItem* node = treeviewModule->FindPort(name);
+        if (!node) node = treeviewModule->AddPort(name);
+        treeviewModule->Root()->setExpanded(true);
+        treeviewModule->scrollToItem(node);
+        ClickNode(node);
+        return;
+    }
+}
+
 void TfrmMain::tlbtnSaveClick() {
     const QString file = Ui().SaveFileName(this, "Save", "Utility.txt", "Utility.txt (*.txt)");
     if (file.isEmpty()) return;
@@ -420,13 +452,17 @@ void TfrmMain::tlbtnSaveClick() {
 bool TfrmMain::ApplyComSettings() {
     if (!comSet_) return true;
     const ComChoice c = comSet_->Choice();
-    if (!port_->SetPortState(c.baud, 8, c.parity, c.stopBits)) {
-        ShowError(this, QString("Cannot set %1 to %2.\n%3")
-                            .arg(QString::fromStdString(port_->GetPortName()), PortSettingsText(c),
-                                 QString::fromStdString(port_->LastError().text)));
-        return false;
+    // A raw TCP port's line is the device server's; the panel offers no choice.
+    if (port_->CanSetLineSettings()) {
+        if (!port_->SetPortState(c.baud, 8, c.parity, c.stopBits)) {
+            ShowError(this, QString("Cannot set %1 to %2.\n%3")
+                                .arg(QString::fromStdString(port_->GetPortName()),
+                                     PortSettingsText(c),
+                                     QString::fromStdString(port_->LastError().text)));
+            return false;
+        }
+        statbarMain->SetPortText(PortSettingsText(c));
     }
-    statbarMain->SetPortText(PortSettingsText(c));
     bool ok = false;
     const int timeout = comSet_->TimeOutText().trimmed().toInt(&ok);
     if (ok && timeout > 0 && timeout <= 60000) {

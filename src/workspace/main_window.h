@@ -61,6 +61,9 @@ public:
     void tlbtnHelpClick();
     void menuAboutTavoClick();
     void menuExitClick();
+    // Asks for a network port address (tcp:// or rfc2217://), checks its form, lists
+    // the port for this run and opens it as a click on its node does.
+    void menuAddNetworkPortClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -95,6 +98,7 @@ private:
     QAction* tlbtnHelp;
     QAction* menuExit;
     QAction* menuAboutTavo;
+    QAction* menuAddNetworkPort;
 
     std::unique_ptr<TavoComPort> port_;
     QWidget* current_ = nullptr;

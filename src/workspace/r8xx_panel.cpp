@@ -5,6 +5,7 @@
 #include "ui_services.h"
 
 #include "devices/models_digital.h"
+#include "transport/com_port.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -26,6 +27,14 @@ constexpr int kBaudCount = 7;
 constexpr int k9600Index = 3;
 // Far above any firmware file; keeps a wrong choice from filling memory.
 constexpr qint64 kMaxFileBytes = 4 << 20;
+
+// Over a port whose line the device server sets (raw TCP) the module's speed must
+// stay the server's: a module told to change it would no longer be heard.
+QString FixedSpeedText(const TavoComPort& port) {
+    return "The line speed of " + QString::fromStdString(port.GetPortName()) +
+           " is the device server's and cannot be changed from here (raw TCP carries the "
+           "line's bytes only)";
+}
 
 QPushButton* Button(const char* text, const char* name, QWidget* parent) {
     auto* b = new QPushButton(text, parent);
@@ -167,9 +176,18 @@ void TfrmMR8XX::EnablePortControls(bool on) {
 }
 
 void TfrmMR8XX::SetPortBaud(std::uint32_t baud) {
-    if (!context_.port) return;
+    if (!context_.port || !context_.port->CanSetLineSettings()) return;
     context_.port->SetPortState(baud, 8, kParityNone, kOneStopBit);
     if (context_.status) context_.status->SetPortText(QString("%1, N, 8, 1").arg(baud));
+}
+
+QString TfrmMR8XX::RestartNote() const {
+    bool ok = false;
+    const int code = loader_ ? QString::fromStdString(loader_->BaudCode()).toInt(&ok, 16) : 0;
+    if (!context_.port || context_.port->CanSetLineSettings() || !ok || code == k9600Index + 3)
+        return {};
+    return "\n" + FixedSpeedText(*context_.port) +
+           ": the module starts at 9600 baud, so set the device server to 9600 first.";
 }
 
 void TfrmMR8XX::Bt_RefreshClick() {
@@ -193,6 +211,13 @@ void TfrmMR8XX::Bt_BaudUpdateClick() {
     if (!loader_) return;
     int index = cb_baudrate->currentIndex();
     if (index < 0 || index >= kBaudCount) index = k9600Index;
+    if (context_.port && !context_.port->CanSetLineSettings()) {
+        ShowError(this, "Update failed!\n" + FixedSpeedText(*context_.port) +
+                            ", so the module would be left at a speed the server does not use. "
+                            "Set the speed on the device server, or use an rfc2217:// port or a "
+                            "local adapter.");
+        return;
+    }
     // The baud code is index + 3, 03 to 09: its second digit after a 0.
     const QString code = QString("0%1").arg(index + 3);
     if (!loader_->WriteConfigText(("0000" + code + "00").toStdString())) {
@@ -297,7 +322,7 @@ void TfrmMR8XX::DL_TimerTimer() {
         SetPortBaud(9600);
         EnablePortControls(false);
         Bt_Switch->setEnabled(false);
-        ShowInformation(this, "Update Success, please search again!");
+        ShowInformation(this, "Update Success, please search again!" + RestartNote());
         ErrMsg->setStyleSheet("color: blue;");
         ErrMsg->setText("Download success! Please search again!");
         DL_PgBar->setValue(0);
@@ -322,7 +347,7 @@ void TfrmMR8XX::Bt_SwitchClick() {
     SetPortBaud(9600);
     EnablePortControls(false);
     Bt_Switch->setEnabled(false);
-    ShowInformation(this, "Please search again!");
+    ShowInformation(this, "Please search again!" + RestartNote());
 }
 
 void RegisterR8xxPanel() {

@@ -93,7 +93,11 @@ public:
 
 private:
     void EnablePortControls(bool on);
+    // Leaves a port whose line the device server sets (raw TCP) as it is.
     void SetPortBaud(std::uint32_t baud);
+    // For such a port, after the module restarted at 9600 from a loader that last
+    // reported another speed: what the user must set on the server; empty otherwise.
+    QString RestartNote() const;
     void Status(const QString& text);
     void OnProgress(int block);
     void MakeLoader();

@@ -6,6 +6,8 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QThread>
 #include <QUrl>
@@ -37,6 +39,13 @@ public:
     QString OpenFileName(QWidget* parent, const QString& title, const QString& defaultName,
                          const QString& filter) override {
         return QFileDialog::getOpenFileName(parent, title, defaultName, filter);
+    }
+    QString AskText(QWidget* parent, const QString& title, const QString& label,
+                    const QString& initial) override {
+        bool ok = false;
+        const QString text =
+            QInputDialog::getText(parent, title, label, QLineEdit::Normal, initial, &ok);
+        return ok ? text : QString();
     }
     int Exec(QDialog& dialog) override { return dialog.exec(); }
     void Sleep(int ms) override {

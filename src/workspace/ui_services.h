@@ -29,6 +29,13 @@ public:
                                  const QString& filter) = 0;
     virtual QString OpenFileName(QWidget* parent, const QString& title, const QString& defaultName,
                                  const QString& filter) = 0;
+    // A modal one-line text question, offering `initial`; an empty result means the
+    // user cancelled. Services that never ask (benchmarks, fuzzers) cancel.
+    virtual QString AskText(QWidget* parent, const QString& title, const QString& label,
+                            const QString& initial) {
+        (void)parent, (void)title, (void)label, (void)initial;
+        return {};
+    }
     // Runs a dialog modally; returns its result (QDialog::Accepted or Rejected).
     virtual int Exec(QDialog& dialog) = 0;
     // A fixed pause that blocks the caller (a module needs time after a write).

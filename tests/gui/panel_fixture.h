@@ -29,15 +29,19 @@ inline std::vector<std::string> Starting(const std::vector<std::string>& receive
 
 class PanelFixture {
 public:
-    // `bus` is bus file text; the port is opened on its pseudo-terminal.
-    explicit PanelFixture(const std::string& bus)
-        : sim_(bus), window_(QStringList{QString::fromStdString(sim_.path())}) {}
+    enum class Link { Pty, RawTcp };
+    // `bus` is bus file text; the port is opened on its pseudo-terminal, or on the
+    // loopback TCP port that serves it raw.
+    explicit PanelFixture(const std::string& bus, Link link = Link::Pty)
+        : sim_(bus),
+          portName_(QString::fromStdString(link == Link::Pty ? sim_.path() : sim_.ServeTcp())),
+          window_(QStringList{portName_}) {}
 
     // Adds a module node as the search would ("(01)R210D", or "(*)R210D" for an
     // INIT module) and clicks it; returns the panel that opened (null if none).
     template <class Panel = QWidget>
     Panel* Open(const QString& nodeText, LinkKind link = LinkKind::AsciiPlain) {
-        QTreeWidgetItem* port = window_.Tree()->FindPort(QString::fromStdString(sim_.path()));
+        QTreeWidgetItem* port = window_.Tree()->FindPort(portName_);
         FoundNode node;
         node.text = nodeText.toStdString();
         node.link = link;
@@ -88,6 +92,7 @@ public:
     TestUi& ui() { return ui_.ui(); }
     TfrmMain& window() { return window_; }
     SimBus& sim() { return sim_; }
+    const QString& portName() const { return portName_; }
     QTreeWidgetItem* node() { return node_; }
     QString StatusText() { return window_.StatusBar()->StatusMessage(); }
     QString Indicator() { return window_.StatusBar()->Indicator(); }
@@ -95,6 +100,7 @@ public:
 private:
     ScopedTestUi ui_;
     SimBus sim_;
+    QString portName_;
     TfrmMain window_;
     QTreeWidgetItem* node_ = nullptr;
 };

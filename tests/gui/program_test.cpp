@@ -52,6 +52,17 @@ TEST(Programs, HelpAndVersionAnswerWithoutADisplay) {
     EXPECT_EQ(r.out, "tavo 4.00.06\n");
 }
 
+TEST(Programs, UtilityRefusesAMalformedNetworkPortAtOnce) {
+    const std::string noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ";
+    auto r = Program(noDisplay + TAVO_UTILITY + " --port tcp://127.0.0.1:99999");
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_EQ(r.out, "tavo-utility: --port tcp://127.0.0.1:99999: The port number \"99999\" of "
+                     "tcp://127.0.0.1:99999 is not a number from 1 to 65535.\n");
+    r = Program(std::string("QT_QPA_PLATFORM=offscreen ") + TAVO_UTILITY +
+                " --port rfc2217://127.0.0.1:4000 --quit-after-start");
+    EXPECT_EQ(r.status, 0) << r.out;
+}
+
 TEST(Programs, StoppedDemoLeavesNoLinkBehind) {
     for (const int signal : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(signal);

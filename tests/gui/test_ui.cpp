@@ -40,6 +40,11 @@ QString TestUi::OpenFileName(QWidget*, const QString&, const QString& defaultNam
     return Next(openNames);
 }
 
+QString TestUi::AskText(QWidget*, const QString&, const QString& label, const QString& initial) {
+    textQuestions.emplace_back(label, initial);
+    return Next(textAnswers);
+}
+
 int TestUi::Exec(QDialog& dialog) {
     dialogsRun.push_back(dialog.objectName());
     if (onDialog) {

@@ -11,6 +11,7 @@
 
 #include <deque>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace tavo::test {
@@ -27,6 +28,7 @@ public:
     bool Ask(QWidget*, const QString& title, const QString& text) override;
     QString SaveFileName(QWidget*, const QString&, const QString& defaultName, const QString&) override;
     QString OpenFileName(QWidget*, const QString&, const QString& defaultName, const QString&) override;
+    QString AskText(QWidget*, const QString&, const QString& label, const QString& initial) override;
     int Exec(QDialog& dialog) override;
     void Sleep(int ms) override {
         clockMs += ms;
@@ -48,6 +50,8 @@ public:
     std::deque<QString> saveNames;    // for SaveFileName; cancel when empty
     std::deque<QString> openNames;    // for OpenFileName; cancel when empty
     std::vector<QString> defaultNames; // the names the dialogs proposed
+    std::deque<QString> textAnswers;    // typed into text questions; cancel when empty
+    std::vector<std::pair<QString, QString>> textQuestions; // label and the text offered
     std::deque<QString> startAddresses; // typed into the search's start address dialog
     // Handles a dialog the defaults do not know; returns its result.
     std::function<int(QDialog&)> onDialog;

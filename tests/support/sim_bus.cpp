@@ -21,7 +21,15 @@ SimBus::SimBus(const std::string& busText) {
 }
 
 SimBus::~SimBus() {
+    tcp_.reset();
     server_->Stop();
+}
+
+std::string SimBus::ServeTcp(std::uint16_t port) {
+    tcp_ = std::make_unique<sim::TcpServer>(bus_);
+    std::string error;
+    if (!tcp_->Start(error, port)) throw std::runtime_error(error);
+    return "tcp://127.0.0.1:" + std::to_string(tcp_->Port());
 }
 
 sim::SimModule& SimBus::module(unsigned address) {

@@ -4,6 +4,7 @@
 #include "sim/bus.h"
 #include "sim/bus_file.h"
 #include "sim/pty_server.h"
+#include "sim/tcp_server.h"
 #include "transport/com_port.h"
 
 #include <memory>
@@ -30,12 +31,19 @@ public:
     // client may be talking.
     sim::SimModule& module(unsigned address);
 
+    // Serves the bus on a loopback TCP port as well, raw as a device server passes
+    // the line (`port` 0: a free one); returns "tcp://127.0.0.1:PORT". Throws when
+    // it cannot listen. StopTcp() drops the connection and the listener.
+    std::string ServeTcp(std::uint16_t port = 0);
+    void StopTcp() { tcp_.reset(); }
+
     // A port opened on the bus at `baud`, 8N1, with the given time-out.
     std::unique_ptr<TavoComPort> Open(int timeoutMs = 80, std::uint32_t baud = 9600);
 
 private:
     sim::Bus bus_;
     std::unique_ptr<sim::PtyServer> server_;
+    std::unique_ptr<sim::TcpServer> tcp_;
 };
 
 } // namespace tavo::test

@@ -2,6 +2,7 @@
 
 #include "data_dirs.h"
 #include "port_timing.h"
+#include "transport/com_port.h"
 #include "transport/pause.h"
 
 #include <algorithm>
@@ -105,6 +106,16 @@ std::string RackResultMessage(int result) {
     }
 }
 
+std::string RackSpeedChangeRefusal(const TavoComPort& port) {
+    if (!port.IsOpen() || port.CanSetLineSettings()) return {};
+    const std::string name = port.GetPortName();
+    const bool raw = name.rfind("tcp://", 0) == 0;
+    return "The rack download switches the line to 38400 baud and back, and " + name +
+           " cannot change the line speed (" +
+           (raw ? "raw TCP carries the line's bytes only" : "the server refused the COM-PORT-OPTION") +
+           "): use an rfc2217:// port or a serial adapter.";
+}
+
 RackLoaderImage LoaderImageFor(const std::string& designation, const std::string& version) {
     if (designation != "K100") return {"DnW900e.img", 32};
     if (version <= std::string("A2.00")) return {"Download.img", 166};
@@ -142,6 +153,8 @@ void RackLoader::SetTimeOut(int ms) {
 int RackLoader::Download(const std::string& designation, const std::string& version,
                          const std::string& firmwarePath,
                          const std::vector<std::string>& dataDirs) {
+    detail_ = RackSpeedChangeRefusal(port_);
+    if (!detail_.empty()) return kRackSetBaudFailed;
     PortRestorer restore(port_, [this](int ms) { Pause(ms); });
     const RackLoaderImage image = LoaderImageFor(designation, version);
     const std::string relative = std::string(kLoaderFolder) + "/" + image.fileName;
@@ -161,8 +174,9 @@ int RackLoader::Download(const std::string& designation, const std::string& vers
 
 int RackLoader::Run(const std::string& loaderPath, unsigned loaderBlocks,
                     const std::string& firmwarePath) {
+    detail_ = RackSpeedChangeRefusal(port_);
+    if (!detail_.empty()) return kRackSetBaudFailed;
     PortRestorer restore(port_, [this](int ms) { Pause(ms); });
-    detail_.clear();
     blocksWritten_ = 0;
     std::vector<std::uint8_t> loader, firmware;
     const std::size_t loaderLimit = loaderBlocks * kRackBlockData;

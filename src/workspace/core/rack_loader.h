@@ -33,6 +33,12 @@ enum RackResult : int {
 // The message box text for a result code.
 std::string RackResultMessage(int result);
 
+// Why a rack download cannot run on `port`, empty when it can: the loader switches
+// the line to 38400 baud and back, which an open port that cannot send line
+// settings (raw TCP, or a server that refused the COM-PORT-OPTION) cannot do.
+// Download() and Run() refuse such a port with kRackSetBaudFailed and this as Detail().
+std::string RackSpeedChangeRefusal(const TavoComPort& port);
+
 struct RackLoaderImage {
     std::string fileName;
     unsigned blocks = 0;
