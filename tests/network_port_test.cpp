@@ -118,7 +118,7 @@ TEST(NetworkPort, Rfc2217NegotiationSettingsPurgeAndEscaping) {
             ASSERT_EQ(sb.size(), 7u);
             SendBytes(fd, {255, 250, 44, static_cast<std::uint8_t>(code + 100), sb[4], 255, 240});
         }
-        // The write: PURGE-DATA (receive buffer) first, then the data, 0xFF doubled.
+        // A purge: PURGE-DATA (receive buffer); then the data, 0xFF doubled.
         seenData = ReadN(fd, 7 + 6);
         // The reply carries a doubled 0xFF and a command in the middle.
         SendBytes(fd, {'!', 255, 255, 255, 241, '0', '\r'});
@@ -134,6 +134,7 @@ TEST(NetworkPort, Rfc2217NegotiationSettingsPurgeAndEscaping) {
                                    255, 250, 44, 4, 2, 255, 240}));
     port.SetTimeOut(500);
     const std::uint8_t frame[] = {0x01, 0xFF, 0x02, 0xFF};
+    ASSERT_TRUE(port.PurgeInput());
     ASSERT_TRUE(port.WriteBytes(sizeof frame, frame));
     std::uint8_t reply[4] = {};
     ASSERT_TRUE(port.ReadBytes(4, reply)) << port.LastError().text;
