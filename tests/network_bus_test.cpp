@@ -71,6 +71,11 @@ TEST(SimTcp, CliPrintsTheChosenPortAndServesIt) {
         auto net = OpenNet(lines[2]);
         EXPECT_EQ(test::Send(*net, "$01M").reply, "!01R210D\r");
     }
+    // The rack loader's speed changes cannot go over raw TCP.
+    const auto r = test::Tavo("firmware rack --port " + lines[2] +
+                              " --designation K100 --version A1.00 /nonexistent.bin");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("cannot change the line speed (raw TCP"), std::string::npos) << r.out;
     kill(pid, SIGTERM);
     EXPECT_EQ(pclose(sim), 0);
 }

@@ -58,6 +58,8 @@ public:
     IoResult Write(const std::uint8_t* data, std::size_t n, Deadline deadline) override;
     IoResult Read(std::uint8_t* data, std::size_t n, Deadline deadline) override;
     bool DiscardInput() override;
+    // PURGE-DATA for the server's receive buffer (when it took the COM-PORT-OPTION).
+    bool PurgeRemote() override;
 
 private:
     IoResult Fail(int err, const std::string& what);
