@@ -63,16 +63,34 @@ TEST(SimTcp, CliPrintsTheChosenPortAndServesIt) {
     std::string lines[3];
     for (auto& l : lines)
         if (fgets(line, sizeof line, sim)) l = line;
-    const int pid = std::stoi(lines[0]);
+    // Whatever happens (an exception included), the simulator must not outlive the test.
+    struct Process {
+        FILE* pipe;
+        int pid;
+        int Stop() {
+            kill(pid, SIGTERM);
+            const int status = pclose(pipe);
+            pipe = nullptr;
+            return status;
+        }
+        ~Process() {
+            if (pipe) Stop();
+        }
+    } process{sim, std::stoi(lines[0])};
     EXPECT_EQ(lines[1].rfind("/dev/pts/", 0), 0u) << lines[1];
-    ASSERT_EQ(lines[2].rfind("tcp://127.0.0.1:", 0), 0u) << lines[2];
-    lines[2].pop_back(); // the newline
+    std::string& url = lines[2];
+    ASSERT_EQ(url.rfind("tcp://127.0.0.1:", 0), 0u) << url;
+    url.pop_back(); // the newline
     {
-        auto net = OpenNet(lines[2]);
+        auto net = OpenNet(url);
         EXPECT_EQ(test::Send(*net, "$01M").reply, "!01R210D\r");
     }
-    kill(pid, SIGTERM);
-    EXPECT_EQ(pclose(sim), 0);
+    // The rack loader's speed changes cannot go over raw TCP.
+    const auto r = test::Tavo("firmware rack --port " + url +
+                              " --designation K100 --version A1.00 /nonexistent.bin");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("cannot change the line speed (raw TCP"), std::string::npos) << r.out;
+    EXPECT_EQ(process.Stop(), 0);
 }
 
 // ---- through ser2net, raw and as Telnet with the COM-PORT-OPTION ----

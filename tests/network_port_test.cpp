@@ -9,8 +9,11 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -73,6 +76,28 @@ void SendBytes(int fd, const Bytes& b) {
     ::send(fd, b.data(), b.size(), MSG_NOSIGNAL);
 }
 
+// Sends IAC NOP pairs until the client hangs up (at most 5 s).
+void FloodIac(int fd) {
+    Bytes nops(512);
+    for (std::size_t i = 0; i < nops.size(); ++i) nops[i] = i % 2 ? 241 : 255;
+    const auto until = Clock::now() + std::chrono::seconds(5);
+    while (Clock::now() < until && ::send(fd, nops.data(), nops.size(), MSG_NOSIGNAL) > 0) {
+    }
+}
+
+// A port nobody listens on: bound and closed again.
+int UnusedPort() {
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(s);
+    return ntohs(a.sin_port);
+}
+
 const Bytes kOffer{255, 251, 44, 255, 251, 0, 255, 253, 0, 255, 251, 3, 255, 253, 3};
 
 TEST(NetworkPort, Rfc2217NegotiationSettingsPurgeAndEscaping) {
@@ -93,7 +118,7 @@ TEST(NetworkPort, Rfc2217NegotiationSettingsPurgeAndEscaping) {
             ASSERT_EQ(sb.size(), 7u);
             SendBytes(fd, {255, 250, 44, static_cast<std::uint8_t>(code + 100), sb[4], 255, 240});
         }
-        // The write: PURGE-DATA (receive buffer) first, then the data, 0xFF doubled.
+        // A purge: PURGE-DATA (receive buffer); then the data, 0xFF doubled.
         seenData = ReadN(fd, 7 + 6);
         // The reply carries a doubled 0xFF and a command in the middle.
         SendBytes(fd, {'!', 255, 255, 255, 241, '0', '\r'});
@@ -109,6 +134,7 @@ TEST(NetworkPort, Rfc2217NegotiationSettingsPurgeAndEscaping) {
                                    255, 250, 44, 4, 2, 255, 240}));
     port.SetTimeOut(500);
     const std::uint8_t frame[] = {0x01, 0xFF, 0x02, 0xFF};
+    ASSERT_TRUE(port.PurgeInput());
     ASSERT_TRUE(port.WriteBytes(sizeof frame, frame));
     std::uint8_t reply[4] = {};
     ASSERT_TRUE(port.ReadBytes(4, reply)) << port.LastError().text;
@@ -156,16 +182,7 @@ TEST(NetworkPort, BadInputGivesOneLineErrorsWithoutHanging) {
         EXPECT_NE(port.LastError().text.find("bad network port"), std::string::npos);
     }
     {
-        // A port nobody listens on: bind one, close it, connect.
-        const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-        ::close(s);
-        TavoComPort port("tcp://127.0.0.1:" + std::to_string(ntohs(a.sin_port)));
+        TavoComPort port("tcp://127.0.0.1:" + std::to_string(UnusedPort()));
         EXPECT_FALSE(port.OpenPort());
         EXPECT_NE(port.LastError().text.find("refused"), std::string::npos);
     }
@@ -180,17 +197,74 @@ TEST(NetworkPort, BadInputGivesOneLineErrorsWithoutHanging) {
         EXPECT_EQ(text.find('\n'), std::string::npos);
     }
     {
-        // Garbage and a stream of IAC bytes instead of an answer: the negotiation
-        // bound ends it.
+        // Garbage, then an endless stream of IAC bytes instead of an answer: the
+        // negotiation bound ends it all the same.
         ScriptedPeer peer([](int fd) {
-            Bytes junk(4000, 255);
-            junk[1] = 'x';
-            SendBytes(fd, junk);
-            ReadN(fd, 100000);
+            SendBytes(fd, {255, 'x', 'y'});
+            FloodIac(fd);
         });
         TavoComPort port(peer.Url("rfc2217"));
+        const auto start = Clock::now();
         EXPECT_FALSE(port.OpenPort());
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(4));
         EXPECT_NE(port.LastError().text.find("did not answer"), std::string::npos);
+    }
+    {
+        // Once connected, commands alone are no reply: the time-out holds.
+        ScriptedPeer peer([](int fd) {
+            ReadN(fd, kOffer.size());
+            SendBytes(fd, {255, 253, 44});
+            FloodIac(fd);
+        });
+        TavoComPort port(peer.Url("rfc2217"));
+        ASSERT_TRUE(port.OpenPort()) << port.LastError().text;
+        port.SetTimeOut(100);
+        const auto start = Clock::now();
+        EXPECT_TRUE(port.WriteText("$01M\r"));
+        std::uint8_t b = 0;
+        EXPECT_FALSE(port.ReadBytes(1, &b));
+        EXPECT_EQ(port.LastError().kind, PortError::Kind::Timeout);
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(1));
+    }
+}
+
+// The CLI on ports that cannot be used: exit status 2 and one line that says why,
+// all cases at once so that none waits for another.
+TEST(NetworkPort, CliExitsWithTwoAndOneLine) {
+    ScriptedPeer rawCloses([](int) {});
+    ScriptedPeer telnetCloses([](int) {});
+    ScriptedPeer garbage([](int fd) {
+        ReadN(fd, kOffer.size());
+        SendBytes(fd, {255, 253, 44});
+        ReadN(fd, 10);                                       // SET-BAUDRATE 9600
+        SendBytes(fd, {255, 250, 44, 101, 1, 2, 3, 4, 255, 240}); // another speed
+        ReadN(fd, 1);
+    });
+    struct Case {
+        std::string url, says;
+    };
+    const Case cases[] = {
+        {"tcp://no-such-host.invalid:7000", "cannot resolve host no-such-host.invalid"},
+        {"tcp://127.0.0.1:" + std::to_string(UnusedPort()), "Connection refused"},
+        {rawCloses.Url("tcp"), rawCloses.Url("tcp")}, // closed or reset: either says so
+        {telnetCloses.Url("rfc2217"), "rfc2217://"},
+        {garbage.Url("rfc2217"), "did not take the line settings"},
+    };
+    std::vector<FILE*> runs;
+    for (const auto& c : cases)
+        runs.push_back(popen((std::string(TAVO_CLI) + " send --port " + c.url +
+                              " --timeout 100 '$01M' 2>&1 >/dev/null")
+                                 .c_str(),
+                             "r"));
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        std::string out;
+        char buf[512];
+        while (std::size_t n = fread(buf, 1, sizeof buf, runs[i])) out.append(buf, n);
+        const int status = pclose(runs[i]);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << cases[i].url << ": " << out;
+        EXPECT_EQ(out.rfind("tavo: ", 0), 0u) << out;
+        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+        EXPECT_NE(out.find(cases[i].says), std::string::npos) << out;
     }
 }
 

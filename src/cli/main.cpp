@@ -494,6 +494,8 @@ int FirmwareRack(const Args& args) {
     if (args.words.size() != 2) throw UsageError{"tavo firmware rack takes one firmware file"};
     const PortOptions o = ReadPortOptions(args);
     auto port = OpenPort(o);
+    // A port that cannot change speed cannot be used for this at all.
+    if (const std::string why = RackSpeedChangeRefusal(*port); !why.empty()) throw PortFailure{why};
     ProgressBar bar;
     std::string label;
     RackLoader::Hooks hooks;

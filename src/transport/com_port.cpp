@@ -116,7 +116,7 @@ bool TavoComPort::PurgeInput() {
     Use use(*this);
     if (!Usable()) return false;
     DropPending();
-    return backend_->DiscardInput();
+    return backend_->DiscardInput() && backend_->PurgeRemote();
 }
 
 // A driver error other than a time-out means the device is in trouble (often an

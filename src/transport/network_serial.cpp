@@ -304,11 +304,24 @@ void NetworkSerialBackend::Handle(const TelnetParser::Command& c) {
 bool NetworkSerialBackend::Pump(Deadline deadline, PortError& error) {
     std::uint8_t buf[1024];
     for (;;) {
+        // Waiting first: right after a request nothing is there yet, and a read
+        // attempt would only cost a system call.
+        pollfd p{fd_, POLLIN, 0};
+        const int rc = ::poll(&p, 1, MillisecondsLeft(deadline));
+        if (rc < 0) {
+            if (errno == EINTR) continue;
+            error = Fail(errno, "poll").error;
+            return false;
+        }
+        if (rc == 0) {
+            error = TimeoutError();
+            return false;
+        }
         const ssize_t got = ::recv(fd_, buf, sizeof buf, 0);
         if (got > 0) {
-            // Acknowledge at once: a server with Nagle's algorithm on holds the reply
-            // behind its answer to our PURGE-DATA until that answer is acknowledged,
-            // and a delayed acknowledgement would cost 40 ms per transaction.
+            // Acknowledge at once: a server with Nagle's algorithm on would hold the
+            // rest of a reply that came in two segments (or a reply behind its answer
+            // to a purge) until the first is acknowledged, 40 ms later when delayed.
             const int one = 1;
             setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
             if (!telnet_) {
@@ -325,20 +338,8 @@ bool NetworkSerialBackend::Pump(Deadline deadline, PortError& error) {
             error = {PortError::Kind::Io, ECONNRESET, "connection closed by " + url_};
             return false;
         }
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN) {
+        if (errno != EINTR && errno != EAGAIN) {
             error = Fail(errno, "read from").error;
-            return false;
-        }
-        const int wait = MillisecondsLeft(deadline);
-        if (wait == 0) {
-            error = TimeoutError();
-            return false;
-        }
-        pollfd p{fd_, POLLIN, 0};
-        const int rc = ::poll(&p, 1, wait);
-        if (rc < 0 && errno != EINTR) {
-            error = Fail(errno, "poll").error;
             return false;
         }
     }
@@ -475,10 +476,14 @@ bool NetworkSerialBackend::DiscardInput() {
     }
     data_.clear();
     dataPos_ = 0;
-    if (error.kind == PortError::Kind::Io) return false;
-    if (telnet_ && comPortAccepted_)
-        return SendComPort(kPurgeData, {kPurgeReceive}, Clock::now() + kNegotiationBound, error);
-    return true;
+    return error.kind != PortError::Kind::Io;
+}
+
+bool NetworkSerialBackend::PurgeRemote() {
+    if (fd_ < 0) return false;
+    if (!telnet_ || !comPortAccepted_) return true;
+    PortError error;
+    return SendComPort(kPurgeData, {kPurgeReceive}, Clock::now() + kNegotiationBound, error);
 }
 
 } // namespace tavo

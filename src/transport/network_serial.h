@@ -25,6 +25,9 @@ public:
         std::uint8_t option = 0;
         std::vector<std::uint8_t> payload; // subnegotiation bytes after the option
     };
+    // A subnegotiation keeps at most this many bytes; the rest is dropped.
+    static constexpr std::size_t kMaxSub = 64;
+
     // Appends the data bytes of `in` to `data` and the completed commands to `commands`.
     void Feed(const std::uint8_t* in, std::size_t n, std::vector<std::uint8_t>& data,
               std::vector<Command>& commands);
@@ -33,7 +36,6 @@ private:
     enum class State { Data, Iac, Verb, Sub, SubIac };
     State state_ = State::Data;
     Command current_;
-    static constexpr std::size_t kMaxSub = 64;
 };
 
 // Doubles every 0xFF so the server passes it on as data.
@@ -58,6 +60,8 @@ public:
     IoResult Write(const std::uint8_t* data, std::size_t n, Deadline deadline) override;
     IoResult Read(std::uint8_t* data, std::size_t n, Deadline deadline) override;
     bool DiscardInput() override;
+    // PURGE-DATA for the server's receive buffer (when it took the COM-PORT-OPTION).
+    bool PurgeRemote() override;
 
 private:
     IoResult Fail(int err, const std::string& what);

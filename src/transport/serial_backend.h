@@ -81,6 +81,10 @@ public:
     virtual IoResult Read(std::uint8_t* data, std::size_t n, Deadline deadline) = 0;
     // Drops whatever the driver has received and not yet delivered.
     virtual bool DiscardInput() = 0;
+    // Asks the far end of the line (a device server) to drop what it holds for
+    // us too. Only on an explicit purge: before every write it would cost each
+    // transaction a round of the server's own.
+    virtual bool PurgeRemote() { return true; }
     // False where line settings cannot reach the line (a raw TCP device server).
     virtual bool CanSetLineSettings() const { return true; }
 };

@@ -3,6 +3,7 @@
 // sockets.
 #include "panel_fixture.h"
 #include "support/firmware_files.h"
+#include "support/ser2net.h"
 #include "test_ui.h"
 
 #include "panels/system/k100_panel.h"
@@ -223,6 +224,31 @@ TEST(NetworkPortsWindow, Rfc2217PortTakesLineSettingsAndSaysWhenTheServerRefuses
               "Cannot set " + server.Url() + " to 19200, E, 8, 1.\n" + server.Url() +
                   " did not take the line settings (19200 8 data bits)");
     EXPECT_EQ(window.StatusBar()->PortText(), "9600, E, 8, 1");
+    window.ClickNode(window.Tree()->Root());
+}
+
+// Through a real device server in RFC 2217 mode the port is a serial port: the
+// speed chosen in its settings panel reaches the line, and the search finds the
+// module that talks at it.
+TEST(NetworkPortsWindow, Rfc2217DeviceServerIsSearchedAtTheChosenSpeed) {
+    if (test::Ser2net::Program().empty()) GTEST_SKIP() << "ser2net is not installed";
+    ScopedTestUi ui;
+    test::SimBus sim("FE R210D baud=19200\n");
+    test::Ser2net server(sim.path(), test::Ser2net::Mode::Rfc2217);
+    std::string error;
+    ASSERT_TRUE(server.Start(error)) << error;
+    const QString url = QString::fromStdString(server.Url());
+    TfrmMain window(QStringList{url});
+    QTreeWidgetItem* port = window.Tree()->FindPort(url);
+    window.ClickNode(port);
+    ASSERT_NE(window.ComSet(), nullptr) << ui.ui().Texts().join('\n').toStdString();
+    window.ComSet()->ComboBoxBaudRate->setCurrentIndex(4);
+    window.ComSet()->SetTimeOutText("20");
+    ui.ui().startAddresses.push_back("253");
+    window.tlbtnSearchClick();
+    EXPECT_EQ(window.StatusBar()->PortText(), "19200, N, 8, 1");
+    ASSERT_EQ(port->childCount(), 1) << ui.ui().Texts().join('\n').toStdString();
+    EXPECT_EQ(port->child(0)->text(0), "(FE)R210D");
     window.ClickNode(window.Tree()->Root());
 }
 

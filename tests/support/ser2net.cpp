@@ -86,6 +86,20 @@ bool Ser2net::Listening() const {
 }
 
 bool Ser2net::Start(std::string& error) {
+    // Another program may take the free port before ser2net binds it: until it has
+    // served once, try again on another one.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (Launch(error)) {
+            served_ = true;
+            return true;
+        }
+        if (served_) return false; // a restart must keep its port
+        port_ = FreePort();
+    }
+    return false;
+}
+
+bool Ser2net::Launch(std::string& error) {
     const std::string program = Program();
     if (program.empty()) {
         error = "ser2net is not installed";

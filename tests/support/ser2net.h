@@ -34,6 +34,7 @@ public:
     std::string Url() const;
 
 private:
+    bool Launch(std::string& error);
     bool Listening() const;
 
     std::string device_;
@@ -41,6 +42,7 @@ private:
     std::string dir_;
     std::uint16_t port_ = 0;
     pid_t pid_ = -1;
+    bool served_ = false;
 };
 
 } // namespace tavo::test
