@@ -1,9 +1,14 @@
 #include "pty_server.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -103,27 +108,73 @@ void PtyServer::UpdateLine() {
     bus_.SetLine(line);
 }
 
-void PtyServer::Send(const Transmission& tx) {
-    auto at = SimClock::now() + tx.delay;
-    if (tx.perByte.count() == 0) {
-        std::this_thread::sleep_until(at);
-        std::size_t done = 0;
-        while (done < tx.bytes.size()) {
-            const ssize_t w = ::write(master_, tx.bytes.data() + done, tx.bytes.size() - done);
-            if (w > 0) done += static_cast<std::size_t>(w);
-            else if (w < 0 && errno == EINTR) continue;
-            else break; // nobody reading: the bytes are lost, as on a wire
-        }
-        return;
-    }
-    for (const std::uint8_t b : tx.bytes) {
-        at += tx.perByte; // a byte is there once its stop bit is through
-        std::this_thread::sleep_until(at);
-        if (::write(master_, &b, 1) < 0 && errno != EINTR) break;
+// Writes all `n` bytes, or gives up when nobody reads: the bytes are then lost, as
+// on a wire.
+void PtyServer::Write(const std::uint8_t* bytes, std::size_t n) {
+    std::size_t done = 0;
+    while (done < n) {
+        const ssize_t w = ::write(master_, bytes + done, n - done);
+        if (w > 0) done += static_cast<std::size_t>(w);
+        else if (w < 0 && errno == EINTR) continue;
+        else break;
     }
 }
 
+// A paced reply: a byte is there once its stop bit is through, never earlier. The
+// thread wakes once for every run of bytes that fills about a millisecond of line
+// (as a USB adapter hands over what it has gathered) and at the stop bit of the
+// last byte, which is the one a reader waits for; whatever is due by then goes
+// out in one write. A wake-up per byte would cost the reader a wake-up per byte
+// too, and on a busy machine each of those can come late.
+void PtyServer::Send(const Transmission& tx, TimePoint arrived) {
+    const TimePoint start = arrived + tx.delay;
+    if (tx.perByte.count() == 0) {
+        std::this_thread::sleep_until(start);
+        Write(tx.bytes.data(), tx.bytes.size());
+        return;
+    }
+    const std::size_t n = tx.bytes.size();
+    const auto run = static_cast<std::size_t>(
+        std::max<long long>(1, std::chrono::nanoseconds(std::chrono::milliseconds(1)) / tx.perByte));
+    std::size_t sent = 0;
+    while (sent < n) {
+        const std::size_t last = std::min(n, sent + run); // one past the run's last byte
+        std::this_thread::sleep_until(start + tx.perByte * static_cast<long long>(last));
+        // A late wake-up sends what has become due meanwhile, not just the run.
+        const auto due = std::max<long long>(0, (SimClock::now() - start) / tx.perByte);
+        const std::size_t upTo = std::clamp<std::size_t>(static_cast<std::size_t>(due), last, n);
+        Write(tx.bytes.data() + sent, upTo - sent);
+        sent = upTo;
+    }
+}
+
+namespace {
+
+// A module answers on time however busy the machine is; the thread that plays it
+// asks for no timer slack (50 us by default: every paced run would end that much
+// late) and for the shortest time slice, so that its wake-ups preempt the long
+// slices of a compiler or the like (kernels without custom slices ignore it).
+void AskForPromptWakeUps() {
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    struct {
+        std::uint32_t size, policy;
+        std::uint64_t flags;
+        std::int32_t nice;
+        std::uint32_t priority;
+        std::uint64_t runtime, deadline, period;
+        std::uint32_t utilMin, utilMax;
+    } attr{};
+    attr.size = sizeof attr;
+    attr.policy = SCHED_OTHER;
+    attr.nice = getpriority(PRIO_PROCESS, 0); // this thread's, kept (a raise would be refused)
+    attr.runtime = 100'000;                   // ns: the kernel's shortest slice
+    (void)syscall(SYS_sched_setattr, 0, &attr, 0U);
+}
+
+} // namespace
+
 void PtyServer::Run() {
+    AskForPromptWakeUps();
     std::uint8_t buf[4096];
     std::vector<Transmission> out;
     while (!stop_) {
@@ -132,11 +183,13 @@ void PtyServer::Run() {
         {
             std::lock_guard lock(bus_.mutex());
             // Modbus RTU ends a frame by silence: 3.5 characters, at least 2 ms here.
-            const auto gap = std::max<std::chrono::microseconds>(bus_.CharTime() * 4,
-                                                                 std::chrono::milliseconds(2));
+            const auto gap = std::max<std::chrono::microseconds>(
+                std::chrono::duration_cast<std::chrono::microseconds>(bus_.CharTime() * 4),
+                std::chrono::milliseconds(2));
             wait = bus_.HasPending() ? static_cast<int>((gap.count() + 999) / 1000) : 200;
         }
         const int rc = ::poll(fds, 2, wait);
+        const TimePoint arrived = SimClock::now();
         if (stop_) break;
         if (rc < 0) {
             if (errno == EINTR) continue;
@@ -157,7 +210,7 @@ void PtyServer::Run() {
         }
         if (rc > 0 && !(fds[0].revents & POLLIN) && (fds[0].revents & (POLLHUP | POLLERR)))
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        for (const auto& tx : out) Send(tx);
+        for (const auto& tx : out) Send(tx, arrived);
     }
 }
 

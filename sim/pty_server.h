@@ -29,7 +29,8 @@ public:
 private:
     void Run();
     void UpdateLine();
-    void Send(const Transmission& tx);
+    void Send(const Transmission& tx, TimePoint arrived);
+    void Write(const std::uint8_t* bytes, std::size_t n);
 
     Bus& bus_;
     int master_ = -1;
