@@ -44,10 +44,10 @@ SimModule* Bus::Find(unsigned address) {
     return nullptr;
 }
 
-std::chrono::microseconds Bus::CharTime() const {
+std::chrono::nanoseconds Bus::CharTime() const {
     const unsigned bits = 1 + 8 + (line_.parity ? 1 : 0) + (line_.stopBits == 2 ? 2 : 1);
     const std::uint32_t baud = line_.baud ? line_.baud : 9600;
-    return std::chrono::microseconds(1'000'000ull * bits / baud);
+    return std::chrono::nanoseconds(1'000'000'000ull * bits / baud);
 }
 
 bool Bus::Hears(const SimModule& m) const {
@@ -197,7 +197,7 @@ void Bus::Emit(std::vector<std::pair<SimModule*, Bytes>>& replies, bool modbus,
                std::size_t requestBytes, std::vector<Transmission>& out) {
     if (replies.empty()) return;
     Transmission tx;
-    std::chrono::microseconds delay{0};
+    std::chrono::nanoseconds delay{0};
     // Two modules at one address talk over each other: on RS-485 the result is the
     // bitwise AND of both (the idle line is high).
     for (auto& [module, bytes] : replies) {
@@ -228,7 +228,7 @@ void Bus::Emit(std::vector<std::pair<SimModule*, Bytes>>& replies, bool modbus,
         }
         auto own = std::chrono::milliseconds(module->config().replyDelayMs);
         if (armed && f.late.Fire(rng_)) own += std::chrono::milliseconds(f.lateMs);
-        delay = std::max<std::chrono::microseconds>(delay, own);
+        delay = std::max<std::chrono::nanoseconds>(delay, own);
         if (tx.bytes.empty()) {
             tx.bytes = std::move(bytes);
         } else {

@@ -23,11 +23,12 @@ struct Line {
 };
 
 // Bytes to send back, `delay` after the request has arrived, one byte every
-// `perByte` (zero: all at once).
+// `perByte` (zero: all at once). Nanoseconds, so that a reply of many bytes ends
+// when the line's own would (86.8 us a character at 115200 baud, not 86).
 struct Transmission {
     Bytes bytes;
-    std::chrono::microseconds delay{0};
-    std::chrono::microseconds perByte{0};
+    std::chrono::nanoseconds delay{0};
+    std::chrono::nanoseconds perByte{0};
 };
 
 class Bus {
@@ -61,7 +62,7 @@ public:
     bool HasPending() const { return !buffer_.empty(); }
 
     // Time one character takes on the wire at the current line settings.
-    std::chrono::microseconds CharTime() const;
+    std::chrono::nanoseconds CharTime() const;
 
 private:
     void Ascii(std::string_view line, std::size_t requestBytes, TimePoint now,

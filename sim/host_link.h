@@ -9,6 +9,10 @@
 
 namespace tavo::sim {
 
+// Asks the calling thread's scheduler for prompt wake-ups, as a module that answers
+// on time whatever else the machine does.
+void AskForPromptWakeUps();
+
 class HostLink {
 public:
     // `socket`: the descriptor is a socket, written without raising SIGPIPE.
@@ -26,7 +30,7 @@ public:
     void Reset() { pending_ = false; }
 
 private:
-    void Send(int fd, const Transmission& tx);
+    void Send(int fd, const Transmission& tx, TimePoint arrived);
     bool Put(int fd, const std::uint8_t* data, std::size_t n);
 
     Bus& bus_;

@@ -106,6 +106,7 @@ bool PtyServer::ReadLine(Line& line) const {
 
 void PtyServer::Run() {
     std::uint8_t buf[4096];
+    AskForPromptWakeUps();
     HostLink link(bus_, false);
     while (!stop_) {
         pollfd fds[2] = {{master_, POLLIN, 0}, {wake_[0], POLLIN, 0}};

@@ -64,6 +64,7 @@ void TcpServer::Drop() {
 
 void TcpServer::Run() {
     std::uint8_t buf[4096];
+    AskForPromptWakeUps();
     HostLink link(bus_, true);
     while (!stop_) {
         pollfd fds[3] = {{listen_, POLLIN, 0}, {wake_[0], POLLIN, 0}, {client_, POLLIN, 0}};

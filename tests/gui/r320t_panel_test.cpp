@@ -1,7 +1,7 @@
 // The loop controller panels over a pseudo-terminal: the PID table read in blocks,
 // the trend fed once per full read, the SV write, the tuning limits, the PID file
 // export and import between two controllers and the refusal of bad files, and the
-// Modbus variant's requests.
+// Modbus variant's requests and its outputs.
 #include "file_helpers.h"
 #include "panel_fixture.h"
 
@@ -9,6 +9,7 @@
 #include "panels/analog/loop_widgets.h"
 #include "panels/analog/r320t_dialogs.h"
 #include "panels/analog/r320t_panel.h"
+#include "panels/common/form_controls.h"
 #include "panels/common/modbus_panel.h"
 #include "sim/analog_sim.h"
 
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
+#include <QSlider>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
@@ -285,6 +287,25 @@ TEST(R320TModbusPanel, RequestsOfStartPollWritesAndLoopModeCheck) {
     EXPECT_EQ(fx.Received(0x0A), Strings{"0A0303E70002"});
     EXPECT_EQ(fx.ui().Texts().last(),
               "Please change PID loop-0 control mode to 'Free' or 'Manual' first!");
+    // Loop 1 in Manual: output 1 takes the track bar's counts in its register and
+    // the DO its coil; the output page's poll shows both in the map and the lamp.
+    p->cboxControl->setCurrentIndex(loop::kManual);
+    p->cboxControlChange();
+    fx.Received(0x0A);
+    p->pgCtrlMain->setCurrentIndex(2);
+    p->TrackBar[1]->setValue(2048);
+    p->btnValueOutput0Click(1);
+    EXPECT_EQ(fx.Received(0x0A), (Strings{"0A0304E70002", "0A06000B0800"}));
+    EXPECT_EQ(fx.ui().Texts().last(), "Set data to R320T done!");
+    p->bitbtnDO0Click(1);
+    EXPECT_EQ(fx.Received(0x0A), (Strings{"0A0304E70002", "0A050011FF00"}));
+    p->Timer1Timer();
+    EXPECT_EQ(fx.Received(0x0A), (Strings{"0A0100100002", "0A03000A0002"}));
+    EXPECT_EQ(p->lstviewOutput->Value("40012"), "2048");
+    EXPECT_EQ(p->lstviewOutput->Value("00018"), "1");
+    EXPECT_TRUE(LampOn(p->bitbtnDO[1]));
+    EXPECT_FALSE(p->bitbtnUpdate[1]->isVisibleTo(p));
+    EXPECT_FALSE(p->btnOutSpan[1]->isVisibleTo(p));
 }
 
 } // namespace

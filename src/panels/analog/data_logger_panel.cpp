@@ -87,6 +87,7 @@ TfrmMR270M::~TfrmMR270M() {
     tmrUpload->stop();
     // The upload's operation puts the cursor and the poll back before the form goes.
     uploadOperation_.reset();
+    qDeleteAll(pendingRows_);
     StopPolling();
 }
 
@@ -487,6 +488,7 @@ void TfrmMR270M::btUploadClick() {
     upload_ = std::make_unique<RecordUpload>(*storageMode_, n, m);
     uploadOperation_ = std::make_unique<Operation>(*this);
     ListView1->clear();
+    rowsShown_.start();
     EnableWhileUploading(true);
     ShowUploadProgress();
     UploadTick();
@@ -494,13 +496,15 @@ void TfrmMR270M::btUploadClick() {
 
 void TfrmMR270M::UploadTick() {
     if (!upload_) return;
-    // Records are read for a slice of time per turn of the event loop, and the list
-    // and the progress bar take them in one go: the window stays responsive and a
-    // Cancel lands between records, while the line, not the drawing, sets the pace.
+    // Records are read for a slice of time per turn of the event loop: the window
+    // stays responsive and a Cancel lands between records, while the line, not the
+    // drawing, sets the pace. The list takes the new rows a few times a second only:
+    // each insertion lays out every row it holds again, which done every slice
+    // would cost an upload of thousands of records more than its line time.
     constexpr qint64 kSliceMs = 15;
+    constexpr qint64 kRowsEveryMs = 250;
     QElapsedTimer slice;
     slice.start();
-    QList<QTreeWidgetItem*> items;
     while (!upload_->Finished()) {
         const RecordUpload::Step step = upload_->Current();
         std::string text;
@@ -509,20 +513,26 @@ void TfrmMR270M::UploadTick() {
         RecordRow row;
         const RecordUpload::Outcome outcome = upload_->Offer(reply, row);
         if (outcome == RecordUpload::Outcome::Row)
-            items.push_back(new QTreeWidgetItem(QStringList{Text(row.record), Text(row.channel),
-                                                            Text(row.data), Text(row.interval)}));
+            pendingRows_.push_back(new QTreeWidgetItem(QStringList{
+                Text(row.record), Text(row.channel), Text(row.data), Text(row.interval)}));
         if (outcome == RecordUpload::Outcome::Retry) {
             Pause(kRetryWaitMs);
             break;
         }
         if (slice.elapsed() >= kSliceMs) break;
     }
-    if (!items.isEmpty()) ListView1->addTopLevelItems(items);
+    if (rowsShown_.elapsed() >= kRowsEveryMs) ShowPendingRows();
     ShowUploadProgress();
     if (upload_->Finished())
         EndUpload();
     else
         tmrUpload->start(); // the next records after the events waiting now
+}
+
+void TfrmMR270M::ShowPendingRows() {
+    if (!pendingRows_.isEmpty()) ListView1->addTopLevelItems(pendingRows_);
+    pendingRows_.clear();
+    rowsShown_.start();
 }
 
 void TfrmMR270M::btCancelUploadClick() {
@@ -533,6 +543,7 @@ void TfrmMR270M::btCancelUploadClick() {
 }
 
 void TfrmMR270M::EndUpload() {
+    ShowPendingRows();
     ShowUploadProgress();
     const std::unique_ptr<RecordUpload> upload = std::move(upload_);
     EnableWhileUploading(false);

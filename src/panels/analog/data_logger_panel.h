@@ -1,14 +1,17 @@
 // The data logger panel (R270M): the R270's general settings, channel enabling and
 // calibration on the "M&odule Setting" page, the per-channel alarm limits, and the
 // record memory (its setup, recording, the upload of the records into a list and
-// the list saved as "R270M_Data.csv"). An upload reads one record per turn of the
-// event loop, so the panel stays responsive and the upload can be cancelled between
-// two records; what was read stays in the list and can be saved.
+// the list saved as "R270M_Data.csv"). An upload reads records for a short slice
+// per turn of the event loop, so the panel stays responsive and the upload can be
+// cancelled between two records; what was read stays in the list and can be saved.
 #pragma once
 
 #include "multi_input_panels.h"
 
 #include "devices/data_logger.h"
+
+#include <QElapsedTimer>
+#include <QList>
 
 #include <array>
 #include <memory>
@@ -99,8 +102,10 @@ private:
     void ShowRecordingState(bool recording);
     void PollChannels();
     void PollMemory();
-    // One record of the running upload, then the next turn or the end.
+    // A slice of records of the running upload, then the next turn or the end.
     void UploadTick();
+    // The rows read since the list last took some go into it.
+    void ShowPendingRows();
     void EndUpload();
     void ShowUploadProgress();
     void EnableWhileUploading(bool uploading);
@@ -109,6 +114,8 @@ private:
     std::optional<StorageMode> storageMode_;
     std::unique_ptr<RecordUpload> upload_;
     std::unique_ptr<Operation> uploadOperation_;
+    QList<QTreeWidgetItem*> pendingRows_;
+    QElapsedTimer rowsShown_;
     int nextChannel_ = 0;
     int stateFrame_ = 0;
 };

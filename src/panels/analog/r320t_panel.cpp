@@ -36,6 +36,9 @@ using namespace loop;
 namespace {
 
 constexpr int kTimeoutMs = 800;
+// The Modbus map (one-based): DI coils 1-2, DO coils 17-18, AI registers 1-4 and
+// AO registers 11-12.
+constexpr int kDICoil = 1, kDOCoil = 17, kInputRegister = 1, kOutputRegister = 11;
 const char* const kPVAlarmTexts[] = {"Normal", "H-High alarm", "High alarm", "Low alarm",
                                      "L-Low alarm"};
 const char* const kMVAlarmTexts[] = {"Normal", "High alarm", "Low alarm"};
@@ -146,8 +149,8 @@ QWidget* TfrmMR320T::BuildInputPage() {
     if (modbus_) {
         lstviewInput = new ModbusMapList(page);
         lstviewInput->setObjectName("lstviewInput");
-        lstviewInput->AddCoils(1, 2, "DI CH:", 1);
-        lstviewInput->AddRegisters(1, 4, "AI CH:", 0);
+        lstviewInput->AddCoils(kDICoil, 2, "DI CH:", 1);
+        lstviewInput->AddRegisters(kInputRegister, 4, "AI CH:", 0);
         grid->addWidget(lstviewInput, 0, 0);
     }
     for (int ch = 0; ch < 4; ++ch) {
@@ -195,9 +198,9 @@ QWidget* TfrmMR320T::BuildOutputPage() {
     if (modbus_) {
         lstviewOutput = new ModbusMapList(page);
         lstviewOutput->setObjectName("lstviewOutput");
-        lstviewOutput->AddCoils(17, 2, "DO CH:", 1);
-        lstviewOutput->AddRegisters(11, 2, "AO CH:", 0);
-        grid->addWidget(lstviewOutput, 0, 0);
+        lstviewOutput->AddCoils(kDOCoil, 2, "DO CH:", 1);
+        lstviewOutput->AddRegisters(kOutputRegister, 2, "AO CH:", 0);
+        grid->addWidget(lstviewOutput, 0, 0, 1, 2);
     }
     QStringList ranges;
     for (const RangeItem& item : RangeItems(RangeList::R320TOutput)) ranges << item.text;
@@ -243,7 +246,8 @@ QWidget* TfrmMR320T::BuildOutputPage() {
         SetLamp(bitbtnDO[i], false);
         edtAO[i] = NamedEdit(QString("edtAO%1").arg(n), group, 32767, true);
         g->addWidget(bitbtnDO[i], 5, 0);
-        g->addWidget(CaptionLabel(QString("CH:%1").arg(n), group), 5, 2);
+        QLabel* reading = CaptionLabel(QString("CH:%1").arg(n), group);
+        g->addWidget(reading, 5, 2);
         g->addWidget(edtAO[i], 5, 3);
         grid->addWidget(group, 1, n);
         connect(bitbtnUpdate[i], &QPushButton::clicked, this, [this, n] { bitbtnUpdate0Click(n); });
@@ -257,7 +261,13 @@ QWidget* TfrmMR320T::BuildOutputPage() {
             cmbOutRng[i]->setCurrentIndex(1);
         }
         ShowOutputScale(n);
-        if (modbus_) group->hide();
+        // Over Modbus the output is driven through its register and the DO coil;
+        // the map has no range register and the reading is the map's, and there is
+        // no trim.
+        if (modbus_)
+            for (QWidget* w : std::initializer_list<QWidget*>{bitbtnUpdate[i], btnOutZero[i],
+                                                              btnOutSpan[i], edtAO[i], reading})
+                w->hide();
     }
     grid->setRowStretch(2, 1);
     return page;
@@ -395,14 +405,14 @@ bool TfrmMR320T::ModbusStartReads() {
             ok = false;
         }
     };
-    step(slave.ReadRegisters(1, 4, words), "Fail to initial AI status!");
-    if (ok) for (int i = 0; i < 4; ++i) lstviewInput->SetValue(RegisterLocation(1 + i), QString::number(words[static_cast<std::size_t>(i)]));
-    step(slave.ReadCoils(1, 2, bits), "Fail to initial DI data!");
-    if (ok) lstviewInput->ShowCoils(1, 2, bits);
-    step(slave.ReadRegisters(11, 2, words), "Fail to initial AO status!");
-    if (ok) for (int i = 0; i < 2; ++i) lstviewOutput->SetValue(RegisterLocation(11 + i), QString::number(words[static_cast<std::size_t>(i)]));
-    step(slave.ReadCoils(17, 2, bits), "Fail to initial DO data!");
-    if (ok) lstviewOutput->ShowCoils(17, 2, bits);
+    step(slave.ReadRegisters(kInputRegister, 4, words), "Fail to initial AI status!");
+    if (ok) ShowWords(lstviewInput, kInputRegister, words);
+    step(slave.ReadCoils(kDICoil, 2, bits), "Fail to initial DI data!");
+    if (ok) lstviewInput->ShowCoils(kDICoil, 2, bits);
+    step(slave.ReadRegisters(kOutputRegister, 2, words), "Fail to initial AO status!");
+    if (ok) ShowWords(lstviewOutput, kOutputRegister, words);
+    step(slave.ReadCoils(kDOCoil, 2, bits), "Fail to initial DO data!");
+    if (ok) ShowDOCoils(bits);
     return ok;
 }
 
@@ -574,20 +584,33 @@ bool TfrmMR320T::PollOutput() {
 bool TfrmMR320T::PollModbusMap(bool inputs) {
     auto& slave = static_cast<R320TModbusLink*>(link_.get())->Slave();
     ModbusMapList* list = inputs ? lstviewInput : lstviewOutput;
-    const int coil = inputs ? 1 : 17, reg = inputs ? 1 : 11, regs = inputs ? 4 : 2;
+    const int coil = inputs ? kDICoil : kDOCoil, reg = inputs ? kInputRegister : kOutputRegister;
+    const int regs = inputs ? 4 : 2;
     std::uint32_t bits = 0;
     std::vector<std::uint16_t> words;
     const bool coilsOk = slave.ReadCoils(coil, 2, bits);
     const bool regsOk = coilsOk && slave.ReadRegisters(reg, regs, words);
-    if (coilsOk) list->ShowCoils(coil, 2, bits);
-    else list->FailCoils(coil, 2);
-    for (int i = 0; i < regs; ++i)
-        list->SetValue(RegisterLocation(reg + i),
-                       regsOk ? QString::number(words[static_cast<std::size_t>(i)]) : ModbusMapList::kFailed);
+    if (!coilsOk) list->FailCoils(coil, 2);
+    else if (inputs) list->ShowCoils(coil, 2, bits);
+    else ShowDOCoils(bits);
+    if (regsOk) ShowWords(list, reg, words);
+    else
+        for (int i = 0; i < regs; ++i) list->SetValue(RegisterLocation(reg + i), ModbusMapList::kFailed);
     const bool ok = coilsOk && regsOk;
     if (ok) Status(inputs ? "Polling Input data..." : "Polling output data...", Qt::red);
     else Status(inputs ? "Fail to fresh Input data!" : "Fail to fresh Output data!");
     return ok;
+}
+
+void TfrmMR320T::ShowWords(ModbusMapList* list, int first, const std::vector<std::uint16_t>& words) {
+    for (std::size_t i = 0; i < words.size(); ++i)
+        list->SetValue(RegisterLocation(first + static_cast<int>(i)), QString::number(words[i]));
+}
+
+// The DO coils in the map and on the DO buttons' lamps.
+void TfrmMR320T::ShowDOCoils(std::uint32_t bits) {
+    lstviewOutput->ShowCoils(kDOCoil, 2, bits);
+    for (int n = 0; n < 2; ++n) SetLamp(bitbtnDO[static_cast<std::size_t>(n)], (bits >> n) & 1);
 }
 
 bool TfrmMR320T::PollPID() {
@@ -813,12 +836,18 @@ void TfrmMR320T::bitbtnUpdate0Click(int n) {
 }
 
 void TfrmMR320T::btnValueOutput0Click(int n) {
-    if (modbus_) return; // no such control on the Modbus form
     bool ok = false;
     {
-        Operation op(*this, btnValueOutput[static_cast<std::size_t>(n)]);
+        const auto i = static_cast<std::size_t>(n);
+        Operation op(*this, btnValueOutput[i]);
         if (!LoopAllowsOutput(n, true)) return;
-        ok = module_->WriteOutput(n, QString::asprintf("%06.3f", OutputValue(n)).toStdString());
+        // The register takes the track bar's 0 to 4095 of the output's range.
+        ok = modbus_ ? static_cast<R320TModbusLink*>(link_.get())
+                           ->Slave()
+                           .WriteRegister(kOutputRegister + n,
+                                          static_cast<std::uint16_t>(TrackBar[i]->value()))
+                     : module_->WriteOutput(
+                           n, QString::asprintf("%06.3f", OutputValue(n)).toStdString());
         if (!ok) Error(Text("Failed to set data to R320T!", "Failure to set data to R320T!"));
     }
     if (ok) Information("Set data to R320T done!");
@@ -837,7 +866,7 @@ void TfrmMR320T::bitbtnDO0Click(int n) {
     if (!LoopAllowsOutput(n, false)) return;
     const bool on = !LampOn(bitbtnDO[static_cast<std::size_t>(n)]);
     const bool written = modbus_
-                             ? static_cast<R320TModbusLink*>(link_.get())->Slave().WriteCoil(17 + n, on)
+                             ? static_cast<R320TModbusLink*>(link_.get())->Slave().WriteCoil(kDOCoil + n, on)
                              : module_->WriteDO(n, on);
     if (!written) {
         Error(Text("Failed to set data to R320T!", "Failure to set data to R320T!"));

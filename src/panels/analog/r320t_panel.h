@@ -5,8 +5,9 @@
 // Tuning dialogs).
 //
 // TfrmMR320TMod is the same form over Modbus RTU: its Input and Output pages show
-// the module's Modbus map, the general settings are read only, and the PID table
-// goes through a Modbus link.
+// the module's Modbus map, the outputs are driven through their registers and the
+// DO coils, the general settings are read only, and the PID table goes through a
+// Modbus link.
 #pragma once
 
 #include "r320t_link.h"
@@ -15,7 +16,9 @@
 #include "panels/common/general_settings.h"
 
 #include <array>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -144,6 +147,8 @@ private:
     bool PollOutput();
     bool PollPID();
     bool PollModbusMap(bool inputs);
+    void ShowWords(ModbusMapList* list, int first, const std::vector<std::uint16_t>& words);
+    void ShowDOCoils(std::uint32_t bits);
     void ShowScale();
     // The loop with `n`'s number must not be in Auto; shows the message otherwise.
     bool LoopAllowsOutput(int n, bool outputButton);
