@@ -22,8 +22,8 @@ int HostLink::WaitMs(int idleMs) {
     return static_cast<int>((gap.count() + 999) / 1000);
 }
 
-void HostLink::Received(int fd, const std::uint8_t* data, std::size_t n, const Line* line) {
-    const TimePoint arrived = SimClock::now();
+void HostLink::Received(int fd, const std::uint8_t* data, std::size_t n, const Line* line,
+                        TimePoint arrived) {
     out_.clear();
     {
         std::lock_guard lock(bus_.mutex());
@@ -65,6 +65,20 @@ bool HostLink::Put(int fd, const std::uint8_t* data, std::size_t n) {
 // last byte, which is the one a reader waits for; whatever is due by then goes
 // out in one write. A wake-up per byte would cost the reader a wake-up per byte
 // too, and on a busy machine each of those can come late.
+namespace {
+
+// Sleeps until shortly before `at` and spins the rest: a timed wake-up on a busy or
+// virtual machine comes tens of microseconds late, and a paced reply that ends late
+// would make the client look slower than it is.
+void WakeAt(TimePoint at) {
+    constexpr auto kSpin = std::chrono::microseconds(150);
+    if (SimClock::now() + kSpin < at) std::this_thread::sleep_until(at - kSpin);
+    while (SimClock::now() < at) {
+    }
+}
+
+} // namespace
+
 void HostLink::Send(int fd, const Transmission& tx, TimePoint arrived) {
     const TimePoint start = arrived + tx.delay;
     if (tx.perByte.count() == 0) {
@@ -78,7 +92,7 @@ void HostLink::Send(int fd, const Transmission& tx, TimePoint arrived) {
     std::size_t sent = 0;
     while (sent < n) {
         const std::size_t last = std::min(n, sent + run); // one past the run's last byte
-        std::this_thread::sleep_until(start + tx.perByte * static_cast<long long>(last));
+        WakeAt(start + tx.perByte * static_cast<long long>(last));
         // A late wake-up sends what has become due meanwhile, not just the run.
         const auto due = std::max<long long>(0, (SimClock::now() - start) / tx.perByte);
         const std::size_t upTo = std::clamp<std::size_t>(static_cast<std::size_t>(due), last, n);

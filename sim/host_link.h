@@ -22,8 +22,10 @@ public:
     // a frame of this host is pending, else `idleMs`.
     int WaitMs(int idleMs);
     // Bytes read from the host at `fd`; `line` (if any) is the host's line setting
-    // at that moment. The replies are written to `fd`.
-    void Received(int fd, const std::uint8_t* data, std::size_t n, const Line* line);
+    // at that moment; `arrived` when the bytes reached this host. The replies are
+    // written to `fd`.
+    void Received(int fd, const std::uint8_t* data, std::size_t n, const Line* line,
+                  TimePoint arrived = SimClock::now());
     // The host has been quiet for WaitMs(): a pending frame of its own is complete.
     void Quiet(int fd);
     // A new host on this end: nothing of the old one is pending any more.

@@ -8,11 +8,44 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <chrono>
+#include <ctime>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace tavo::sim {
+
+namespace {
+
+// Reads what the client sent and when it reached this host: the kernel's receive
+// stamp, not the moment this thread woke, so the module's answer is timed from the
+// request's arrival as on a wire, however late the wake-up.
+ssize_t ReadStamped(int fd, std::uint8_t* buf, std::size_t size, TimePoint& arrived) {
+    iovec iov{buf, size};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(timespec))];
+    msghdr msg{};
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    const ssize_t n = ::recvmsg(fd, &msg, 0);
+    arrived = SimClock::now();
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); n > 0 && c; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_TIMESTAMPNS) continue;
+        timespec stamp{}, now{};
+        std::memcpy(&stamp, CMSG_DATA(c), sizeof stamp);
+        clock_gettime(CLOCK_REALTIME, &now);
+        const auto age = std::chrono::seconds(now.tv_sec - stamp.tv_sec) +
+                         std::chrono::nanoseconds(now.tv_nsec - stamp.tv_nsec);
+        // A stamp from the future or from long ago means the wall clock was set.
+        if (age > std::chrono::nanoseconds(0) && age < std::chrono::milliseconds(100))
+            arrived -= std::chrono::duration_cast<SimClock::duration>(age);
+    }
+    return n;
+}
+
+} // namespace
 
 TcpServer::~TcpServer() { Stop(); }
 
@@ -84,14 +117,16 @@ void TcpServer::Run() {
                 Drop();
                 const int on = 1;
                 setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+                setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPNS, &on, sizeof on);
                 client_ = fd;
                 link.Reset();
                 continue; // the old client's poll entry is stale
             }
         }
         if (client_ >= 0 && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) {
-            const ssize_t n = ::read(client_, buf, sizeof buf);
-            if (n > 0) link.Received(client_, buf, static_cast<std::size_t>(n), nullptr);
+            TimePoint arrived;
+            const ssize_t n = ReadStamped(client_, buf, sizeof buf, arrived);
+            if (n > 0) link.Received(client_, buf, static_cast<std::size_t>(n), nullptr, arrived);
             else if (n == 0 || (errno != EAGAIN && errno != EINTR)) Drop();
         }
     }
