@@ -242,6 +242,7 @@ void NetworkSerialBackend::Close() {
     if (fd_ < 0) return;
     ::close(fd_);
     fd_ = -1;
+    ackOwed_ = false;
 }
 
 IoResult NetworkSerialBackend::Fail(int err, const std::string& what) {
@@ -257,6 +258,7 @@ bool NetworkSerialBackend::SendAll(const std::vector<std::uint8_t>& bytes, Deadl
         const ssize_t w = ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
         if (w > 0) {
             done += static_cast<std::size_t>(w);
+            ackOwed_ = false; // the segment carries the acknowledgement
             continue;
         }
         if (w < 0 && errno == EINTR) continue;
@@ -306,8 +308,20 @@ bool NetworkSerialBackend::Pump(Deadline deadline, PortError& error) {
     for (;;) {
         // Waiting first: right after a request nothing is there yet, and a read
         // attempt would only cost a system call.
+        const int waitMs = MillisecondsLeft(deadline);
+        if (waitMs > 0 && ackOwed_) {
+            // About to wait for more of what is coming: acknowledge what came now. A
+            // server with Nagle's algorithm on holds the rest of a reply that came in
+            // two segments (or a reply behind its answer to a purge) until the first
+            // is acknowledged, 40 ms later when the acknowledgement is delayed. Only
+            // then: an acknowledgement of its own for every reply would cost each
+            // transaction a packet, where the next request carries it for free.
+            const int one = 1;
+            setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+            ackOwed_ = false;
+        }
         pollfd p{fd_, POLLIN, 0};
-        const int rc = ::poll(&p, 1, MillisecondsLeft(deadline));
+        const int rc = ::poll(&p, 1, waitMs);
         if (rc < 0) {
             if (errno == EINTR) continue;
             error = Fail(errno, "poll").error;
@@ -319,11 +333,7 @@ bool NetworkSerialBackend::Pump(Deadline deadline, PortError& error) {
         }
         const ssize_t got = ::recv(fd_, buf, sizeof buf, 0);
         if (got > 0) {
-            // Acknowledge at once: a server with Nagle's algorithm on would hold the
-            // rest of a reply that came in two segments (or a reply behind its answer
-            // to a purge) until the first is acknowledged, 40 ms later when delayed.
-            const int one = 1;
-            setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+            ackOwed_ = true;
             if (!telnet_) {
                 data_.insert(data_.end(), buf, buf + got);
                 return true;

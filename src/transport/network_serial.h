@@ -82,6 +82,7 @@ private:
     bool comPortAccepted_ = false;
     bool comPortAnswered_ = false;
     bool settingsDeclared_ = false;
+    bool ackOwed_ = false; // data came since our last segment, which acknowledges it
     std::string url_;
     LineSettings settings_;
     TelnetParser parser_;
