@@ -11,6 +11,7 @@
 #include "sim/module.h"
 #include "sim/pty_server.h"
 #include "sim/tcp_server.h"
+#include "devices/models_analog.h"
 #include "transport/com_port.h"
 #include "workspace/main_window.h"
 #include "workspace/module_tree.h"
@@ -146,6 +147,62 @@ void BM_UploadTenThousandRecords(benchmark::State& state) {
     tavo::InstallUi(std::move(previous));
 }
 BENCHMARK(BM_UploadTenThousandRecords)
+    ->ArgName("tcp")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->Repetitions(3);
+
+// The same record reads without the panel: the command class on a port of its own,
+// over the pseudo-terminal or the simulator's TCP port, against the same bound. What
+// the upload takes beyond this is the panel's.
+void BM_RecordReadsAlone(benchmark::State& state) {
+    constexpr int kReads = 3000;
+    const bool overTcp = state.range(0) != 0;
+    tavo::sim::Bus bus;
+    std::string error;
+    const std::string busText = "wire on\n01 R270M baud=115200 storage=standard stdrecords=" +
+                                std::to_string(kReads) + " eventrecords=0\n";
+    if (!tavo::sim::LoadBusText(busText, bus, error)) throw std::runtime_error(error);
+    tavo::sim::PtyServer server(bus);
+    tavo::sim::TcpServer network(bus);
+    if (!server.Start(error)) throw std::runtime_error(error);
+    if (overTcp && !network.Start(error)) throw std::runtime_error(error);
+    if (overTcp) {
+        std::lock_guard lock(bus.mutex());
+        bus.SetLine(tavo::sim::Line{kBaud, 0, 1, false});
+    }
+    tavo::TavoComPort port(overTcp ? "tcp://127.0.0.1:" + std::to_string(network.Port())
+                                   : server.DevicePath());
+    if (!port.OpenPort()) throw std::runtime_error(port.LastError().text);
+    if (!overTcp) port.SetPortState(kBaud, 8, tavo::kParityNone, tavo::kOneStopBit);
+    port.SetTimeOut(80);
+    tavo::TavoMR270M logger(&port, "01");
+    for (auto _ : state) {
+        std::size_t bytes = 0;
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < kReads; ++i) {
+            std::string data;
+            if (!logger.ReadRecordData(i, data)) {
+                state.SkipWithError("a record read failed");
+                return;
+            }
+            bytes += 9 + 3 + data.size() + 1; // "@01Rnnnn" CR, "!01" data CR
+        }
+        const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        state.SetIterationTime(ms / 1000);
+        const double boundMs = static_cast<double>(bytes) * 10.0 * 1000.0 / kBaud;
+        state.counters["measured_over_bound"] = ms / boundMs;
+        state.counters["per_read_overhead_us"] = (ms - boundMs) * 1000.0 / kReads;
+    }
+    port.ClosePort();
+    network.Stop();
+    server.Stop();
+}
+BENCHMARK(BM_RecordReadsAlone)
     ->ArgName("tcp")
     ->Arg(0)
     ->Arg(1)

@@ -47,11 +47,11 @@ QTimer* PollTimer(QWidget* panel) {
 
 using test::Timeline;
 
-// Runs the event loop until the upload has ended (or `rows` rows are in the list).
+// Runs the event loop until the upload has ended (or the progress shows `rows` records read).
 bool RunUpload(TfrmMR270M* panel, int rows = -1) {
     QElapsedTimer clock;
     clock.start();
-    while (panel->Uploading() && (rows < 0 || panel->ListView1->topLevelItemCount() < rows)) {
+    while (panel->Uploading() && (rows < 0 || panel->pbUpload->value() < rows)) {
         if (clock.elapsed() > 60000) return false;
         QCoreApplication::processEvents();
     }

@@ -23,6 +23,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 
+#include <stdexcept>
+
 namespace tavo {
 namespace {
 
@@ -34,7 +36,9 @@ constexpr int kPidPage = 3;
 
 std::array<std::int32_t, 256> SimTable(PanelFixture& fx, unsigned address) {
     return fx.WithModule(address, [](sim::SimModule& m) {
-        return m.Find<sim::analog::LoopCommands>()->Table();
+        const auto* loop = m.Find<sim::analog::LoopCommands>();
+        if (!loop) throw std::logic_error("no loop controller at that address");
+        return loop->Table();
     });
 }
 

@@ -497,12 +497,13 @@ void TfrmMR270M::btUploadClick() {
 void TfrmMR270M::UploadTick() {
     if (!upload_) return;
     // Records are read for a slice of time per turn of the event loop: the window
-    // stays responsive and a Cancel lands between records, while the line, not the
-    // drawing, sets the pace. The list takes the new rows a few times a second only:
-    // each insertion lays out every row it holds again, which done every slice
-    // would cost an upload of thousands of records more than its line time.
-    constexpr qint64 kSliceMs = 15;
-    constexpr qint64 kRowsEveryMs = 250;
+    // stays responsive (the progress moves, a Cancel lands within the slice), while
+    // the line, not the drawing, sets the pace: every turn and paint between
+    // records costs the upload line time. The list takes the new rows once a second
+    // only: each insertion lays out every row it holds again, which done every
+    // slice would cost an upload of thousands of records more than its line time.
+    constexpr qint64 kSliceMs = 50;
+    constexpr qint64 kRowsEveryMs = 1000;
     QElapsedTimer slice;
     slice.start();
     while (!upload_->Finished()) {
