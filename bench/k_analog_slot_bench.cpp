@@ -3,6 +3,7 @@
 // its first poll) compared with its fixed waits plus the same transactions sent
 // straight through the port, and what a polling thermocouple slot panel costs the
 // user-interface thread.
+#include "bench_support.h"
 #include "panels/panels.h"
 #include "panels/system/k310_panel.h"
 #include "panels/system/k_analog_slot.h"
@@ -27,6 +28,10 @@
 #include <vector>
 
 namespace {
+
+using tavo::bench::ProcessCpuSeconds;
+using tavo::bench::RunEventLoop;
+using tavo::bench::ThreadCpuSeconds;
 
 struct Rig {
     explicit Rig(const std::string& busText) {
@@ -53,30 +58,13 @@ struct Rig {
         return window->Tree()->FindPort(QString::fromStdString(server->DevicePath()));
     }
     std::vector<std::string> Received(unsigned address) {
-        std::lock_guard lock(bus.mutex());
-        tavo::sim::SimModule* m = bus.Find(address);
-        if (!m) throw std::runtime_error("no simulated module there");
-        std::vector<std::string> out(m->received.begin(), m->received.end());
-        m->received.clear();
-        return out;
+        return tavo::bench::TakeReceived(bus, address);
     }
 
     tavo::sim::Bus bus;
     std::unique_ptr<tavo::sim::PtyServer> server;
     std::unique_ptr<tavo::TfrmMain> window;
 };
-
-double ThreadCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-void RunEventLoop(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // The first poll of whichever analog slot panel is open: both turns of the input
 // panels (readings, then alarm states), the read-back of the output panel.

@@ -2,6 +2,7 @@
 // next (the old one freed, the new one attached and polled once) against the sum
 // of the same transactions sent one by one (the panels have no fixed waits on the
 // way); and the CPU a polling slot panel costs its thread.
+#include "bench_support.h"
 #include "panels/system/k710_panels.h"
 #include "panels/system/k_digital_panels.h"
 #include "sim/bus_file.h"
@@ -26,6 +27,10 @@
 #include <vector>
 
 namespace {
+
+using tavo::bench::ProcessCpuSeconds;
+using tavo::bench::RunEventLoop;
+using tavo::bench::ThreadCpuSeconds;
 
 // Eight slots, one panel class each; bytes take the time they take at 9600 baud.
 const char* const kRack = "wire on\n"
@@ -167,18 +172,6 @@ void BM_KSlotPanelSwitch(benchmark::State& state) {
     state.counters["all_over_bound"] = sumSwitch / sumBound;
 }
 BENCHMARK(BM_KSlotPanelSwitch)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(30);
-
-double ThreadCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-void RunEventLoop(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // The user-interface thread's share of one core while a slot panel polls (the
 // simulator serves from its own thread and is not counted).

@@ -1,6 +1,7 @@
 // The multi-channel analog input panels against the simulator on a pseudo-terminal:
 // how long the R260 panel takes to open compared with the transactions it needs,
 // what polling an eight-channel panel costs, and which fields a poll repaints.
+#include "bench_support.h"
 #include "panels/analog/multi_input_panels.h"
 #include "panels/panels.h"
 #include "sim/bus_file.h"
@@ -29,6 +30,10 @@
 
 namespace {
 
+using tavo::bench::ProcessCpuSeconds;
+using tavo::bench::RunEventLoop;
+using tavo::bench::ThreadCpuSeconds;
+
 // A simulated bus on its own pseudo-terminal, and the main window on it.
 struct Rig {
     explicit Rig(const std::string& busText) {
@@ -54,31 +59,13 @@ struct Rig {
         return window->Tree()->AddFound(port, node);
     }
     std::vector<std::string> Received(unsigned address) {
-        std::lock_guard lock(bus.mutex());
-        tavo::sim::SimModule* m = bus.Find(address);
-        if (!m) throw std::runtime_error("no simulated module there");
-        std::vector<std::string> out(m->received.begin(), m->received.end());
-        m->received.clear();
-        return out;
+        return tavo::bench::TakeReceived(bus, address);
     }
 
     tavo::sim::Bus bus;
     std::unique_ptr<tavo::sim::PtyServer> server;
     std::unique_ptr<tavo::TfrmMain> window;
 };
-
-double ThreadCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-double ProcessCpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 // Resident and peak resident size in MB.
 double StatusMb(const char* key) {
@@ -88,13 +75,6 @@ double StatusMb(const char* key) {
         if (line.rfind(key, 0) == 0)
             return std::stod(line.substr(std::string(key).size())) / 1024.0;
     return 0.0;
-}
-
-// Runs the event loop for `ms` milliseconds, as the program would between events.
-void RunEventLoop(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 // Opening the R260 panel from the tree (the port already open, as after the first

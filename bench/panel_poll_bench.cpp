@@ -3,6 +3,7 @@
 // (the reads, the changes shown, the repaints and the threads Qt paints with),
 // while the module is simulated by `tavo sim` in a process of its own. Reports the
 // process's share of one core (core_percent) and its CPU time per poll tick.
+#include "bench_support.h"
 #include "panels/panels.h"
 #include "workspace/main_window.h"
 #include "workspace/module_tree.h"
@@ -33,17 +34,9 @@ extern char** environ;
 
 namespace {
 
-void RunEventLoop(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-double ProcessCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
+using tavo::bench::ProcessCpuSeconds;
+using tavo::bench::RunEventLoop;
+using tavo::bench::ThreadCpuSeconds;
 
 // `tavo sim` serving a bus file on a link in a temporary folder.
 class SimProcess {
