@@ -1,5 +1,6 @@
 #include "com_set.h"
 
+#include "core/network_address.h"
 #include "transport/com_port.h"
 #include "transport/modbus.h"
 
@@ -31,6 +32,13 @@ ComChoice ChoiceFromIndices(int baudIndex, int parityIndex, int stopIndex) {
 
 QString PortSettingsText(const ComChoice& c) {
     return QString::fromStdString(LineSettingsText({c.baud, 8, c.parity, c.stopBits}));
+}
+
+QString ServerLineNote(const std::string& portName) {
+    if (portName.rfind("tcp://", 0) == 0) return kServerLineNote;
+    return QString::fromStdString("The line settings of this port are the device server's: they "
+                                  "cannot be set from here (" + FixedLineReason(portName) +
+                                  "). Set the speed and format on the device server.");
 }
 
 QString PortLineText(const TavoComPort& port) {
@@ -183,6 +191,7 @@ void TfrmComSet::FillFromPort(const QString& portText, TavoComPort& port) {
     EditPort->setText(portText);
     const bool settable = port.CanSetLineSettings();
     lblServerLine->setVisible(!settable);
+    if (!settable) lblServerLine->setText(ServerLineNote(port.GetPortName()));
     if (settable) {
         const LineSettings s = port.GetLineSettings();
         ComboBoxBaudRate->setCurrentIndex(BaudIndexFor(s.baud));

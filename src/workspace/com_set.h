@@ -42,6 +42,9 @@ inline constexpr const char* kServerLineText = "Line set by the device server";
 inline constexpr const char* kServerLineNote =
     "The line settings of this port are the device server's: they cannot be set from here "
     "over raw TCP. Set the speed and format on the device server, or use an rfc2217:// port.";
+// The note for any port whose line is fixed: an rfc2217:// server that refused the
+// COM-PORT-OPTION gets its own reason rather than the raw TCP one.
+QString ServerLineNote(const std::string& portName);
 // The turnaround field as a number of milliseconds, 0 to 100; none for anything else.
 std::optional<int> TurnaroundFromText(const QString& text);
 

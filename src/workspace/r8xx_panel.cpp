@@ -1,5 +1,6 @@
 #include "r8xx_panel.h"
 
+#include "core/network_address.h"
 #include "core/r8xx_download.h"
 #include "status_bar.h"
 #include "ui_services.h"
@@ -19,6 +20,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace tavo {
 namespace {
 
@@ -31,9 +34,10 @@ constexpr qint64 kMaxFileBytes = 4 << 20;
 // Over a port whose line the device server sets (raw TCP) the module's speed must
 // stay the server's: a module told to change it would no longer be heard.
 QString FixedSpeedText(const TavoComPort& port) {
-    return "The line speed of " + QString::fromStdString(port.GetPortName()) +
-           " is the device server's and cannot be changed from here (raw TCP carries the "
-           "line's bytes only)";
+    const std::string name = port.GetPortName();
+    return QString::fromStdString("The line speed of " + name +
+                                  " is the device server's and cannot be changed from here (" +
+                                  FixedLineReason(name) + ")");
 }
 
 QPushButton* Button(const char* text, const char* name, QWidget* parent) {
@@ -67,11 +71,30 @@ int TavoR8XXDL::BlockCount() const {
     return static_cast<int>(image_.size() / kR8xxBlockData) + 1;
 }
 
+void TavoR8XXDL::Post(Report report) {
+    bool first;
+    {
+        std::lock_guard lock(reportsMutex_);
+        reports_.push_back(std::move(report));
+        first = reports_.size() == 1;
+    }
+    // One announcement per batch: the panel takes the whole queue each time.
+    if (first) emit Reported();
+}
+
+std::vector<TavoR8XXDL::Report> TavoR8XXDL::TakeReports() {
+    std::lock_guard lock(reportsMutex_);
+    return std::exchange(reports_, {});
+}
+
 void TavoR8XXDL::Execute() {
+    using Kind = Report::Kind;
     R8xxDownloader::Hooks hooks;
-    hooks.progress = [this](unsigned block) { emit Progress(static_cast<int>(block)); };
+    hooks.progress = [this](unsigned block) {
+        Post({Kind::Progress, static_cast<int>(block), {}});
+    };
     hooks.status = [this](const std::string& text) {
-        emit StatusText(QString::fromStdString(text));
+        Post({Kind::Status, 0, QString::fromStdString(text)});
     };
     R8xxDownloader downloader(port_, image_, r810OrR820_, hooks);
     const auto outcome = downloader.Run(&cancel_);
@@ -79,9 +102,9 @@ void TavoR8XXDL::Execute() {
         result_ = kSuccess;
     } else {
         result_ = 0;
-        emit Progress(0);
+        Post({Kind::Progress, 0, {}});
         if (outcome == R8xxDownloader::Result::Failed)
-            emit Failed("Ack fail!\n" + QString::fromStdString(downloader.Detail()));
+            Post({Kind::Failure, 0, "Ack fail!\n" + QString::fromStdString(downloader.Detail())});
     }
     done_ = true;
 }
@@ -286,15 +309,14 @@ void TfrmMR8XX::Bt_downloadClick() {
     worker_ = std::move(worker);
     workerFinished_ = false;
     TavoR8XXDL* w = worker_.get();
-    connect(w, &TavoR8XXDL::Progress, this, &TfrmMR8XX::OnProgress, Qt::QueuedConnection);
-    connect(w, &TavoR8XXDL::StatusText, this, &TfrmMR8XX::Status, Qt::QueuedConnection);
-    connect(
-        w, &TavoR8XXDL::Failed, this, [this](const QString& text) { ShowError(this, text); },
-        Qt::QueuedConnection);
-    // Queued after every signal the worker sent, so the outcome is handled last.
+    connect(w, &TavoR8XXDL::Reported, this, &TfrmMR8XX::TakeWorkerReports,
+            Qt::QueuedConnection);
+    // Queued after every announcement the worker made; whatever it reported is
+    // taken first, so the outcome is handled last.
     connect(
         w, &QThread::finished, this,
         [this] {
+            TakeWorkerReports();
             workerFinished_ = true;
             DL_TimerTimer();
         },
@@ -310,6 +332,18 @@ void TfrmMR8XX::OnProgress(int block) {
         DL_PgBar->setValue(block == 0 ? 0 : DL_PgBar->maximum());
     else if (block < DL_PgBar->maximum() - 1)
         DL_PgBar->setValue(block);
+}
+
+void TfrmMR8XX::TakeWorkerReports() {
+    if (!worker_) return;
+    using Kind = TavoR8XXDL::Report::Kind;
+    for (const auto& report : worker_->TakeReports()) {
+        switch (report.kind) {
+        case Kind::Progress: OnProgress(report.block); break;
+        case Kind::Status: Status(report.text); break;
+        case Kind::Failure: ShowError(this, report.text); break;
+        }
+    }
 }
 
 void TfrmMR8XX::DL_TimerTimer() {

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 class QComboBox;
@@ -23,8 +24,12 @@ namespace tavo {
 class TavoMR8XX;
 
 // Sends one image over the port; the port is the worker's alone while it runs.
-// Progress, status texts and the failure message arrive as signals, which reach
-// the panel queued on the window's thread. Not reused: one object per download.
+// Progress, status texts and the failure message are queued under a mutex and
+// announced by Reported(), which reaches the panel on the window's thread; the
+// panel takes them in the order they were made. They travel beside the signal
+// rather than inside it so that every hand-over between the threads is one a
+// thread checker can see (Qt's own event queue lock is invisible to it).
+// Not reused: one object per download.
 class TavoR8XXDL : public QThread {
     Q_OBJECT
 public:
@@ -44,21 +49,31 @@ public:
 
     void Execute();
 
+    struct Report {
+        enum class Kind { Progress, Status, Failure } kind;
+        int block = 0;
+        QString text;
+    };
+    // Everything reported since the last call, oldest first.
+    std::vector<Report> TakeReports();
+
 signals:
-    void Progress(int block);
-    void StatusText(const QString& text);
-    void Failed(const QString& message);
+    void Reported();
 
 protected:
     void run() override { Execute(); }
 
 private:
+    void Post(Report report);
+
     TavoComPort& port_;
     std::vector<std::uint8_t> image_;
     bool r810OrR820_;
     std::atomic<bool> done_{false};
     std::atomic<bool> cancel_{false};
     std::atomic<int> result_{0};
+    std::mutex reportsMutex_;
+    std::vector<Report> reports_;
 };
 
 class TfrmMR8XX : public ModulePanel {
@@ -100,6 +115,7 @@ private:
     QString RestartNote() const;
     void Status(const QString& text);
     void OnProgress(int block);
+    void TakeWorkerReports();
     void MakeLoader();
 
     PanelContext context_;

@@ -142,14 +142,17 @@ void TfrmMDownload::Timer1Timer() {
     if (isVisible()) accept();
 }
 
+bool RefuseRackDownload(QWidget* parent, const TavoComPort& port) {
+    const std::string why = RackSpeedChangeRefusal(port);
+    if (why.empty()) return false;
+    ShowError(parent, QString::fromStdString(RackResultMessage(kRackSetBaudFailed) + "\n" + why));
+    return true;
+}
+
 int RunRackFirmwareUpdate(QWidget* parent, TavoComPort& port, const QString& designation,
                           const QString& fileName, const QString& version) {
-    // A port that cannot follow the loader's speed changes is refused before the
-    // window opens and before the controller hears anything.
-    if (const std::string why = RackSpeedChangeRefusal(port); !why.empty()) {
-        ShowError(parent, QString::fromStdString(RackResultMessage(kRackSetBaudFailed) + "\n" + why));
-        return kRackSetBaudFailed;
-    }
+    // Refused before the window opens and before the controller hears anything.
+    if (RefuseRackDownload(parent, port)) return kRackSetBaudFailed;
     TfrmMDownload dialog(parent);
     dialog.Setup(&port, designation, fileName, version);
     Ui().Exec(dialog);

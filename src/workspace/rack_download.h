@@ -53,12 +53,16 @@ private:
     bool running_ = false;
 };
 
+// True, after saying why, when `port` cannot follow the rack download's speed
+// changes (raw TCP): the panel asks before its file dialog, so nobody picks a file
+// for a download that cannot run.
+bool RefuseRackDownload(QWidget* parent, const TavoComPort& port);
+
 // The K100 panel's firmware update after its file dialog: runs the download window
 // modally, then shows the outcome ("Download firmware done!" or the error for the
-// result code, with the detail below it). Returns the result code. A port whose
-// line speed cannot change (raw TCP) is refused with its reason before the window
-// opens. The window
-// processes events while it works, so the caller stops its poll timer first.
+// result code, with the detail below it). Returns the result code. A port refused
+// above is refused here too, before the window opens. The window processes events
+// while it works, so the caller stops its poll timer first.
 int RunRackFirmwareUpdate(QWidget* parent, TavoComPort& port, const QString& designation,
                           const QString& fileName, const QString& version);
 

@@ -69,10 +69,11 @@ private:
 
 // A device server speaking the COM-PORT-OPTION that confirms every setting but
 // baud rates other than 9600, which it answers with 9600 as a server does that
-// cannot do them.
+// cannot do them; or, told to, one that refuses the option outright.
 class Rfc2217Peer {
 public:
-    Rfc2217Peer() : thread_([this] { Run(); }) {}
+    explicit Rfc2217Peer(bool acceptComPort = true)
+        : accept_(acceptComPort), thread_([this] { Run(); }) {}
     ~Rfc2217Peer() {
         stop_ = true;
         thread_.join();
@@ -97,8 +98,8 @@ private:
             parser.Feed(buf, static_cast<std::size_t>(got), data, commands);
             for (const auto& command : commands) {
                 std::vector<std::uint8_t> answer;
-                if (command.verb == 251 && command.option == 44) // WILL COM-PORT
-                    answer = {255, 253, 44};
+                if (command.verb == 251 && command.option == 44) // WILL COM-PORT: DO or DONT
+                    answer = {255, static_cast<std::uint8_t>(accept_ ? 253 : 254), 44};
                 if (command.verb == 250 && !command.payload.empty()) {
                     answer = {255, 250, 44, static_cast<std::uint8_t>(command.payload[0] + 100)};
                     const bool baud = command.payload[0] == 1;
@@ -113,6 +114,7 @@ private:
     }
 
     Listener listener_;
+    const bool accept_;
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
@@ -227,6 +229,24 @@ TEST(NetworkPortsWindow, Rfc2217PortTakesLineSettingsAndSaysWhenTheServerRefuses
     window.ClickNode(window.Tree()->Root());
 }
 
+TEST(NetworkPortsWindow, Rfc2217ServerRefusingTheOptionFixesTheLineAndSaysSo) {
+    ScopedTestUi ui;
+    Rfc2217Peer server(false);
+    TfrmMain window(QStringList{server.Url()});
+    window.ClickNode(window.Tree()->FindPort(server.Url()));
+    ASSERT_NE(window.Port(), nullptr) << ui.ui().Texts().join('\n').toStdString();
+    TfrmComSet* set = window.ComSet();
+    ASSERT_NE(set, nullptr);
+    EXPECT_FALSE(set->lblServerLine->isHidden());
+    EXPECT_EQ(set->lblServerLine->text(),
+              "The line settings of this port are the device server's: they cannot be set from "
+              "here (the server refused the COM-PORT-OPTION). Set the speed and format on the "
+              "device server.");
+    EXPECT_FALSE(set->ComboBoxBaudRate->isEnabled());
+    EXPECT_EQ(window.StatusBar()->PortText(), kServerLineText);
+    window.ClickNode(window.Tree()->Root());
+}
+
 // Through a real device server in RFC 2217 mode the port is a serial port: the
 // speed chosen in its settings panel reaches the line, and the search finds the
 // module that talks at it.
@@ -299,6 +319,7 @@ TEST(NetworkPortsWindow, RawTcpRefusesARackDownloadBeforeTheControllerHearsOfIt)
     fx.Received(5);
     fx.ui().openNames.push_back("/tmp/rack.img");
     panel->ButtonDownloadClick();
+    EXPECT_EQ(fx.ui().openNames.size(), 1u); // refused before a file was asked for
     EXPECT_TRUE(fx.ui().dialogsRun.empty()); // no download window
     EXPECT_EQ(fx.ui().Texts(),
               QStringList{"Set baudrate failed!\nThe rack download switches the line to 38400 "

@@ -410,6 +410,7 @@ void TfrmMK100::ButtonDownloadClick() {
               "choose the loader image, could not be read.");
         return;
     }
+    if (RefuseRackDownload(this, *Port())) return;
     const QString file = Ui().OpenFileName(this, "Open firmware to download", "*.img",
                                            "Firmware files (*.img);;All files (*.*)");
     if (file.isEmpty()) return;

@@ -93,4 +93,9 @@ NetworkAddress CheckNetworkAddress(const std::string& typed) {
             {}};
 }
 
+std::string FixedLineReason(const std::string& portName) {
+    return portName.rfind("tcp://", 0) == 0 ? "raw TCP carries the line's bytes only"
+                                            : "the server refused the COM-PORT-OPTION";
+}
+
 } // namespace tavo

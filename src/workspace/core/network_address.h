@@ -21,4 +21,8 @@ NetworkAddress CheckNetworkAddress(const std::string& text);
 // taken for a device path.
 bool LooksLikeNetworkAddress(const std::string& text);
 
+// Why the line of a network port that cannot set it is fixed, for a message: raw
+// TCP carries no line settings; an rfc2217:// server may refuse the COM-PORT-OPTION.
+std::string FixedLineReason(const std::string& portName);
+
 } // namespace tavo

@@ -1,6 +1,7 @@
 #include "rack_loader.h"
 
 #include "data_dirs.h"
+#include "network_address.h"
 #include "port_timing.h"
 #include "transport/com_port.h"
 #include "transport/pause.h"
@@ -109,10 +110,8 @@ std::string RackResultMessage(int result) {
 std::string RackSpeedChangeRefusal(const TavoComPort& port) {
     if (!port.IsOpen() || port.CanSetLineSettings()) return {};
     const std::string name = port.GetPortName();
-    const bool raw = name.rfind("tcp://", 0) == 0;
     return "The rack download switches the line to 38400 baud and back, and " + name +
-           " cannot change the line speed (" +
-           (raw ? "raw TCP carries the line's bytes only" : "the server refused the COM-PORT-OPTION") +
+           " cannot change the line speed (" + FixedLineReason(name) +
            "): use an rfc2217:// port or a serial adapter.";
 }
 
