@@ -2,7 +2,8 @@
 // errors between them: three commands in a row (so the quiet wait after a failure
 // and the reopen after an I/O error run too). A success must be a reply a module
 // could send to that command: '!' or '>', printable, ended by CR, and an addressed
-// '!' reply from the command's address.
+// '!' reply from the command's address (hex digits in either case, as the port
+// takes them: a terminal user may type the address in lower case).
 #include "scripted_backend.h"
 #include "transport/com_port.h"
 
@@ -16,7 +17,15 @@ namespace {
 const char* const kCommands[] = {"$01M\r", "#03\r",  "$00M\r",  "%0107000600\r",
                                  "$1A6\r", "@0ADI\r", "$FFF\r", "#0A1\r"};
 
-bool Hex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+bool Hex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+std::string Upper(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
 
 void Check(const std::string& command, const std::string& reply, tavo::ReplyLayout layout) {
     if (reply.size() < 2 || (reply[0] != '!' && reply[0] != '>') || reply.back() != '\r')
@@ -28,7 +37,7 @@ void Check(const std::string& command, const std::string& reply, tavo::ReplyLayo
     if (reply[0] != '!' || layout != tavo::ReplyLayout::Addressed || command.substr(1, 2) == "00")
         return;
     if (reply.size() < 4 || !Hex(reply[1]) || !Hex(reply[2])) std::abort();
-    const std::string from = reply.substr(1, 2);
+    const std::string from = Upper(reply.substr(1, 2));
     if (from != command.substr(1, 2) && !(command[0] == '%' && from == command.substr(3, 2)))
         std::abort();
 }

@@ -9,8 +9,10 @@
 #include <QString>
 #include <QUrl>
 
+#include <chrono>
 #include <deque>
 #include <functional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -30,8 +32,13 @@ public:
     QString OpenFileName(QWidget*, const QString&, const QString& defaultName, const QString&) override;
     QString AskText(QWidget*, const QString&, const QString& label, const QString& initial) override;
     int Exec(QDialog& dialog) override;
+    // The wait passes on the test clock, with a fiftieth of it in real time: the
+    // simulated module runs on the real clock, and on a loaded machine it may not
+    // yet have read what was sent before the wait (a rack loader's speed change
+    // after a 3 s pause would then overtake the bytes it was meant to follow).
     void Sleep(int ms) override {
         clockMs += ms;
+        if (ms > 0) std::this_thread::sleep_for(std::chrono::microseconds(ms * 20));
         if (onWait) onWait(ms);
     }
     void Beep() override { ++beeps; }
