@@ -63,6 +63,7 @@ public:
     std::string GetPortName() const { return name_; }
     // False when line settings cannot be sent to the line (raw TCP ports).
     bool CanSetLineSettings() const { return backend_->CanSetLineSettings(); }
+    FixedLine LineFixed() const { return backend_->LineFixed(); }
 
     bool PurgeInput();
     bool WriteText(std::string_view text);

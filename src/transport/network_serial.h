@@ -56,7 +56,10 @@ public:
     // sent: the first settings after connecting are taken as the server's own, and
     // any other settings are refused with a Settings error.
     bool Apply(const LineSettings& settings, PortError& error) override;
-    bool CanSetLineSettings() const override { return telnet_ && comPortAccepted_; }
+    FixedLine LineFixed() const override {
+        if (!telnet_) return FixedLine::RawTcp;
+        return comPortAccepted_ ? FixedLine::No : FixedLine::ServerRefused;
+    }
     IoResult Write(const std::uint8_t* data, std::size_t n, Deadline deadline) override;
     IoResult Read(std::uint8_t* data, std::size_t n, Deadline deadline) override;
     bool DiscardInput() override;

@@ -60,6 +60,10 @@ struct IoResult {
     bool ok() const { return !error; }
 };
 
+// Whether a port's line settings can be set, and if not, why: a raw TCP device
+// server carries the line's bytes only; an RFC 2217 one may refuse the option.
+enum class FixedLine { No, RawTcp, ServerRefused };
+
 class SerialBackend {
 public:
     virtual ~SerialBackend() = default;
@@ -85,8 +89,9 @@ public:
     // us too. Only on an explicit purge: before every write it would cost each
     // transaction a round of the server's own.
     virtual bool PurgeRemote() { return true; }
-    // False where line settings cannot reach the line (a raw TCP device server).
-    virtual bool CanSetLineSettings() const { return true; }
+    // Why line settings cannot reach the line, where they cannot.
+    virtual FixedLine LineFixed() const { return FixedLine::No; }
+    bool CanSetLineSettings() const { return LineFixed() == FixedLine::No; }
 };
 
 } // namespace tavo

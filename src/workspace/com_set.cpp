@@ -34,10 +34,10 @@ QString PortSettingsText(const ComChoice& c) {
     return QString::fromStdString(LineSettingsText({c.baud, 8, c.parity, c.stopBits}));
 }
 
-QString ServerLineNote(const std::string& portName) {
-    if (portName.rfind("tcp://", 0) == 0) return kServerLineNote;
+QString ServerLineNote(const TavoComPort& port) {
+    if (port.LineFixed() == FixedLine::RawTcp) return kServerLineNote;
     return QString::fromStdString("The line settings of this port are the device server's: they "
-                                  "cannot be set from here (" + FixedLineReason(portName) +
+                                  "cannot be set from here (" + FixedLineReason(port.LineFixed()) +
                                   "). Set the speed and format on the device server.");
 }
 
@@ -191,7 +191,7 @@ void TfrmComSet::FillFromPort(const QString& portText, TavoComPort& port) {
     EditPort->setText(portText);
     const bool settable = port.CanSetLineSettings();
     lblServerLine->setVisible(!settable);
-    if (!settable) lblServerLine->setText(ServerLineNote(port.GetPortName()));
+    if (!settable) lblServerLine->setText(ServerLineNote(port));
     if (settable) {
         const LineSettings s = port.GetLineSettings();
         ComboBoxBaudRate->setCurrentIndex(BaudIndexFor(s.baud));

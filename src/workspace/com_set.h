@@ -44,7 +44,7 @@ inline constexpr const char* kServerLineNote =
     "over raw TCP. Set the speed and format on the device server, or use an rfc2217:// port.";
 // The note for any port whose line is fixed: an rfc2217:// server that refused the
 // COM-PORT-OPTION gets its own reason rather than the raw TCP one.
-QString ServerLineNote(const std::string& portName);
+QString ServerLineNote(const TavoComPort& port);
 // The turnaround field as a number of milliseconds, 0 to 100; none for anything else.
 std::optional<int> TurnaroundFromText(const QString& text);
 

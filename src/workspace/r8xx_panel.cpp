@@ -37,7 +37,7 @@ QString FixedSpeedText(const TavoComPort& port) {
     const std::string name = port.GetPortName();
     return QString::fromStdString("The line speed of " + name +
                                   " is the device server's and cannot be changed from here (" +
-                                  FixedLineReason(name) + ")");
+                                  FixedLineReason(port.LineFixed()) + ")");
 }
 
 QPushButton* Button(const char* text, const char* name, QWidget* parent) {

@@ -40,6 +40,7 @@ namespace {
 using test::PanelFixture;
 using test::ScopedTestUi;
 using test::Starting;
+using test::TestUi;
 
 // A loopback listener on a free port; connections wait in its backlog unless a
 // peer thread takes them.
@@ -199,13 +200,19 @@ TEST(NetworkPortsWindow, CommandLinePortIsListedAndAFailedConnectSaysWhy) {
         << ui.ui().boxes[0].text.toStdString();
 }
 
+// Opens the port's node; the open port's settings panel, or null (with what the
+// boxes said) when the port did not open.
+TfrmComSet* OpenPortSettings(TfrmMain& window, const QString& url, TestUi& ui) {
+    window.ClickNode(window.Tree()->FindPort(url));
+    EXPECT_NE(window.Port(), nullptr) << ui.Texts().join('\n').toStdString();
+    return window.Port() ? window.ComSet() : nullptr;
+}
+
 TEST(NetworkPortsWindow, Rfc2217PortTakesLineSettingsAndSaysWhenTheServerRefuses) {
     ScopedTestUi ui;
     Rfc2217Peer server;
     TfrmMain window(QStringList{server.Url()});
-    window.ClickNode(window.Tree()->FindPort(server.Url()));
-    ASSERT_NE(window.Port(), nullptr) << ui.ui().Texts().join('\n').toStdString();
-    TfrmComSet* set = window.ComSet();
+    TfrmComSet* set = OpenPortSettings(window, server.Url(), ui.ui());
     ASSERT_NE(set, nullptr);
     EXPECT_TRUE(set->lblServerLine->isHidden());
     EXPECT_TRUE(set->ComboBoxBaudRate->isEnabled());
@@ -233,9 +240,7 @@ TEST(NetworkPortsWindow, Rfc2217ServerRefusingTheOptionFixesTheLineAndSaysSo) {
     ScopedTestUi ui;
     Rfc2217Peer server(false);
     TfrmMain window(QStringList{server.Url()});
-    window.ClickNode(window.Tree()->FindPort(server.Url()));
-    ASSERT_NE(window.Port(), nullptr) << ui.ui().Texts().join('\n').toStdString();
-    TfrmComSet* set = window.ComSet();
+    TfrmComSet* set = OpenPortSettings(window, server.Url(), ui.ui());
     ASSERT_NE(set, nullptr);
     EXPECT_FALSE(set->lblServerLine->isHidden());
     EXPECT_EQ(set->lblServerLine->text(),

@@ -378,8 +378,7 @@ void TfrmMR320T::InitModule(const PanelContext& context) {
         }
         PollTimer()->setInterval(ModbusPollIntervalMs(Port()));
         std::string firmware;
-        auto* slave = &static_cast<R320TModbusLink*>(link_.get())->Slave();
-        ShowReadOnlyGeneral(slave->ReadFirmware(firmware) ? std::optional(Std(firmware))
+        ShowReadOnlyGeneral(Slave().ReadFirmware(firmware) ? std::optional(Std(firmware))
                                                           : std::nullopt);
         ModbusStartReads();
     } else {
@@ -394,8 +393,12 @@ void TfrmMR320T::InitModule(const PanelContext& context) {
     StartPolling();
 }
 
+ModbusSlave& TfrmMR320T::Slave() {
+    return static_cast<R320TModbusLink*>(link_.get())->Slave();
+}
+
 bool TfrmMR320T::ModbusStartReads() {
-    auto& slave = static_cast<R320TModbusLink*>(link_.get())->Slave();
+    auto& slave = Slave();
     std::vector<std::uint16_t> words;
     std::uint32_t bits = 0;
     bool ok = true;
@@ -582,7 +585,7 @@ bool TfrmMR320T::PollOutput() {
 }
 
 bool TfrmMR320T::PollModbusMap(bool inputs) {
-    auto& slave = static_cast<R320TModbusLink*>(link_.get())->Slave();
+    auto& slave = Slave();
     ModbusMapList* list = inputs ? lstviewInput : lstviewOutput;
     const int coil = inputs ? kDICoil : kDOCoil, reg = inputs ? kInputRegister : kOutputRegister;
     const int regs = inputs ? 4 : 2;
@@ -842,10 +845,8 @@ void TfrmMR320T::btnValueOutput0Click(int n) {
         Operation op(*this, btnValueOutput[i]);
         if (!LoopAllowsOutput(n, true)) return;
         // The register takes the track bar's 0 to 4095 of the output's range.
-        ok = modbus_ ? static_cast<R320TModbusLink*>(link_.get())
-                           ->Slave()
-                           .WriteRegister(kOutputRegister + n,
-                                          static_cast<std::uint16_t>(TrackBar[i]->value()))
+        ok = modbus_ ? Slave().WriteRegister(kOutputRegister + n,
+                                             static_cast<std::uint16_t>(TrackBar[i]->value()))
                      : module_->WriteOutput(
                            n, QString::asprintf("%06.3f", OutputValue(n)).toStdString());
         if (!ok) Error(Text("Failed to set data to R320T!", "Failure to set data to R320T!"));
@@ -866,7 +867,7 @@ void TfrmMR320T::bitbtnDO0Click(int n) {
     if (!LoopAllowsOutput(n, false)) return;
     const bool on = !LampOn(bitbtnDO[static_cast<std::size_t>(n)]);
     const bool written = modbus_
-                             ? static_cast<R320TModbusLink*>(link_.get())->Slave().WriteCoil(kDOCoil + n, on)
+                             ? Slave().WriteCoil(kDOCoil + n, on)
                              : module_->WriteDO(n, on);
     if (!written) {
         Error(Text("Failed to set data to R320T!", "Failure to set data to R320T!"));

@@ -147,6 +147,8 @@ private:
     bool PollOutput();
     bool PollPID();
     bool PollModbusMap(bool inputs);
+    // The Modbus form's slave (only while its link is the Modbus one).
+    ModbusSlave& Slave();
     void ShowWords(ModbusMapList* list, int first, const std::vector<std::uint16_t>& words);
     void ShowDOCoils(std::uint32_t bits);
     void ShowScale();

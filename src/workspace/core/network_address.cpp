@@ -83,19 +83,25 @@ NetworkAddress CheckNetworkAddress(const std::string& typed) {
     }
     if (port.empty())
         return Bad("The address " + shown + " has no port number after the ':' (1 to 65535).");
-    if (!std::all_of(port.begin(), port.end(),
-                     [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }) ||
-        port.size() > 5 || std::stoi(port) < 1 || std::stoi(port) > 65535)
+    const bool digits = port.size() <= 5 && std::all_of(port.begin(), port.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c));
+    });
+    const int number = digits ? std::stoi(port) : 0;
+    if (number < 1 || number > 65535)
         return Bad("The port number \"" + port + "\" of " + shown + " is not a number from 1 to 65535.");
     // Leading zeros would make two names for one port in the tree.
     return {scheme + "://" + (rest.front() == '[' ? "[" + host + "]" : host) + ":" +
-                std::to_string(std::stoi(port)),
+                std::to_string(number),
             {}};
 }
 
-std::string FixedLineReason(const std::string& portName) {
-    return portName.rfind("tcp://", 0) == 0 ? "raw TCP carries the line's bytes only"
-                                            : "the server refused the COM-PORT-OPTION";
+std::string FixedLineReason(FixedLine fixed) {
+    switch (fixed) {
+    case FixedLine::No: break;
+    case FixedLine::RawTcp: return "raw TCP carries the line's bytes only";
+    case FixedLine::ServerRefused: return "the server refused the COM-PORT-OPTION";
+    }
+    return {};
 }
 
 } // namespace tavo

@@ -2,6 +2,8 @@
 // names: "tcp://HOST:PORT" (raw TCP) or "rfc2217://HOST:PORT" (Telnet COM-PORT-OPTION).
 #pragma once
 
+#include "transport/serial_backend.h"
+
 #include <string>
 
 namespace tavo {
@@ -21,8 +23,7 @@ NetworkAddress CheckNetworkAddress(const std::string& text);
 // taken for a device path.
 bool LooksLikeNetworkAddress(const std::string& text);
 
-// Why the line of a network port that cannot set it is fixed, for a message: raw
-// TCP carries no line settings; an rfc2217:// server may refuse the COM-PORT-OPTION.
-std::string FixedLineReason(const std::string& portName);
+// Why a port's line is fixed, in a few words for a message; empty when it is not.
+std::string FixedLineReason(FixedLine fixed);
 
 } // namespace tavo

@@ -111,7 +111,7 @@ std::string RackSpeedChangeRefusal(const TavoComPort& port) {
     if (!port.IsOpen() || port.CanSetLineSettings()) return {};
     const std::string name = port.GetPortName();
     return "The rack download switches the line to 38400 baud and back, and " + name +
-           " cannot change the line speed (" + FixedLineReason(name) +
+           " cannot change the line speed (" + FixedLineReason(port.LineFixed()) +
            "): use an rfc2217:// port or a serial adapter.";
 }
 
