@@ -1,7 +1,9 @@
 #!/bin/sh
 # Installs every Debian package the build, the tests, the demo, the Debian package
 # (dpkg-dev for its Depends, lintian to check it), the benchmarks (socat), the
-# network port tests (ser2net) and the sanitizer and fuzzer builds (clang, lld, the
+# network port tests (ser2net), the gateway (yaml-cpp, libmosquitto, nlohmann-json)
+# and its tests (mosquitto and its clients, mbpoll, openssl), the window tests on a
+# real X server (Xvfb) and the sanitizer and fuzzer builds (clang, lld, the
 # clang runtimes) need.
 # Safe to run again: does nothing when all of them are present. Works as root or
 # through sudo.
@@ -30,6 +32,15 @@ dpkg-dev
 lintian
 socat
 ser2net
+libyaml-cpp-dev
+libmosquitto-dev
+nlohmann-json3-dev
+mosquitto
+mosquitto-clients
+mbpoll
+openssl
+xvfb
+xauth
 "
 
 missing=""
