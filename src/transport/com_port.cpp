@@ -379,11 +379,14 @@ bool TavoComPort::SendCommand(std::string& command, std::size_t maxLen, std::str
     Use use(*this);
     if (command.empty() || command.back() != kTerminator)
         throw std::logic_error("command for " + name_ + " does not end with CR");
+    std::string plain;
+    if (observer_) plain = command;
     if (checksum_) AppendCheckSum(command);
-    if (Transaction(command, maxLen, reply, layout)) return true;
+    const bool ok = Transaction(command, maxLen, reply, layout);
     // Whatever is still on its way belongs to this command, not to the next.
-    ArmQuietWait();
-    return false;
+    if (!ok) ArmQuietWait();
+    if (observer_) observer_(PortExchange{false, std::move(plain), reply ? *reply : std::string(), ok});
+    return ok;
 }
 
 bool TavoComPort::Transaction(const std::string& command, std::size_t maxLen, std::string* reply,

@@ -22,6 +22,20 @@ namespace tavo {
 // another command, however right its address.
 enum class ReplyLayout { Addressed, Unaddressed, Value };
 
+// One finished transaction, as a watcher of the port sees it (the module points of
+// an open panel learn the module's values from the panel's own poll this way).
+struct PortExchange {
+    bool modbus = false;
+    // ASCII: the command line as given, ending with CR, without checksum. Modbus: the
+    // request frame's bytes without the CRC.
+    std::string request;
+    // ASCII: the reply with its checksum removed, or what came before a failure.
+    // Modbus: the response frame, without the CRC when it came whole.
+    std::string reply;
+    bool ok = false;
+};
+using ExchangeObserver = std::function<void(const PortExchange&)>;
+
 // The one object through which the program touches a serial port. Every operation
 // blocks until it is done; none may run on two threads at once (the port throws
 // std::logic_error when that is attempted, so the mistake cannot go unnoticed).
@@ -124,6 +138,15 @@ public:
     using LinkListener = std::function<void(bool lost, const std::string& why)>;
     void SetLinkListener(LinkListener listener) { linkListener_ = std::move(listener); }
 
+    // Hears every finished transaction on this port, on the thread that made it
+    // (ASCII ones here, Modbus ones from TavoModbusCOM). One watcher at a time; a
+    // watcher that takes over keeps the one before and passes exchanges on to it.
+    void SetExchangeObserver(ExchangeObserver observer) { observer_ = std::move(observer); }
+    const ExchangeObserver& GetExchangeObserver() const { return observer_; }
+    void NotifyExchange(const PortExchange& exchange) const {
+        if (observer_) observer_(exchange);
+    }
+
     // Why the last failed operation failed; kind None after a success.
     const PortError& LastError() const { return lastError_; }
 
@@ -154,6 +177,7 @@ private:
     bool lost_ = false;
     Clock::time_point lastReopen_{};
     LinkListener linkListener_;
+    ExchangeObserver observer_;
     PortError lastError_;
     std::atomic<std::thread::id> user_{};
     // Bytes fetched from the driver but not yet delivered. They count as received

@@ -199,26 +199,42 @@ bool TavoModbusCOM::Failed() {
 
 bool TavoModbusCOM::ReadResponse(std::vector<std::uint8_t>& data) {
     std::vector<std::uint8_t> frame;
-    if (!Collect(0, frame)) return Failed();
+    const bool ok = CheckReadResponse(frame);
+    if (ok) data.assign(frame.begin() + 3, frame.end());
+    return Finished(frame, ok);
+}
+
+bool TavoModbusCOM::CheckReadResponse(std::vector<std::uint8_t>& frame) {
+    if (!Collect(0, frame)) return false;
     const std::size_t count = frame[2];
-    if (frame.size() != count + 3) return Failed();
+    if (frame.size() != count + 3) return false;
     // The byte count must be what the request's quantity asks for.
     const unsigned quantity = RequestByte(4) << 8 | RequestByte(5);
     const std::uint8_t function = RequestByte(1);
     const std::size_t expected = function == 0x01 ? (quantity + 7) / 8 : 2 * std::size_t{quantity};
-    if ((function == 0x01 || function == 0x03 || function == 0x20) && count != expected)
-        return Failed();
-    data.assign(frame.begin() + 3, frame.begin() + 3 + static_cast<std::ptrdiff_t>(count));
-    return true;
+    return !((function == 0x01 || function == 0x03 || function == 0x20) && count != expected);
 }
 
 bool TavoModbusCOM::WriteResponse() {
     std::vector<std::uint8_t> frame;
-    if (!Collect(8, frame) || frame.size() != 6) return Failed();
+    bool ok = Collect(8, frame) && frame.size() == 6;
     // The echo: address and value (5, 6) or address and quantity (15, 16), as sent.
-    for (std::size_t i = 2; i < 6; ++i)
-        if (frame[i] != RequestByte(i)) return Failed();
-    return true;
+    for (std::size_t i = 2; ok && i < 6; ++i)
+        if (frame[i] != RequestByte(i)) ok = false;
+    return Finished(frame, ok);
+}
+
+bool TavoModbusCOM::Finished(const std::vector<std::uint8_t>& frame, bool ok) {
+    if (port_ && port_->GetExchangeObserver()) {
+        PortExchange exchange;
+        exchange.modbus = true;
+        exchange.request.resize(requestText_.size() / 2);
+        HexToBytes(requestText_, reinterpret_cast<std::uint8_t*>(exchange.request.data()));
+        exchange.reply.assign(frame.begin(), frame.end());
+        exchange.ok = ok;
+        port_->NotifyExchange(exchange);
+    }
+    return ok ? true : Failed();
 }
 
 } // namespace tavo

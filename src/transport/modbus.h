@@ -78,6 +78,10 @@ private:
     // Byte i of the last request frame (0 past its end).
     std::uint8_t RequestByte(std::size_t i) const;
     bool Failed();
+    bool CheckReadResponse(std::vector<std::uint8_t>& frame);
+    // The end of a response step: the port's watcher hears the exchange, and a
+    // failure arms the quiet wait. Returns `ok`.
+    bool Finished(const std::vector<std::uint8_t>& frame, bool ok);
 
     static int& DefaultTurnaround() {
         static int ms = kDefaultTurnaroundMs;
