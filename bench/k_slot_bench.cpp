@@ -41,10 +41,12 @@ class BenchUi : public tavo::UiServices {
 public:
     void Message(QWidget*, Icon, const QString&, const QString&) override { ++messages; }
     bool Ask(QWidget*, const QString&, const QString&) override { return false; }
-    QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
+    QString SaveFileName(QWidget*, const QString&, const QString&, const QString&,
+                         const QString&) override {
         return {};
     }
-    QString OpenFileName(QWidget*, const QString&, const QString&, const QString&) override {
+    QString OpenFileName(QWidget*, const QString&, const QString&, const QString&,
+                         const QString&) override {
         return {};
     }
     int Exec(QDialog&) override { return 0; }

@@ -64,10 +64,12 @@ public:
         if (text.startsWith("Load Configuration File Error!")) ++loadErrors;
     }
     bool Ask(QWidget*, const QString&, const QString&) override { return false; }
-    QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override {
+    QString SaveFileName(QWidget*, const QString&, const QString&, const QString&,
+                         const QString&) override {
         return file;
     }
-    QString OpenFileName(QWidget*, const QString&, const QString&, const QString&) override {
+    QString OpenFileName(QWidget*, const QString&, const QString&, const QString&,
+                         const QString&) override {
         return file;
     }
     int Exec(QDialog&) override { return 0; }

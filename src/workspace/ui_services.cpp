@@ -21,10 +21,10 @@ public:
         QMessageBox box(parent);
         box.setWindowTitle(title);
         box.setText(text);
-        box.setIcon(icon == Icon::Error       ? QMessageBox::Critical
-                    : icon == Icon::Warning   ? QMessageBox::Warning
-                    : icon == Icon::Question  ? QMessageBox::Question
-                                              : QMessageBox::Information);
+        box.setIcon(icon == Icon::Error      ? QMessageBox::Critical
+                    : icon == Icon::Warning  ? QMessageBox::Warning
+                    : icon == Icon::Question ? QMessageBox::Question
+                                             : QMessageBox::Information);
         box.setStandardButtons(QMessageBox::Ok);
         box.exec();
     }
@@ -33,12 +33,16 @@ public:
                                      QMessageBox::No) == QMessageBox::Yes;
     }
     QString SaveFileName(QWidget* parent, const QString& title, const QString& defaultName,
-                         const QString& filter) override {
-        return QFileDialog::getSaveFileName(parent, title, defaultName, filter);
+                         const QString& filter, const QString& defaultSuffix) override {
+        if (defaultSuffix.isEmpty())
+            return QFileDialog::getSaveFileName(parent, title, defaultName, filter);
+        return FileName(parent, title, defaultName, filter, defaultSuffix, QFileDialog::AcceptSave);
     }
     QString OpenFileName(QWidget* parent, const QString& title, const QString& defaultName,
-                         const QString& filter) override {
-        return QFileDialog::getOpenFileName(parent, title, defaultName, filter);
+                         const QString& filter, const QString& defaultSuffix) override {
+        if (defaultSuffix.isEmpty())
+            return QFileDialog::getOpenFileName(parent, title, defaultName, filter);
+        return FileName(parent, title, defaultName, filter, defaultSuffix, QFileDialog::AcceptOpen);
     }
     QString AskText(QWidget* parent, const QString& title, const QString& label,
                     const QString& initial) override {
@@ -53,6 +57,20 @@ public:
     }
     void Beep() override { QApplication::beep(); }
     bool OpenUrl(const QUrl& url) override { return QDesktopServices::openUrl(url); }
+
+private:
+    // The static dialogs take no default suffix; this one is the same dialog with it.
+    static QString FileName(QWidget* parent, const QString& title, const QString& defaultName,
+                            const QString& filter, const QString& defaultSuffix,
+                            QFileDialog::AcceptMode mode) {
+        QFileDialog dialog(parent, title, defaultName, filter);
+        dialog.setAcceptMode(mode);
+        dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
+                                                           : QFileDialog::ExistingFile);
+        dialog.setDefaultSuffix(defaultSuffix);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+        return dialog.selectedFiles().front();
+    }
 };
 
 std::unique_ptr<UiServices>& Installed() {
@@ -66,14 +84,18 @@ std::unique_ptr<UiServices>& Installed() {
 
 } // namespace
 
-UiServices& Ui() { return *Installed(); }
+UiServices& Ui() {
+    return *Installed();
+}
 
 std::unique_ptr<UiServices> InstallUi(std::unique_ptr<UiServices> services) {
     std::swap(Installed(), services);
     return services;
 }
 
-QString AppTitle() { return QStringLiteral("TAVO-R000-K100 Utility"); }
+QString AppTitle() {
+    return QStringLiteral("TAVO-R000-K100 Utility");
+}
 
 void ShowError(QWidget* parent, const QString& text) {
     Ui().Message(parent, UiServices::Icon::Error, AppTitle(), text);

@@ -24,11 +24,13 @@ public:
     virtual void Message(QWidget* parent, Icon icon, const QString& title, const QString& text) = 0;
     // A modal Yes/No question; true for Yes.
     virtual bool Ask(QWidget* parent, const QString& title, const QString& text) = 0;
-    // File dialogs; an empty result means the user cancelled.
+    // File dialogs; an empty result means the user cancelled. `defaultSuffix`
+    // ("cfg", without the point) is added to a typed name that has no suffix of
+    // its own, before the dialog checks whether the file exists.
     virtual QString SaveFileName(QWidget* parent, const QString& title, const QString& defaultName,
-                                 const QString& filter) = 0;
+                                 const QString& filter, const QString& defaultSuffix = {}) = 0;
     virtual QString OpenFileName(QWidget* parent, const QString& title, const QString& defaultName,
-                                 const QString& filter) = 0;
+                                 const QString& filter, const QString& defaultSuffix = {}) = 0;
     // A modal one-line text question, offering `initial`; an empty result means the
     // user cancelled. Services that never ask (benchmarks, fuzzers) cancel.
     virtual QString AskText(QWidget* parent, const QString& title, const QString& label,

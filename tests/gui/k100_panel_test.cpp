@@ -15,6 +15,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -433,6 +434,19 @@ TEST(K100Panel, MapFileSavesAndLoadsBackAndRefusesAMalformedFile) {
     EXPECT_EQ(fx.ui().boxes[0].text, "Error when opening file");
 }
 
+TEST(K100Panel, MapFileNameTypedWithoutSuffixGetsCfg) {
+    PanelFixture fx("01 K100 firmware=A3.10 slots=K550\n");
+    auto* p = fx.Open<TfrmMK100>("(01)K100");
+    ASSERT_NE(p, nullptr);
+    QTemporaryDir dir;
+    fx.ui().saveNames.push_back(dir.filePath("rack map"));
+    p->Bt_SaveClick();
+    EXPECT_EQ(fx.ui().defaultSuffixes, std::vector<QString>{"cfg"});
+    EXPECT_EQ(fx.ui().Texts(), QStringList{"Save Config File succeeded!"});
+    EXPECT_TRUE(test::ReadAll(dir.filePath("rack map.cfg")).startsWith("Slot: 0, Ref. Type: 0"));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("rack map")));
+}
+
 TEST(K100Panel, FourSlotControllerStillSavesEightSlotLines) {
     PanelFixture fx("01 K100 firmware=A3.10 slots=K710\n");
     auto* p = fx.Open<TfrmMK100>("(01)K100");
@@ -523,9 +537,11 @@ TEST_F(K100FirmwareTest, UpdateFromThePanelRestoresThePortAndRefreshes) {
     fx.WithModule(5,
                   [this](sim::SimModule& m) { Loader(m).InjectFault(40, sim::PacketFault::Nak); });
     fx.Received(5);
-    fx.ui().openNames.push_back(QString::fromStdString(dir.File("rack.img")));
+    // The file's name typed without its suffix: the dialog adds ".img".
+    fx.ui().openNames.push_back(QString::fromStdString(dir.File("rack")));
     p->ButtonDownloadClick();
     EXPECT_EQ(fx.ui().defaultNames, std::vector<QString>{"*.img"});
+    EXPECT_EQ(fx.ui().defaultSuffixes, std::vector<QString>{"img"});
     EXPECT_EQ(fx.ui().dialogsRun, std::vector<QString>{"TfrmMDownload"});
     EXPECT_EQ(fx.ui().Texts(), QStringList{"Download firmware done!"});
     EXPECT_EQ(fx.window().Port()->GetTimeOut(), 80);

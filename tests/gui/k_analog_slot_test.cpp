@@ -168,6 +168,17 @@ TEST(KAnalogSlotPanels, RangeChangeInInitWritesTheSlotAndWaits) {
     EXPECT_EQ(p->edtAIValCh[0]->text().size(), 4);
 }
 
+TEST(KAnalogSlotPanels, UnwrittenFormatChoiceDoesNotChangeTheReadings) {
+    PanelFixture fx(kInitRack);
+    auto* p = OpenSlotQuiet<TfrmMK230>(fx, "(*)K100", {"(S1)K230"});
+    ASSERT_NE(p, nullptr);
+    ASSERT_TRUE(p->cmbDataFormat->isEnabled());
+    p->cmbDataFormat->setCurrentIndex(1); // Two's Complement, not yet updated
+    p->tmrUpdateAIDataTimer();
+    EXPECT_EQ(fx.StatusText(), "Polling AI data...");
+    EXPECT_EQ(p->edtAIValCh[0]->text(), "+76.000");
+}
+
 TEST(KAnalogSlotPanels, CalibrationCommandsPerKind) {
     struct Row {
         const char* node;
@@ -258,12 +269,41 @@ TEST(KAnalogAlarmDialog, UpdateWritesTheAlarmAndReadsItBack) {
     high.doMap->setChecked(true);
     high.slot->setText("3");
     high.output->setText("1");
-    r.d->btUpdateDataAreaClick();
-    const Strings sent = r.fx.Received(1);
-    const Strings writes = Starting(sent, "$01S1C2A");
-    EXPECT_EQ(Strings(writes.begin(), writes.begin() + 6),
-              Seq({"$01S1C2AHEE", "$01S1C2AHL", "$01S1C2AHU+100.000", "$01S1C2AHCS3C1",
-                   "$01S1C2ALCS*C*", "$01S1C2AH"}));
+    {
+        // The low alarm stays disabled: nothing is written for its type or limit.
+        test::Timeline wire(r.fx, 1, true);
+        r.d->btUpdateDataAreaClick();
+        const Strings events = wire.Take();
+        const Strings writes = Seq({"$01S16",
+                                    "wait 200",
+                                    "$01S157F",
+                                    "busy Please wait...",
+                                    "wait 500",
+                                    "busy Preparing to update channel...",
+                                    "wait 500",
+                                    "$01S1C2AHEE",
+                                    "wait 500",
+                                    "$01S1C2AHL",
+                                    "busy Writing High Alarm Type...",
+                                    "wait 600",
+                                    "wait 100",
+                                    "$01S1C2AHU+100.000",
+                                    "wait 100",
+                                    "busy Updating High alarm limit...",
+                                    "wait 500",
+                                    "$01S1C2AHCS3C1",
+                                    "busy Updating High DO Mapping...",
+                                    "wait 500",
+                                    "$01S1C2ALCS*C*",
+                                    "busy Updating Low DO Mapping...",
+                                    "wait 500",
+                                    "busy Please wait...",
+                                    "wait 500",
+                                    "$01S16"}); // the data area is read again
+        ASSERT_GE(events.size(), writes.size());
+        EXPECT_EQ(Strings(events.begin(), events.begin() + static_cast<long>(writes.size())),
+                  writes);
+    }
     EXPECT_EQ(r.fx.ui().Texts(), QStringList{"Update Channel Setup succeeded!"});
     // Read back from the slot.
     EXPECT_EQ(high.type->currentText(), "Latch");
@@ -277,6 +317,28 @@ TEST(KAnalogAlarmDialog, UpdateWritesTheAlarmAndReadsItBack) {
     EXPECT_FALSE(LampOn(r.d->imgLoAlarm));
     r.d->btClearHLatchClick();
     EXPECT_EQ(Starting(r.fx.Received(1), "$01S1C2CH"), Strings{"$01S1C2CH"});
+}
+
+TEST(KAnalogAlarmDialog, FormatListsOpenInInitOnlyAndNeverChangeTheReading) {
+    struct Row {
+        const char* rack;
+        const char* node;
+        bool init;
+    };
+    for (const Row& row : {Row{kRack, "(01)K100", false}, Row{kInitRack, "(*)K100", true}}) {
+        SCOPED_TRACE(row.node);
+        PanelFixture fx(row.rack);
+        auto* d = OpenSlotQuiet<TfrmMK230AlarmSetting>(fx, row.node, {"(S1)K230", "(CH 2)"});
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->cmbDataFormat->isEnabled(), row.init);
+        EXPECT_EQ(d->cmbIntegrationTime->isEnabled(), row.init);
+        EXPECT_FALSE(d->cmbInputRanges->isEnabled()); // the slot panel's to change
+        // A format chosen here is not written: readings stay the slot's own.
+        d->cmbDataFormat->setCurrentIndex(1);
+        d->tmrUpdateAIDataTimer();
+        EXPECT_EQ(fx.StatusText(), "Polling AIO data...");
+        EXPECT_EQ(d->edtAIVal->text(), "+228.00");
+    }
 }
 
 TEST(KAnalogAlarmDialog, BadLimitsAreRefusedBeforeAnythingIsSent) {
@@ -436,6 +498,73 @@ TEST(K310Panels, SingleChannelDialogFromTheChannelNode) {
     EXPECT_EQ(d->edtAORead->text(), "7.250");
     d->btSetInitialClick();
     EXPECT_EQ(fx.Received(1), Strings{"$00S2C34"});
+}
+
+TEST(K310Panels, SingleChannelDialogReportsEveryRefreshThatFails) {
+    PanelFixture fx(kInitRack);
+    fx.Open("(*)K100");
+    fx.WithModule(1, [](sim::SimModule& m) { RackOf(m).PullSlot(2, true); });
+    auto* d = fx.OpenChild<TfrmMK310SingleChannelSetting>({"(S2)K310", "(CH 1)"});
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(fx.ui().Texts(),
+              (QStringList{"Refresh General Setting Error!!", "Refresh Data Area Error!!",
+                           "Refresh Output Value Error!!"}));
+    // Nothing was read to write back: Update says so and sends nothing.
+    fx.ui().Clear();
+    fx.Received(1);
+    d->btUpdateClick();
+    EXPECT_TRUE(fx.Received(1).empty());
+    EXPECT_EQ(fx.ui().Texts(),
+              QStringList{"Update General Setting Error!\nThe channel's settings have not been "
+                          "read yet."});
+    EXPECT_TRUE(d->findChild<QTimer*>("tmrUpdateAOData")->isActive());
+}
+
+TEST(K310Panels, SlewCodesBeyondTheListShowNoSelection) {
+    struct Row {
+        int code;  // format bits 5..2
+        int index; // selected entry, -1 none
+        const char* text;
+    };
+    const Row rows[] = {{0, 0, "immediately"},
+                        {5, 5, "2.0  mA/sec"},
+                        {11, 11, "128.0  mA/sec"},
+                        {12, -1, ""},
+                        {15, -1, ""}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.code);
+        PanelFixture fx(kInitRack);
+        fx.WithModule(1, [&](sim::SimModule& m) {
+            const std::string ff = QString::asprintf("%02X", row.code << 2).toStdString();
+            EXPECT_EQ(m.OnAsciiLine("$00S2C3A31" + ff, sim::SimClock::now()).value_or(""), "!01");
+        });
+        auto* d =
+            OpenSlotQuiet<TfrmMK310SingleChannelSetting>(fx, "(*)K100", {"(S2)K310", "(CH 3)"});
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->cmbSlewRate->count(), 12);
+        EXPECT_EQ(d->cmbSlewRate->currentIndex(), row.index);
+        EXPECT_EQ(d->cmbSlewRate->currentText(), row.text);
+        if (row.index >= 0) continue;
+        // With no rate chosen, Update writes nothing rather than a rate not asked for.
+        fx.ui().Clear();
+        d->btUpdateClick();
+        EXPECT_TRUE(fx.Received(1).empty());
+        EXPECT_EQ(fx.ui().Texts(),
+                  QStringList{"Update General Setting Error!\nChoose a slew rate first."});
+    }
+}
+
+TEST(K310Panels, ChoosingAnOtherRangeRelabelsTheSlewRates) {
+    PanelFixture fx(kInitRack);
+    auto* d = OpenSlotQuiet<TfrmMK310SingleChannelSetting>(fx, "(*)K100", {"(S2)K310", "(CH 0)"});
+    ASSERT_NE(d, nullptr);
+    d->cmbSlewRate->setCurrentIndex(5);
+    ASSERT_EQ(d->cmbSlewRate->currentText(), "2.0  mA/sec");
+    d->cmbOutputRange->setCurrentIndex(2);
+    emit d->cmbOutputRange->activated(2);
+    EXPECT_EQ(d->cmbSlewRate->currentIndex(), 5); // the same code, in volts
+    EXPECT_EQ(d->cmbSlewRate->currentText(), "1.0  V/sec");
+    EXPECT_TRUE(fx.Received(1).empty()); // nothing goes out before Update
 }
 
 } // namespace

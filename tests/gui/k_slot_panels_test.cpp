@@ -240,6 +240,37 @@ TEST(K710Panel, OpensAndPollsEveryChannelThenChangesMode) {
     EXPECT_EQ(p->edtAIUnitCh[2]->text(), "");
 }
 
+TEST(K710Panel, FrequencyIsInHertzInEveryDataFormat) {
+    PanelFixture fx(kRacks);
+    auto* p = OpenSlot<TfrmMK710>(fx, 2, "(S0)K710");
+    ASSERT_NE(p, nullptr);
+    struct Row {
+        int mode, format;
+        const char* unit;
+        const char* value; // how the reading of channel 0 starts
+    };
+    const Row rows[] = {
+        {2, 1, "Hz", "0x"},   // frequency, hexadecimal
+        {2, 0, "Hz", "1000"}, // frequency, decimal
+        {0, 1, "", "0x"},     // counting
+        {1, 0, "", "0"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.mode * 10 + row.format);
+        fx.ui().Clear();
+        p->cmbModeSelection->setCurrentIndex(row.mode);
+        p->cmbDataFormat->setCurrentIndex(row.format);
+        p->btUpdate->click();
+        ASSERT_EQ(fx.ui().Texts(), QStringList{"Update succeeded!"});
+        p->tmrUpdateDataTimer();
+        EXPECT_EQ(fx.StatusText(), "Polling AIO data...");
+        EXPECT_TRUE(p->edtAIValCh[0]->text().startsWith(row.value))
+            << p->edtAIValCh[0]->text().toStdString();
+        for (const QLineEdit* unit : p->edtAIUnitCh)
+            EXPECT_EQ(unit->text(), row.unit);
+    }
+}
+
 TEST(K710Panel, SettingsFileRoundTripOntoASecondRack) {
     QTemporaryDir dir;
     const QString file = dir.filePath("K710.txt");
@@ -298,14 +329,38 @@ TEST(K710AlarmSetting, OpensFromTheChannelNodeWritesTheAlarmAndReadsItBack) {
     d->cmbHighDOChannel->setCurrentIndex(2);
     d->edtLowLimit->setText("0");
     d->chkLowDOEnable->setChecked(false);
-    std::vector<int> waits;
-    fx.ui().onWait = [&waits](int ms) { waits.push_back(ms); };
-    d->btUpdateAlarmSetting->click();
-    const Strings written = Starting(fx.Received(2), "$02S0C1A");
-    EXPECT_EQ(written,
-              (Strings{"$02S0C1AHEE", "$02S0C1AHL", "$02S0C1AHU0000000050", "$02S0C1ALU0000000000",
-                       "$02S0C1AHCS1C2", "$02S0C1ALCS*C*", "$02S0C1AH", "$02S0C1AL"}));
-    EXPECT_EQ(waits, (std::vector<int>{500, 600}));
+    {
+        // Each step's text stays in the busy indicator while the slot takes the write;
+        // the low alarm stays disabled, so only its wait comes.
+        test::Timeline wire(fx, 2, true);
+        d->btUpdateAlarmSetting->click();
+        const Strings events = wire.Take();
+        const Strings writes = {"busy Preparing to update channel...",
+                                "wait 500",
+                                "$02S0C1AHEE",
+                                "wait 500",
+                                "$02S0C1AHL",
+                                "busy Writing High Alarm Type...",
+                                "wait 600",
+                                "busy Writing Low Alarm Type...",
+                                "wait 600",
+                                "$02S0C1AHU0000000050",
+                                "busy Updating High Alarm Limit...",
+                                "wait 500",
+                                "$02S0C1ALU0000000000",
+                                "busy Updating Low Alarm Limit...",
+                                "wait 500",
+                                "$02S0C1AHCS1C2",
+                                "busy Updating High DO Mapping...",
+                                "wait 500",
+                                "$02S0C1ALCS*C*",
+                                "busy Updating Low DO Mapping...",
+                                "wait 500",
+                                "$02S0C1AH"}; // the read-back begins
+        ASSERT_GE(events.size(), writes.size());
+        EXPECT_EQ(Strings(events.begin(), events.begin() + static_cast<long>(writes.size())),
+                  writes);
+    }
     EXPECT_EQ(fx.ui().Texts(), QStringList{"Update Alarm Setting succeeded!"});
     EXPECT_EQ(d->cmbHighAlarmType->currentText(), "Latch");
     EXPECT_EQ(d->edtHighLimit->text(), "50");

@@ -15,14 +15,17 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolTip>
 #include <gtest/gtest.h>
 
@@ -484,6 +487,44 @@ TEST(SmallWindows, BusyIndicatorAndAddressDialog) {
     ask.BitBtnOKClick();
     EXPECT_EQ(ask.result(), QDialog::Accepted);
     EXPECT_EQ(ask.Address(), 255);
+}
+
+// The program's own file dialogs (no test services installed): a name typed without
+// a suffix gets the default one, as it is before the dialog looks for the file.
+TEST(UiServices, FileDialogsAddTheDefaultSuffixToABareName) {
+    QTemporaryDir dir;
+    // The dialog keeps its history in the user's settings: here, in the test's folder.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+    QFile existing(dir.filePath("map.cfg"));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.close();
+    struct Row {
+        bool save;
+        const char* typed;
+        const char* chosen;
+    };
+    const Row rows[] = {
+        {true, "new map", "new map.cfg"},
+        {true, "new.txt", "new.txt"}, // a suffix of its own stays
+        {false, "map", "map.cfg"},    // the file that exists under the suffixed name
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.typed);
+        bool answered = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            dialog->selectFile(dir.filePath(row.typed));
+            QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection); // as OK does
+            answered = dialog->result() == QDialog::Accepted;
+            if (!answered) dialog->reject(); // refused: end the test's wait, not hang
+        });
+        const QString name =
+            row.save ? Ui().SaveFileName(nullptr, "Save", dir.path(), "cfg (*.cfg)", "cfg")
+                     : Ui().OpenFileName(nullptr, "Open", dir.path(), "cfg (*.cfg)", "cfg");
+        EXPECT_TRUE(answered);
+        EXPECT_EQ(name.toStdString(), dir.filePath(row.chosen).toStdString());
+    }
 }
 
 } // namespace

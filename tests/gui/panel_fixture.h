@@ -105,17 +105,27 @@ private:
     QTreeWidgetItem* node_ = nullptr;
 };
 
-// The commands a module received and the fixed waits between them, in order.
+// The commands a module received and the fixed waits between them, in order; with
+// `busyTexts`, also "busy " + the text of each busy indicator before its wait.
 class Timeline {
 public:
-    Timeline(PanelFixture& fx, unsigned address) : fx_(fx), address_(address) {
+    Timeline(PanelFixture& fx, unsigned address, bool busyTexts = false)
+        : fx_(fx), address_(address) {
         fx_.Received(address_);
         fx_.ui().onWait = [this](int ms) {
             Flush();
             events_.push_back("wait " + std::to_string(ms));
         };
+        if (busyTexts)
+            fx_.ui().onBusy = [this](const QString& text) {
+                Flush();
+                events_.push_back("busy " + text.toStdString());
+            };
     }
-    ~Timeline() { fx_.ui().onWait = nullptr; }
+    ~Timeline() {
+        fx_.ui().onWait = nullptr;
+        fx_.ui().onBusy = nullptr;
+    }
     std::vector<std::string> Take() {
         Flush();
         return std::exchange(events_, {});

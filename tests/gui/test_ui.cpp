@@ -4,6 +4,7 @@
 #include "workspace/search_dialog.h"
 #include "workspace/small_windows.h"
 
+#include <QFileInfo>
 #include <QLineEdit>
 
 namespace tavo::test {
@@ -28,16 +29,25 @@ QString Next(std::deque<QString>& queue) {
     queue.pop_front();
     return name;
 }
+
+QString WithSuffix(const QString& name, const QString& suffix) {
+    if (name.isEmpty() || suffix.isEmpty() || !QFileInfo(name).suffix().isEmpty()) return name;
+    return name + "." + suffix;
+}
 } // namespace
 
-QString TestUi::SaveFileName(QWidget*, const QString&, const QString& defaultName, const QString&) {
+QString TestUi::SaveFileName(QWidget*, const QString&, const QString& defaultName, const QString&,
+                             const QString& defaultSuffix) {
     defaultNames.push_back(defaultName);
-    return Next(saveNames);
+    defaultSuffixes.push_back(defaultSuffix);
+    return WithSuffix(Next(saveNames), defaultSuffix);
 }
 
-QString TestUi::OpenFileName(QWidget*, const QString&, const QString& defaultName, const QString&) {
+QString TestUi::OpenFileName(QWidget*, const QString&, const QString& defaultName, const QString&,
+                             const QString& defaultSuffix) {
     defaultNames.push_back(defaultName);
-    return Next(openNames);
+    defaultSuffixes.push_back(defaultSuffix);
+    return WithSuffix(Next(openNames), defaultSuffix);
 }
 
 QString TestUi::AskText(QWidget*, const QString&, const QString& label, const QString& initial) {
@@ -52,6 +62,7 @@ int TestUi::Exec(QDialog& dialog) {
         if (result >= 0) return result;
     }
     if (auto* wait = qobject_cast<TfrmMWaitFor*>(&dialog)) {
+        if (onBusy) onBusy(wait->MessageText());
         const int ms = wait->RunToEnd();
         clockMs += ms;
         if (onWait) onWait(ms);
@@ -78,7 +89,8 @@ int TestUi::Exec(QDialog& dialog) {
 
 QStringList TestUi::Texts() const {
     QStringList texts;
-    for (const auto& b : boxes) texts << b.text;
+    for (const auto& b : boxes)
+        texts << b.text;
     return texts;
 }
 
@@ -88,6 +100,8 @@ ScopedTestUi::ScopedTestUi() {
     previous_ = InstallUi(std::move(ui));
 }
 
-ScopedTestUi::~ScopedTestUi() { InstallUi(std::move(previous_)); }
+ScopedTestUi::~ScopedTestUi() {
+    InstallUi(std::move(previous_));
+}
 
 } // namespace tavo::test

@@ -28,9 +28,14 @@ public:
 
     void Message(QWidget*, Icon icon, const QString& title, const QString& text) override;
     bool Ask(QWidget*, const QString& title, const QString& text) override;
-    QString SaveFileName(QWidget*, const QString&, const QString& defaultName, const QString&) override;
-    QString OpenFileName(QWidget*, const QString&, const QString& defaultName, const QString&) override;
-    QString AskText(QWidget*, const QString&, const QString& label, const QString& initial) override;
+    // Each answers with the next name of its queue, with the default suffix added
+    // to a name without one, as the real dialogs do.
+    QString SaveFileName(QWidget*, const QString&, const QString& defaultName, const QString&,
+                         const QString& defaultSuffix) override;
+    QString OpenFileName(QWidget*, const QString&, const QString& defaultName, const QString&,
+                         const QString& defaultSuffix) override;
+    QString AskText(QWidget*, const QString&, const QString& label,
+                    const QString& initial) override;
     int Exec(QDialog& dialog) override;
     // The wait passes on the test clock, with a fiftieth of it in real time: the
     // simulated module runs on the real clock, and on a loaded machine it may not
@@ -53,11 +58,12 @@ public:
 
     std::vector<Box> boxes;
     std::vector<QString> questions;
-    std::deque<bool> answers;         // for Ask; No when empty
-    std::deque<QString> saveNames;    // for SaveFileName; cancel when empty
-    std::deque<QString> openNames;    // for OpenFileName; cancel when empty
-    std::vector<QString> defaultNames; // the names the dialogs proposed
-    std::deque<QString> textAnswers;    // typed into text questions; cancel when empty
+    std::deque<bool> answers;             // for Ask; No when empty
+    std::deque<QString> saveNames;        // for SaveFileName; cancel when empty
+    std::deque<QString> openNames;        // for OpenFileName; cancel when empty
+    std::vector<QString> defaultNames;    // the names the dialogs proposed
+    std::vector<QString> defaultSuffixes; // and the suffixes they would add
+    std::deque<QString> textAnswers;      // typed into text questions; cancel when empty
     std::vector<std::pair<QString, QString>> textQuestions; // label and the text offered
     std::deque<QString> startAddresses; // typed into the search's start address dialog
     // Handles a dialog the defaults do not know; returns its result.
@@ -69,6 +75,8 @@ public:
     int beeps = 0;
     std::vector<QUrl> opened;
     bool browserStarts = true; // what OpenUrl answers
+    // Told of the text of every busy indicator as it is run, before its wait.
+    std::function<void(const QString& text)> onBusy;
     // Called as each box is shown (to look at the panel at that moment).
     std::function<void(const Box&)> onMessage;
     std::vector<QString> dialogsRun; // objectNames of the dialogs run

@@ -37,6 +37,7 @@ const QString kMapReadFailed = "Read Modbus setting fail!";
 const QString kMapWriteFailed = "Update Modbus Setting fail!";
 const QString kGeneralFailed = "Update General Setting failed!";
 const QString kCfgFilter = "cfg (*.cfg)";
+const QString kCfgSuffix = "cfg";
 // A map file is a few hundred bytes; anything much larger is not one.
 constexpr qint64 kMapFileLimit = 64 * 1024;
 
@@ -412,7 +413,7 @@ void TfrmMK100::ButtonDownloadClick() {
     }
     if (RefuseRackDownload(this, *Port())) return;
     const QString file = Ui().OpenFileName(this, "Open firmware to download", "*.img",
-                                           "Firmware files (*.img);;All files (*.*)");
+                                           "Firmware files (*.img);;All files (*.*)", "img");
     if (file.isEmpty()) return;
     {
         Operation op(*this, ButtonDownload);
@@ -624,7 +625,8 @@ void TfrmMK100::Bt_ConfirmClick() {
 }
 
 void TfrmMK100::Bt_SaveClick() {
-    const QString file = Ui().SaveFileName(this, "Save Config", "K100_Modbus.cfg", kCfgFilter);
+    const QString file =
+        Ui().SaveFileName(this, "Save Config", "K100_Modbus.cfg", kCfgFilter, kCfgSuffix);
     if (file.isEmpty()) return;
     if (!WriteFileAtomically(file, QByteArray::fromStdString(K100MapFileText(CurrentMap())))) {
         Ui().Message(this, UiServices::Icon::Error, "Message", "Error when opening file");

@@ -206,6 +206,12 @@ TfrmMK310SingleChannelSetting::TfrmMK310SingleChannelSetting(QWidget* parent) : 
     connect(btTrim4mA, &QPushButton::clicked, this, &TfrmMK310SingleChannelSetting::btTrim4mAClick);
     connect(btTrim20mA, &QPushButton::clicked, this,
             &TfrmMK310SingleChannelSetting::btTrim20mAClick);
+    // The same slew codes are rates in V/sec or mA/sec: the list speaks the unit of
+    // the range it would be written with.
+    connect(cmbOutputRange, &QComboBox::activated, this, [this] {
+        const K310Range* r = SelectedRange();
+        if (r && cmbSlewRate->count() > 0) FillSlewRates(!r->current);
+    });
     connect(tbAOValue, &QSlider::valueChanged, this,
             [this](int v) { edtAOValue->setText(QString::asprintf("%2.3f", v / 1000.0)); });
     MakePollTimer("tmrUpdateAOData", 500);
@@ -228,7 +234,7 @@ void TfrmMK310SingleChannelSetting::InitModule(const PanelContext& context) {
     module_ = std::make_unique<TavoMK310>(Port(), WireAddress(), context.slot.toStdString());
     if (!RefreshGeneral()) Error("Refresh General Setting Error!!");
     if (!RefreshData()) Error("Refresh Data Area Error!!");
-    RefreshOutputValue();
+    if (!RefreshOutputValue()) Error("Refresh Output Value Error!!");
     StartPolling();
 }
 
@@ -245,8 +251,10 @@ void TfrmMK310SingleChannelSetting::FillSlewRates(bool volts) {
                                    "0.5  mA/sec",  "1.0  mA/sec",   "2.0  mA/sec",
                                    "4.0  mA/sec",  "8.0  mA/sec",   "16.0  mA/sec",
                                    "32.0  mA/sec", "64.0  mA/sec",  "128.0  mA/sec"};
+    const int selected = cmbSlewRate->currentIndex();
     cmbSlewRate->clear();
     cmbSlewRate->addItems(volts ? v : mA);
+    cmbSlewRate->setCurrentIndex(selected);
 }
 
 void TfrmMK310SingleChannelSetting::ApplyTrimEnabling() {
@@ -265,7 +273,10 @@ bool TfrmMK310SingleChannelSetting::RefreshGeneral() {
     cmbOutputRange->setCurrentIndex(code - 0x30);
     SetTag(cmbOutputRange, code);
     FillSlewRates(!r->current);
-    cmbSlewRate->setCurrentIndex(static_cast<int>(HexOrZero(module_->SlotFormat()) >> 2 & 15) % 12);
+    // Codes 12 to 15 name no rate of the list: nothing is selected rather than a
+    // rate the channel does not run at.
+    const int slew = static_cast<int>(HexOrZero(module_->SlotFormat()) >> 2 & 15);
+    cmbSlewRate->setCurrentIndex(slew < cmbSlewRate->count() ? slew : -1);
     tbAOValue->setRange(0, static_cast<int>(r->hi * 1000));
     ApplyTrimEnabling();
     return true;
@@ -281,11 +292,13 @@ bool TfrmMK310SingleChannelSetting::RefreshData() {
     return true;
 }
 
-void TfrmMK310SingleChannelSetting::RefreshOutputValue() {
-    if (readBack_.isEmpty()) return;
+bool TfrmMK310SingleChannelSetting::RefreshOutputValue() {
+    // The value to send starts from the output the channel reported.
+    if (readBack_.isEmpty()) return false;
     edtAOValue->setText(readBack_);
     QSignalBlocker block(tbAOValue);
     tbAOValue->setValue(static_cast<int>(std::lround(readBack_.toDouble() * 1000)));
+    return true;
 }
 
 void TfrmMK310SingleChannelSetting::tmrUpdateAODataTimer() {
@@ -297,7 +310,13 @@ void TfrmMK310SingleChannelSetting::btUpdateClick() {
     Operation op(*this, btUpdate);
     const K310Range* r = SelectedRange();
     const int slew = cmbSlewRate->currentIndex();
-    bool ok = r && slew >= 0 && module_->ReadChannelConfig(channel_);
+    if (!r || slew < 0) {
+        Error(QString("Update General Setting Error!\n") +
+              (r && cmbSlewRate->count() > 0 ? "Choose a slew rate first."
+                                             : "The channel's settings have not been read yet."));
+        return;
+    }
+    bool ok = module_->ReadChannelConfig(channel_);
     if (ok) {
         module_->SetSlotType(Hex2(r->code).toStdString());
         std::string bits;

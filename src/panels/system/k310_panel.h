@@ -91,7 +91,7 @@ public:
 private:
     bool RefreshGeneral();
     bool RefreshData();
-    void RefreshOutputValue();
+    bool RefreshOutputValue();
     void FillSlewRates(bool volts);
     void ApplyTrimEnabling();
     void Trim(int mode, const char* what);

@@ -25,6 +25,10 @@ const QStringList kModes = {"Bi-direction Counter", "Up/Down Counter", "Frequenc
 const QStringList kFormats = {"Dec", "Hex"};
 constexpr unsigned kFrequencyMode = 2;
 constexpr unsigned kHexFormat = 2;
+// What the busy indicator gives the slot after each write of the channel dialog,
+// in ms; between the high and the low alarm type the slot wants 600 ms.
+constexpr int kStepWaitMs = 500;
+constexpr int kAlarmTypeWaitMs = 600;
 
 std::optional<unsigned> HexByte(const std::string& code) {
     if (code.size() != 2) return std::nullopt;
@@ -156,7 +160,8 @@ bool TfrmMK710::Poll() {
         ok = ReadChannel(*mk710_, c, type, format, value, high, low);
         if (!ok) break;
         ShowText(edtAIValCh[i], value);
-        ShowText(edtAIUnitCh[i], type == kFrequencyMode && format != kHexFormat ? "Hz" : "");
+        // A frequency is in hertz whichever way its digits are written.
+        ShowText(edtAIUnitCh[i], type == kFrequencyMode ? "Hz" : "");
         SetLamp(imgHiAlarmCh[i], high);
         SetLamp(imgLoAlarmCh[i], low);
     }
@@ -457,7 +462,7 @@ void TfrmMK710AlarmSetting::btUpdateScaleClick() {
     }
     Operation op(*this, btUpdateScale);
     const bool ok = mk710_->SetFilterScale(static_cast<int>(*scale));
-    if (ok) WaitWithIndicator(this, 500, "Updating Digital Filter Scale...");
+    if (ok) WaitWithIndicator(this, kStepWaitMs, "Updating Digital Filter Scale...");
     if (ok)
         Information("Update Scale succeeded!");
     else
@@ -474,7 +479,7 @@ void TfrmMK710AlarmSetting::btUpdateInitialValueClick() {
     }
     Operation op(*this, btUpdateInitialValue);
     const bool ok = mk710_->SetPreset(channel_, CounterNumberText(*value));
-    if (ok) WaitWithIndicator(this, 500, "Updating Counter Initial Value...");
+    if (ok) WaitWithIndicator(this, kStepWaitMs, "Updating Counter Initial Value...");
     if (ok)
         Information("Update Initial Value succeeded!");
     else
@@ -483,8 +488,6 @@ void TfrmMK710AlarmSetting::btUpdateInitialValueClick() {
 }
 
 bool TfrmMK710AlarmSetting::WriteAlarmType(const AlarmControls& c, char mode) {
-    const bool high = c.which == 'H';
-    Status(high ? "Writing High Alarm Type..." : "Writing Low Alarm Type...");
     if (c.type->currentIndex() == kDisable)
         return mode == 'D' || mk710_->DisableAlarm(channel_, c.which);
     if (mode == 'L') return true;
@@ -512,28 +515,41 @@ void TfrmMK710AlarmSetting::btUpdateAlarmSettingClick() {
         return;
     }
     Operation op(*this, btUpdateAlarmSetting);
-    Status("Preparing to update channel...");
-    bool ok = WriteAlarmType(High(), highMode_);
-    if (!ok) Error("Write High Alarm Type Error!!\n Please try again!!");
-    if (ok) {
-        Pause(600);
-        ok = WriteAlarmType(Low(), lowMode_);
-        if (!ok) Error("Write Low Alarm Type Error!!\nPlease try again!!");
+    // Each step's text stays in the busy indicator while the slot takes the write.
+    WaitWithIndicator(this, kStepWaitMs, "Preparing to update channel...");
+    bool ok = true;
+    for (const AlarmControls& c : {High(), Low()}) {
+        const bool h = c.which == 'H';
+        ok = WriteAlarmType(c, h ? highMode_ : lowMode_);
+        if (!ok) {
+            Error(h ? "Write High Alarm Type Error!!\n Please try again!!"
+                    : "Write Low Alarm Type Error!!\nPlease try again!!");
+            break;
+        }
+        WaitWithIndicator(this, kAlarmTypeWaitMs,
+                          h ? "Writing High Alarm Type..." : "Writing Low Alarm Type...");
     }
     for (const AlarmControls& c : {High(), Low()}) {
         if (!ok) break;
         const bool h = c.which == 'H';
-        Status(h ? "Updating High Alarm Limit..." : "Updating Low Alarm Limit...");
         ok = mk710_->SetAlarmLimit(channel_, c.which, CounterNumberText(h ? *high : *low));
-        if (!ok) Error(h ? "Update High Alarm Limit Failed!!" : "Update Low Alarm Limit Failed!!");
+        if (!ok)
+            Error(h ? "Update High Alarm Limit Failed!!" : "Update Low Alarm Limit Failed!!");
+        else
+            WaitWithIndicator(this, kStepWaitMs,
+                              h ? "Updating High Alarm Limit..." : "Updating Low Alarm Limit...");
     }
     for (const AlarmControls& c : {High(), Low()}) {
         if (!ok) break;
-        Status(c.which == 'H' ? "Updating High DO Mapping..." : "Updating Low DO Mapping...");
         ok = c.enable->isChecked() ? mk710_->ConnectAlarm(channel_, c.which, c.slot->currentIndex(),
                                                           c.output->currentIndex())
                                    : mk710_->DisconnectAlarm(channel_, c.which);
-        if (!ok) Error("Please check if the target module is DO module!!");
+        if (!ok)
+            Error("Please check if the target module is DO module!!");
+        else
+            WaitWithIndicator(this, kStepWaitMs,
+                              c.which == 'H' ? "Updating High DO Mapping..."
+                                             : "Updating Low DO Mapping...");
     }
     if (ok)
         Information("Update Alarm Setting succeeded!");

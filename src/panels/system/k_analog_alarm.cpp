@@ -85,6 +85,7 @@ void TfrmMK230AlarmSetting::BuildForm() {
     auto* d = new QGridLayout(area);
     chkChannelEnable = Named(new QCheckBox("&Channel Enable", area), "chkChannelEnable");
     // What the slot is set to, for reading the limits; the slot panel changes them.
+    // The format and integration lists open in the rack's INIT state (InitModule).
     cmbInputRanges = NamedCombo("cmbInputRanges", KRangeTexts(member_.ranges), area);
     cmbDataFormat = NamedCombo("cmbDataFormat", {"Engineering Units", "Two's Complement"}, area);
     cmbIntegrationTime =
@@ -170,6 +171,8 @@ void TfrmMK230AlarmSetting::InitModule(const PanelContext& context) {
         if (model.startsWith("Tavo-")) model = model.mid(5);
     }
     grpMain->setTitle(QString(" Tavo-%1 Channel %2 ").arg(model).arg(channel_));
+    cmbDataFormat->setEnabled(InitMode());
+    cmbIntegrationTime->setEnabled(InitMode());
     module_ = MakeKAnalogSlotObject(member_, Port(), WireAddress(), context.slot.toStdString());
     if (!InitDataArea()) Error("Initial Data Area Error!");
     if (!RefreshAlarms()) Error("Refresh Alarm Setting Error!!");
@@ -201,7 +204,8 @@ bool TfrmMK230AlarmSetting::InitDataArea() {
     rangeCode_ = static_cast<int>(HexOrZero(module_.base->SlotType()));
     const unsigned ff = HexOrZero(module_.base->SlotFormat());
     cmbInputRanges->setCurrentIndex(KRangeIndex(member_.ranges, rangeCode_));
-    cmbDataFormat->setCurrentIndex((ff & 3) != 0 ? 1 : 0);
+    twosComplement_ = (ff & 3) != 0;
+    cmbDataFormat->setCurrentIndex(twosComplement_ ? 1 : 0);
     cmbIntegrationTime->setCurrentIndex(ff >> 7 & 1);
     const KAnalogRange* r = Range();
     labAIUnit->setText(r ? r->unit : kUnknownUnit);
@@ -251,7 +255,8 @@ bool TfrmMK230AlarmSetting::ReadChannelData() {
     if (!enabled_) return true;
     std::string reading, high, low;
     if (!module_.input->ReadChannel(channel_, reading)) return false;
-    const auto text = KReadingText(reading, cmbDataFormat->currentIndex() == 1);
+    // The slot's own format: the list may show a choice that was never written.
+    const auto text = KReadingText(reading, twosComplement_);
     if (!text) return false;
     if (!module_.alarm->ReadAlarmStatus(channel_, high, low) || (high != "0" && high != "1") ||
         (low != "0" && low != "1"))
@@ -338,6 +343,7 @@ void TfrmMK230AlarmSetting::btUpdateDataAreaClick() {
         if (!ok) Status("Fail to refresh AIO data!");
         WaitWithIndicator(this, kWaitMs, "Please wait...");
         if (ok && was == want && want) {
+            WaitWithIndicator(this, kWaitMs, "Preparing to update channel...");
             for (int i = 0; i < 2 && ok; ++i) {
                 const char x = kAlarmLetter[i];
                 const char current = mode_[static_cast<std::size_t>(i)];

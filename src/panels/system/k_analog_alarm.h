@@ -84,6 +84,7 @@ private:
     KAnalogSlotObject module_;
     int channel_ = 0;
     bool enabled_ = false;
+    bool twosComplement_ = false; // the slot's data format as last read
     int rangeCode_ = -1;
     std::array<char, 2> mode_{{'D', 'D'}};
     std::array<int, 2> lampShown_{{-1, -1}};

@@ -253,7 +253,8 @@ bool TfrmMK230::RefreshGeneral() {
     const unsigned tt = HexOrZero(module_.base->SlotType());
     const unsigned ff = HexOrZero(module_.base->SlotFormat());
     cmbInputRanges->setCurrentIndex(KRangeIndex(member_.ranges, static_cast<int>(tt)));
-    cmbDataFormat->setCurrentIndex((ff & 3) != 0 ? 1 : 0);
+    twosComplement_ = (ff & 3) != 0;
+    cmbDataFormat->setCurrentIndex(twosComplement_ ? 1 : 0);
     cmbIntegrationTime->setCurrentIndex(ff >> 7 & 1);
     ShowUnits();
     return true;
@@ -299,7 +300,8 @@ bool TfrmMK230::RefreshChannels() {
 }
 
 bool TfrmMK230::PollValues() {
-    const bool twos = cmbDataFormat->currentIndex() == 1;
+    // Read as the slot writes them: the list may hold a choice not yet updated.
+    const bool twos = twosComplement_;
     for (int n = 0; n < member_.channels; ++n) {
         if (!(enabledMask_ >> n & 1)) continue;
         std::string reading;

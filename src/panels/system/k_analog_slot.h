@@ -146,6 +146,7 @@ protected:
     KAnalogSlotObject module_;
     unsigned enabledMask_ = 0;
     bool channelsRead_ = false;
+    bool twosComplement_ = false; // the slot's data format as last read
 
 private:
     void BuildForm();
