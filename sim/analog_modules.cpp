@@ -361,6 +361,11 @@ bool AnalogModelTakes(const SimModule& m, const std::string& key, const std::str
         if (!v || !(*v >= 0.1 && *v <= 3600.0)) throw bad("0.1 to 3600 seconds");
         return true;
     }
+    if (key == "table") {
+        if (d != "R320T") return false;
+        if (value != "zero" && value != "default") throw bad("zero or default");
+        return true;
+    }
     if (key == "storage") {
         if (d != "R270M") return false;
         if (value != "standard" && value != "event" && value != "mixed")
@@ -380,7 +385,7 @@ bool IsAnalogOption(const std::string& key) {
     static const char* const kKeys[] = {"value",  "value0", "value1",     "value2",       "value3",
                                         "value4", "value5", "value6",     "value7",       "burnout",
                                         "cjc",    "di",     "stdrecords", "eventrecords", "storage",
-                                        "scanms", "startup", "outrange", "tau"};
+                                        "scanms", "startup", "outrange", "tau", "table"};
     if (key.rfind("pattern", 0) == 0)
         return key.size() == 7 || (key.size() == 8 && key[7] >= '0' && key[7] <= '7');
     return std::any_of(std::begin(kKeys), std::end(kKeys), [&](const char* k) { return key == k; });

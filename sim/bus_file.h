@@ -105,6 +105,9 @@
 //   tau=S                    R320T: time constant of both loops' processes in seconds
 //                            (0.1 to 3600, default 20); PV settles toward 10 % to 90 %
 //                            of its range as MV goes from its low to its high end
+//   table=zero|default       R320T: the PID tables at power-up: all zeros (both loops
+//                            Free, PV and MV ranges of no width), or the simulator's
+//                            working set-up (default)
 // A type code or data format the model does not have is refused, and an invalid
 // type= falls back to the model's first range.
 // A model the simulator does not have, a value a model cannot take, or an option

@@ -16,6 +16,10 @@
 //                   and 71, PV invalid flag 73) and for values a setting cannot take
 //   $AAS            "!AA" + station "%02X" + device "%06X"
 //
+// A fresh module may hold an all-zero table (bus-file option table=zero): both
+// loops in Free mode, with PV and MV ranges of no width, so nothing is controlled
+// until the ranges are set.
+//
 // Modbus (one-based numbers): coils 1-2 DI, 17-18 DO; registers 1-4 the inputs as
 // 0..65535 of their ranges, 11-12 the outputs as 0..4095 of theirs (written only
 // outside Auto), 213 the firmware; the table from register 1000, each entry two
@@ -90,7 +94,9 @@ constexpr int kFree = 0, kAuto = 1, kManual = 2;
 
 LoopCommands::LoopCommands(SimModule& m, InputCommands& inputs) : m_(m), inputs_(inputs) {
     if (const auto tau = NumberOption(m, "tau")) tau_ = *tau;
-    for (int loop = 0; loop < 2; ++loop) {
+    const auto table = m.config().options.find("table");
+    const bool zero = table != m.config().options.end() && table->second == "zero";
+    for (int loop = 0; loop < 2 && !zero; ++loop) {
         const std::pair<int, std::int32_t> defaults[] = {
             {kMode, loop == 0 ? kAuto : kManual},
             {kSV, loop == 0 ? 80000 : 60000},

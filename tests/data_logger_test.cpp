@@ -131,7 +131,7 @@ TEST(DataLoggerUpload, SeriesFollowTheStorageMode) {
               0x1388u + (0x10000u - 0x1388u));
 }
 
-TEST(DataLoggerUpload, EachRecordIsTriedTwiceAndTheSecondFailureEndsIt) {
+TEST(DataLoggerUpload, EachRecordIsTriedTwiceAndTheSecondFailureEndsItsSeries) {
     RecordUpload upload(StorageMode::Mixed, 2, 1);
     RecordRow row;
     EXPECT_EQ(upload.Offer(std::string("000010"), row), RecordUpload::Outcome::Row);
@@ -145,6 +145,25 @@ TEST(DataLoggerUpload, EachRecordIsTriedTwiceAndTheSecondFailureEndsIt) {
     EXPECT_TRUE(upload.Finished());
     EXPECT_TRUE(upload.Failed());
     EXPECT_EQ(upload.Done(), 2u);
+
+    // In mixed storage a failed standard series hands over to the event series.
+    RecordUpload mixed(StorageMode::Mixed, 3, 2);
+    EXPECT_EQ(mixed.Offer(std::string("000010"), row), RecordUpload::Outcome::Row);
+    EXPECT_EQ(mixed.Offer(std::nullopt, row), RecordUpload::Outcome::Retry);
+    EXPECT_EQ(mixed.Offer(std::nullopt, row), RecordUpload::Outcome::Failed);
+    EXPECT_FALSE(mixed.Finished());
+    EXPECT_EQ(mixed.Position(), 3u);
+    const auto event = mixed.Current();
+    EXPECT_TRUE(event.event);
+    EXPECT_EQ(event.index, 0x1388u);
+    EXPECT_EQ(mixed.Offer(std::nullopt, row), RecordUpload::Outcome::Retry); // tried twice again
+    EXPECT_EQ(mixed.Offer(std::string("100010000000FF"), row), RecordUpload::Outcome::Row);
+    EXPECT_EQ(row.record, "0000");
+    EXPECT_EQ(mixed.Offer(std::string("100010000000FF"), row), RecordUpload::Outcome::Row);
+    EXPECT_TRUE(mixed.Finished());
+    EXPECT_TRUE(mixed.Failed());
+    EXPECT_EQ(mixed.Done(), 3u);
+    EXPECT_EQ(mixed.Position(), mixed.Total());
 
     RecordUpload cancelled(StorageMode::Standard, 5, 0);
     EXPECT_EQ(cancelled.Offer(std::string("000010"), row), RecordUpload::Outcome::Row);

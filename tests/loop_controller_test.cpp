@@ -109,14 +109,15 @@ TEST(LoopTable, PidFileRoundTripAndRefusals) {
     header[4] = '_';
     EXPECT_FALSE(ReadPidFile(header).ok);
     EXPECT_NE(ReadPidFile(header).error.find("header"), std::string::npos);
-    // P = 0 in loop 1: named by entry, loop and byte.
-    auto zeroP = bytes;
-    const std::size_t at = 33 + 4 * (128 + 31);
-    for (int i = 0; i < 4; ++i) zeroP[at + i] = 0;
-    const PidFileRead bad = ReadPidFile(zeroP);
-    EXPECT_FALSE(bad.ok);
-    EXPECT_EQ(bad.error, "entry 31 of loop 1 (byte " + std::to_string(at) +
-                             "): P must lie in 0.001 to 10.000");
+    // Entries are the module's to judge: P = 0 in loop 1 and a PV range turned
+    // upside down are read as they stand.
+    auto odd = bytes;
+    for (int i = 0; i < 4; ++i) odd[33 + 4 * (128 + kP) + static_cast<std::size_t>(i)] = 0;
+    odd[33 + 4 * kPVRangeLow] = 0x7F;
+    const PidFileRead taken = ReadPidFile(odd);
+    ASSERT_TRUE(taken.ok) << taken.error;
+    EXPECT_EQ(taken.table[128 + kP], 0);
+    EXPECT_EQ(taken.table[kPVRangeLow], 0x7F000000);
 }
 
 TEST(LoopTable, ParameterReadIsCutIntoSignedEntries) {

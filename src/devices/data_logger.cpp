@@ -149,8 +149,8 @@ RecordUpload::RecordUpload(StorageMode mode, unsigned standardCount, unsigned ev
 
 RecordUpload::Step RecordUpload::Current() const {
     Step step;
-    step.event = done_ >= standard_;
-    step.number = step.event ? done_ - standard_ : done_;
+    step.event = position_ >= standard_;
+    step.number = step.event ? position_ - standard_ : position_;
     step.index =
         step.event && mode_ == StorageMode::Mixed ? kMixedEventBase + step.number : step.number;
     return step;
@@ -166,11 +166,14 @@ RecordUpload::Outcome RecordUpload::Offer(const std::optional<std::string>& data
             return Outcome::Retry;
         }
         failed_ = true;
+        retried_ = false;
+        position_ = step.event ? Total() : standard_;
         return Outcome::Failed;
     }
     row = std::move(*parsed);
     retried_ = false;
     ++done_;
+    ++position_;
     return Outcome::Row;
 }
 

@@ -74,7 +74,8 @@ std::string RecordsCsv(const std::vector<RecordRow>& rows);
 
 // An upload in record-sized steps: the standard series first, then the event
 // series, each as the storage mode has them. Each record is tried twice; a second
-// failure ends the upload (the rows read so far stay the caller's).
+// failure ends its series (the rows read so far stay the caller's), and in mixed
+// storage the event series is still read after a failed standard series.
 class RecordUpload {
 public:
     RecordUpload(StorageMode mode, unsigned standardCount, unsigned eventCount);
@@ -90,25 +91,29 @@ public:
     enum class Outcome {
         Row,    // `row` holds the record; the upload moved on
         Retry,  // the first failure: wait, then read the same record again
-        Failed, // the second failure: the upload has ended
+        Failed, // the second failure: its series has ended
     };
     // The reply data of one read of Current(), or nothing when the transaction
     // failed. A reply that is no well-formed record counts as a failure.
     Outcome Offer(const std::optional<std::string>& data, RecordRow& row);
     void Cancel() { cancelled_ = true; }
 
-    bool Finished() const { return failed_ || cancelled_ || done_ == Total(); }
+    bool Finished() const { return cancelled_ || position_ == Total(); }
+    // Whether a series ended on a failure.
     bool Failed() const { return failed_; }
     bool Cancelled() const { return cancelled_; }
     unsigned StandardTotal() const { return standard_; }
     unsigned EventTotal() const { return events_; }
     unsigned Total() const { return standard_ + events_; }
+    // Records read, and records behind the upload (read, or left with a failed
+    // series).
     unsigned Done() const { return done_; }
+    unsigned Position() const { return position_; }
 
 private:
     StorageMode mode_;
     unsigned standard_ = 0, events_ = 0;
-    unsigned done_ = 0;
+    unsigned done_ = 0, position_ = 0;
     bool retried_ = false, failed_ = false, cancelled_ = false;
 };
 

@@ -87,15 +87,15 @@ constexpr std::size_t kPidFileSize = 33 + 4 * kEntries; // 1057
 
 std::vector<std::uint8_t> WritePidFile(const PidTable& table);
 
-// The result of reading a file: the table, or why it was refused, naming the place
-// ("entry 31 of loop 0 (byte 157): P must lie in 0.001 to 10.000").
+// The result of reading a file: the table, or why it was refused.
 struct PidFileRead {
     bool ok = false;
     PidTable table{};
     std::string error;
 };
-// Refuses a file of another size, another header, or entries that break the
-// limits of CheckEntry (each loop checked against its own other entries).
+// Refuses a file of another size or another header; takes any entries. Which
+// values a setting can take is the module's to say: it refuses them as they are
+// written.
 PidFileRead ReadPidFile(const std::vector<std::uint8_t>& bytes);
 
 } // namespace tavo::loop

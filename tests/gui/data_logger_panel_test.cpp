@@ -404,6 +404,106 @@ TEST(DataLoggerPanel, RepliesThatAreNoRecordsStopTheUploadAndKeepTheGoodRows) {
     }
 }
 
+TEST(DataLoggerPanel, MixedUploadReadsTheEventsAfterAFailedStandardSeries) {
+    PanelFixture fx("01 R270M stdrecords=3 eventrecords=2\n");
+    auto* panel = fx.Open<TfrmMR270M>("(01)R270M");
+    ASSERT_NE(panel, nullptr);
+    // Both tries of standard record 1 garbled (replies 0 and 1 are the counts).
+    fx.WithModule(0x01, [](sim::SimModule& m) {
+        m.faults().garbage.count = 2;
+        m.faults().startAfter = 3;
+    });
+    Timeline wire(fx, 0x01);
+    panel->btUploadClick();
+    ASSERT_TRUE(RunUpload(panel));
+    EXPECT_EQ(wire.Take(), (Lines{"@01N", "@01L", "@01R0000", "@01R0001", "wait 500", "@01R0001",
+                                  "@01R1388", "@01R1389"}));
+    EXPECT_EQ(fx.ui().Texts(),
+              (QStringList{"3 standard record(s) and 2 event record(s) on the module, upload now!",
+                           "Fail to read record data!"}));
+    EXPECT_EQ(Column(panel, 0), (std::vector<std::string>{"0000", "0000", "0001"}));
+    EXPECT_EQ(Column(panel, 3), (std::vector<std::string>{"-----", "45", "182"}));
+    EXPECT_EQ(panel->pbUpload->value(), panel->pbUpload->maximum());
+    EXPECT_FALSE(fx.ui().defaultNames.empty()); // the save dialog follows
+}
+
+// Message boxes run the event loop: the poll must not talk between the counts and
+// the records.
+TEST(DataLoggerPanel, PollStaysStoppedWhileTheUploadMessagesAreOpen) {
+    struct Row {
+        const char* bus;
+        int garbled; // replies garbled from the first count on
+        QString box;
+    };
+    const Row rows[] = {
+        {"01 R270M storage=standard stdrecords=2\n", 0,
+         "2 standard record(s) on the module, upload now!"},
+        {"01 R270M storage=standard stdrecords=0\n", 0, "No standard record on the module!"},
+        {"01 R270M\n", 1, "Fail to read record counts!"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.bus);
+        PanelFixture fx(r.bus);
+        auto* panel = fx.Open<TfrmMR270M>("(01)R270M");
+        ASSERT_NE(panel, nullptr);
+        ASSERT_TRUE(PollTimer(panel)->isActive());
+        fx.WithModule(0x01, [&](sim::SimModule& m) { m.faults().garbage.count = r.garbled; });
+        std::vector<std::pair<QString, bool>> shown;
+        fx.ui().onMessage = [&](const test::TestUi::Box& box) {
+            shown.emplace_back(box.text, PollTimer(panel)->isActive());
+        };
+        panel->btUploadClick();
+        ASSERT_TRUE(RunUpload(panel));
+        ASSERT_FALSE(shown.empty());
+        EXPECT_EQ(shown.front(), (std::pair{r.box, false}));
+        EXPECT_TRUE(PollTimer(panel)->isActive());
+    }
+}
+
+TEST(DataLoggerPanel, AlarmLimitsAreReadForEveryChannelPastAFailedOne) {
+    const std::string bus = "01 R270M\n";
+    // Where "@01B2" stands in the start-up, from a start without faults.
+    std::size_t at = 0;
+    {
+        PanelFixture fx(bus);
+        ASSERT_NE(fx.Open<TfrmMR270M>("(01)R270M"), nullptr);
+        const Lines sent = fx.Received(0x01);
+        at = static_cast<std::size_t>(std::find(sent.begin(), sent.end(), "@01B2") - sent.begin());
+        ASSERT_LT(at, sent.size());
+    }
+    PanelFixture fx(bus);
+    fx.WithModule(0x01, [&](sim::SimModule& m) {
+        m.faults().garbage.count = 1;
+        m.faults().startAfter = static_cast<int>(at);
+    });
+    auto* panel = fx.Open<TfrmMR270M>("(01)R270M");
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(test::Starting(fx.Received(0x01), "@01B"),
+              (Lines{"@01B0", "@01B1", "@01B2", "@01B3", "@01B4", "@01B5", "@01B6", "@01B7"}));
+    EXPECT_TRUE(panel->edtHiAlarmCh[2]->text().isEmpty());
+    for (int n : {0, 1, 3, 7}) {
+        EXPECT_FALSE(panel->edtHiAlarmCh[static_cast<std::size_t>(n)]->text().isEmpty()) << n;
+        EXPECT_FALSE(panel->edtLoAlarmCh[static_cast<std::size_t>(n)]->text().isEmpty()) << n;
+    }
+}
+
+TEST(DataLoggerPanel, UnknownRecordingStateDisablesStartStopUntilReadAgain) {
+    PanelFixture fx("01 R270M\n");
+    auto* panel = fx.Open<TfrmMR270M>("(01)R270M");
+    ASSERT_NE(panel, nullptr);
+    panel->PageControl->setCurrentWidget(panel->TS_MemoryOperation);
+    ASSERT_TRUE(panel->btOpMode->isEnabled());
+    fx.WithModule(0x01, [](sim::SimModule& m) { m.faults().noReply.count = 1; });
+    fx.Received(0x01);
+    panel->tmrUpdateAIDataTimer();
+    EXPECT_EQ(fx.Received(0x01), Lines{"@01T"});
+    EXPECT_FALSE(panel->btOpMode->isEnabled());
+    EXPECT_EQ(fx.StatusText(), "Fail to fresh operation setting!");
+    panel->tmrUpdateAIDataTimer();
+    EXPECT_TRUE(panel->btOpMode->isEnabled());
+    EXPECT_EQ(panel->btOpMode->text(), "Start recording");
+}
+
 TEST(DataLoggerPanel, CountFailureStopsBeforeAnyRecord) {
     PanelFixture fx("01 R270M\n");
     auto* panel = fx.Open<TfrmMR270M>("(01)R270M");

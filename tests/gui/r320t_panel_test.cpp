@@ -12,6 +12,7 @@
 #include "panels/common/form_controls.h"
 #include "panels/common/modbus_panel.h"
 #include "sim/analog_sim.h"
+#include "sim/module.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -22,6 +23,7 @@
 #include <QSlider>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <stdexcept>
 
@@ -48,16 +50,7 @@ TEST(R320TPanel, PidTableIsReadInBlocksAndFeedsGaugesAndTrendOncePerPass) {
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(p->grpModule->title(), " Tavo-R320T 2-Loops PID Controller module");
     EXPECT_EQ(p->findChild<QTimer*>("Timer1")->interval(), 250);
-    // The start reads the whole shown loop once.
-    EXPECT_EQ(Starting(fx.Received(0x01), "#01PR"),
-              (Strings{"#01PR0010", "#01PR1010", "#01PR2010", "#01PR3010", "#01PR4010",
-                       "#01PR5010", "#01PR6010", "#01PR7010"}));
-    EXPECT_EQ(p->trend->SVSeries()->count(), 1);
-    EXPECT_EQ(p->edtSV->text(), "80.000");
-    EXPECT_EQ(p->cboxControl->currentText(), "Auto");
-    EXPECT_EQ(p->edtHigh->text(), "200.00");
-    EXPECT_EQ(p->edtLow->text(), "0.00");
-    EXPECT_DOUBLE_EQ(p->gaugePV->Percent(), 12.5); // PV 25 of 0..200
+    fx.Received(0x01);
 
     p->pgCtrlMain->setCurrentIndex(kPidPage);
     for (int pass = 1; pass <= 2; ++pass) {
@@ -66,14 +59,18 @@ TEST(R320TPanel, PidTableIsReadInBlocksAndFeedsGaugesAndTrendOncePerPass) {
             EXPECT_EQ(fx.Received(0x01), Strings{QString::asprintf("#01PR%d010", tick).toStdString()});
         }
         for (auto* s : {p->trend->SVSeries(), p->trend->PVSeries(), p->trend->MVSeries()})
-            EXPECT_EQ(s->count(), 1 + pass);
+            EXPECT_EQ(s->count(), pass);
     }
     EXPECT_EQ(fx.StatusText(), "Polling PID data...");
-    EXPECT_DOUBLE_EQ(p->trend->SVSeries()->at(2).y(), 40.0);
+    EXPECT_EQ(p->edtSV->text(), "80.000");
+    EXPECT_EQ(p->cboxControl->currentText(), "Auto");
+    EXPECT_EQ(p->edtHigh->text(), "200.00");
+    EXPECT_EQ(p->edtLow->text(), "0.00");
+    EXPECT_DOUBLE_EQ(p->trend->SVSeries()->at(1).y(), 40.0); // SV 80 of 0..200
     // A paused trend keeps what it has.
     p->btnPause->click();
     for (int tick = 0; tick < 8; ++tick) p->Timer1Timer();
-    EXPECT_EQ(p->trend->SVSeries()->count(), 3);
+    EXPECT_EQ(p->trend->SVSeries()->count(), 2);
     p->btnPause->click();
 
     // SV 25.5: entry 10, 25500 as eight hex digits.
@@ -141,6 +138,7 @@ TEST(R320TPanel, PidFileExportThenImportOntoASecondControllerReproducesTheTable)
     ASSERT_NE(p, nullptr);
     // Settings of both loops that differ from the second controller's.
     auto& s = p->Session();
+    ASSERT_TRUE(s.Link()->ReadTable(s.Table()));
     ASSERT_EQ(s.EditTuning(loop::kP, "3.5"), "");
     ASSERT_EQ(s.EditSV("55.555"), "");
     ASSERT_TRUE(s.WritePIDValue(loop::kMV, 50000)); // within the MV limits the import checks
@@ -196,7 +194,7 @@ TEST(R320TPanel, PidFileExportThenImportOntoASecondControllerReproducesTheTable)
     EXPECT_EQ(b[128 + 40], 2500);
 }
 
-TEST(R320TPanel, BadPidFilesAreRefusedNamingThePlaceAndNothingIsWritten) {
+TEST(R320TPanel, PidImportTakesWhatHasTheSizeAndHeaderAndReportsWhatTheModuleRefuses) {
     QTemporaryDir dir;
     loop::PidTable table{};
     for (int l = 0; l < 2; ++l) {
@@ -205,26 +203,36 @@ TEST(R320TPanel, BadPidFilesAreRefusedNamingThePlaceAndNothingIsWritten) {
         t[loop::kMVRangeHigh] = 100000;
         t[loop::kSVLimitHigh] = 200000;
         t[loop::kMVLimitHigh] = 100000;
+        t[loop::kMV] = 50000; // within the MV limits the module has while it is written
         t[loop::kP] = t[loop::kI] = t[loop::kD] = 1000;
         t[loop::kInterval] = 1000;
     }
     const auto good = loop::WritePidFile(table);
     QByteArray bytes(reinterpret_cast<const char*>(good.data()), static_cast<qsizetype>(good.size()));
-    struct Case {
-        const char* name;
-        QByteArray data;
-        const char* detail;
-    };
     QByteArray zeroP = bytes, highP = bytes, header = bytes;
     zeroP.replace(33 + 4 * 31, 4, QByteArray(4, '\0'));
     highP.replace(33 + 4 * (128 + 31), 4, QByteArray::fromHex("00002711"));
     header[0] = 'X';
+    struct Case {
+        const char* name;
+        QByteArray data;
+        QString box;
+        std::size_t writes; // "#02PW" sent
+    };
     const Case cases[] = {
-        {"truncated", bytes.left(1056), "the file has 1056 bytes instead of 1057"},
-        {"empty", QByteArray(), "the file has 0 bytes instead of 1057"},
-        {"header", header, "the first 33 bytes are not the PID configuration header"},
-        {"zeroP", zeroP, "entry 31 of loop 0 (byte 157): P must lie in 0.001 to 10.000"},
-        {"highP", highP, "entry 31 of loop 1 (byte 669): P must lie in 0.001 to 10.000"},
+        {"truncated", bytes.left(1056),
+         "Invalid PID configuration file!\nthe file has 1056 bytes instead of 1057", 0},
+        {"empty", QByteArray(), "Invalid PID configuration file!\nthe file has 0 bytes instead of 1057",
+         0},
+        {"header", header,
+         "Invalid PID configuration file!\nthe first 33 bytes are not the PID configuration header", 0},
+        // P = 0 is the module's to judge, and it takes it.
+        {"zeroP", zeroP, "Configuration imported!", 256},
+        // P = 10.001 it refuses: the import stops there and says where.
+        {"highP", highP,
+         "Import file failed!\nEntry 31 of loop 1 (value 10001) was not written; the entries "
+         "after it were not sent.",
+         128 + 31 + 1},
     };
     PanelFixture fx("02 R320T\n");
     auto* p = fx.Open<TfrmMR320T>("(02)R320T");
@@ -242,10 +250,272 @@ TEST(R320TPanel, BadPidFilesAreRefusedNamingThePlaceAndNothingIsWritten) {
         };
         fx.Received(0x02);
         p->bitbtnSettingClick();
-        EXPECT_EQ(fx.ui().Texts().last(),
-                  QString("Invalid PID configuration file!\n") + c.detail);
-        EXPECT_TRUE(Starting(fx.Received(0x02), "#02PW").empty());
+        EXPECT_EQ(fx.ui().Texts().last(), c.box);
+        const Strings writes = Starting(fx.Received(0x02), "#02PW");
+        ASSERT_EQ(writes.size(), c.writes);
+        if (c.writes == 256) {
+            EXPECT_EQ(SimTable(fx, 2)[31], 0);
+        } else if (c.writes == 160) {
+            EXPECT_EQ(writes.back(), "#02PW9F00002711");
+        }
     }
+}
+
+// The start-up sends the general page's reads, the input ranges and enable mask,
+// and both output ranges, and nothing of the PID table: a table without a scale
+// (a fresh module) stops nothing.
+TEST(R320TPanel, StartUpReadsTheSettingsAndNotThePidTable) {
+    for (const char* bus : {"01 R320T\n", "01 R320T table=zero\n"}) {
+        SCOPED_TRACE(bus);
+        PanelFixture fx(bus);
+        auto* p = fx.Open<TfrmMR320T>("(01)R320T");
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(fx.Received(0x01), (Strings{"$012", "$01F", "$01S", "$018C0", "$018C1", "$018C2",
+                                              "$018C3", "$016", "$019C0", "$019C1"}));
+        EXPECT_TRUE(fx.ui().Texts().isEmpty());
+        EXPECT_TRUE(p->findChild<QTimer*>("Timer1")->isActive());
+        EXPECT_EQ(p->trend->SVSeries()->count(), 0);
+        EXPECT_EQ(p->edtSV->text(), "");
+        EXPECT_EQ(p->cmbTempUnit->currentText(), "Centigrade ('C)");
+        p->pgCtrlMain->setCurrentIndex(1);
+        p->Timer1Timer();
+        EXPECT_EQ(fx.Received(0x01), (Strings{"$016", "#01", "$01B", "$017", "$012"}));
+        EXPECT_EQ(fx.StatusText(), "Polling Input data...");
+    }
+}
+
+// An all-zero table has neither a display scale nor an MV range: the pass that
+// finds it stops the poll; another page, or a scale mended in the Setting dialog,
+// starts it again.
+TEST(R320TPanel, InvalidScaleStopsThePollUntilAnotherPageOrTheScaleIsMended) {
+    struct Row {
+        const char* bus;
+        LinkKind link;
+        Strings pass;
+        QString message;
+        Strings inputPoll;
+        std::string writePrefix;
+        Strings writes; // PV range high 200, MV range high 100
+    };
+    const Row rows[] = {
+        {"01 R320T table=zero\n", LinkKind::AsciiPlain,
+         {"#01PR0010", "#01PR1010", "#01PR2010", "#01PR3010", "#01PR4010", "#01PR5010",
+          "#01PR6010", "#01PR7010"},
+         "Hi-Lo range setting is invalid!",
+         {"$016", "#01", "$01B", "$017", "$012"},
+         "#01PW",
+         {"#01PW0C00030D40", "#01PW10000186A0"}},
+        {"01 R320T protocol=modbus table=zero\n", LinkKind::ModbusRtu,
+         {"010303E70064", "0103044B0064"},
+         "Hi-Lo range Setting is invalid!",
+         {"010100000002", "010300000004"},
+         "0110",
+         {"011003FF00020400030D40", "01100407000204000186A0"}},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.bus);
+        PanelFixture fx(r.bus);
+        auto* p = fx.Open<TfrmMR320T>("(01)R320T", r.link);
+        ASSERT_NE(p, nullptr);
+        auto* timer = p->findChild<QTimer*>("Timer1");
+        const auto pass = [&] {
+            fx.Received(0x01);
+            for (std::size_t tick = 0; tick < r.pass.size(); ++tick) p->Timer1Timer();
+            return fx.Received(0x01);
+        };
+        p->pgCtrlMain->setCurrentIndex(kPidPage);
+        EXPECT_EQ(pass(), r.pass);
+        EXPECT_EQ(fx.ui().Texts(), QStringList{r.message});
+        EXPECT_FALSE(timer->isActive());
+        EXPECT_FALSE(p->Ready());
+        p->Timer1Timer(); // a tick already queued does nothing
+        EXPECT_EQ(fx.Received(0x01), Strings{});
+
+        // The Input page does not use the table: it polls again at once.
+        p->pgCtrlMain->setCurrentIndex(1);
+        EXPECT_TRUE(timer->isActive());
+        p->Timer1Timer();
+        EXPECT_EQ(fx.Received(0x01), r.inputPoll);
+
+        // Back on the PID page the next pass finds it again; the Setting dialog
+        // gives the PV and MV ranges a width, and the poll goes on with a scale.
+        p->pgCtrlMain->setCurrentIndex(kPidPage);
+        EXPECT_EQ(pass(), r.pass);
+        EXPECT_FALSE(timer->isActive());
+        fx.ui().onDialog = [&](QDialog& d) {
+            auto* set = qobject_cast<TfrmMR320TSet*>(&d);
+            if (!set) return -1;
+            set->Field(loop::kPVRangeHigh)->setText("200");
+            set->EditEnter(loop::kPVRangeHigh);
+            set->Field(loop::kMVRangeHigh)->setText("100");
+            set->EditEnter(loop::kMVRangeHigh);
+            return int(QDialog::Accepted);
+        };
+        p->bitbtnSettingClick();
+        EXPECT_EQ(Starting(fx.Received(0x01), r.writePrefix), r.writes);
+        EXPECT_TRUE(timer->isActive());
+        EXPECT_TRUE(p->Ready());
+        EXPECT_EQ(p->edtHigh->text(), "200.00");
+        EXPECT_EQ(p->edtLow->text(), "0.00");
+        EXPECT_EQ(pass(), r.pass);
+        EXPECT_TRUE(timer->isActive());
+        EXPECT_EQ(fx.ui().Texts().size(), 2);
+        EXPECT_EQ(fx.StatusText(), "Polling PID data...");
+    }
+}
+
+// A start-up read that fails leaves the others' results on show, and the poll
+// shows what the start could not.
+TEST(R320TPanel, StartUpReadsThatFailLeaveTheOthersShown) {
+    {
+        SCOPED_TRACE("second output range after a garbled first");
+        PanelFixture fx("01 R320T\n");
+        // Output 1 (loop 1 in Manual) on 0-10 V; then the reply to "$019C0" garbled
+        // in the next start.
+        ASSERT_NE(fx.Open("(01)R320T"), nullptr);
+        EXPECT_EQ(test::Send(*fx.window().Port(), "$019C1R32").reply, "!01\r");
+        fx.Received(0x01);
+        fx.WithModule(0x01, [](sim::SimModule& m) {
+            m.faults().garbage.count = 1;
+            m.faults().startAfter = 8;
+        });
+        auto* p = fx.Open<TfrmMR320T>("(01)R320T");
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(Starting(fx.Received(0x01), "$019C"), (Strings{"$019C0", "$019C1"}));
+        EXPECT_EQ(p->cmbOutRng[1]->currentText(), "0-10 V");
+        EXPECT_EQ(p->lblScale[1][1]->text(), "  5V");
+    }
+    {
+        SCOPED_TRACE("temperature unit after a lost configuration read");
+        PanelFixture fx("01 R320T format=08\n");
+        fx.WithModule(0x01, [](sim::SimModule& m) { m.faults().noReply.count = 1; });
+        auto* p = fx.Open<TfrmMR320T>("(01)R320T");
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(p->cmbTempUnit->currentIndex(), -1);
+        EXPECT_EQ(p->edtStationID->text(), "1"); // read after the failure
+        p->pgCtrlMain->setCurrentIndex(1);
+        p->Timer1Timer();
+        EXPECT_EQ(p->cmbTempUnit->currentText(), "Fahrenheit ('F)");
+        EXPECT_EQ(p->cmbRngCh[0]->itemText(3), "Pt100(385) -148~212'F");
+    }
+    {
+        SCOPED_TRACE("Modbus map after a lost input register read");
+        PanelFixture fx("01 R320T protocol=modbus di=2\n");
+        fx.WithModule(0x01, [](sim::SimModule& m) {
+            m.faults().noReply.count = 1;
+            m.faults().startAfter = 1; // after the firmware
+        });
+        auto* p = fx.Open<TfrmMR320TMod>("(01)R320T", LinkKind::ModbusRtu);
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(fx.StatusText(), "Fail to initial AI status!");
+        EXPECT_EQ(p->lstviewInput->Value("00002"), "1");
+        EXPECT_EQ(p->lstviewInput->Value("40001"), "*****");
+        EXPECT_NE(p->lstviewOutput->Value("40011"), "*****");
+        EXPECT_NE(p->lstviewOutput->Value("00017"), "*");
+    }
+}
+
+TEST(R320TPanel, OutputRangeListRelabelsScaleValueAndTrimsAtOnce) {
+    PanelFixture fx("01 R320T\n");
+    auto* p = fx.Open<TfrmMR320T>("(01)R320T");
+    ASSERT_NE(p, nullptr);
+    struct Row {
+        int index;
+        QStringList scale;
+        QString value, zero, span;
+    };
+    const Row rows[] = {
+        {2, {"0", "  5V", "10"}, "0.000", "Trim for 0 V", "Trim for 10 V"},
+        {0, {"0", "10mA", "20"}, "0.000", "Trim for 4 mA", "Trim for 20 mA"},
+        {1, {"4", "12mA", "20"}, "4.000", "Trim for 4 mA", "Trim for 20 mA"},
+    };
+    p->pgCtrlMain->setCurrentIndex(2);
+    fx.Received(0x01);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.index);
+        p->TrackBar[0]->setValue(1000);
+        p->cmbOutRng[0]->setCurrentIndex(r.index);
+        EXPECT_EQ((QStringList{p->lblScale[0][0]->text(), p->lblScale[0][1]->text(),
+                               p->lblScale[0][2]->text()}),
+                  r.scale);
+        EXPECT_EQ(p->edtValue[0]->text(), r.value);
+        EXPECT_EQ(p->btnOutZero[0]->text(), r.zero);
+        EXPECT_EQ(p->btnOutSpan[0]->text(), r.span);
+    }
+    EXPECT_TRUE(fx.Received(0x01).empty()); // choosing sends nothing
+    // Loop 0 is in Auto: the Update is refused and the list, with its labels,
+    // goes back to the module's range.
+    p->cmbOutRng[0]->setCurrentIndex(2);
+    p->bitbtnUpdate0Click(0);
+    EXPECT_EQ(fx.ui().Texts().last(),
+              "Please change PID loop-0 control mode to 'Free' or 'Manual' first!");
+    EXPECT_EQ(p->cmbOutRng[0]->currentText(), "4-20 mA");
+    EXPECT_EQ(p->lblScale[0][1]->text(), "12mA");
+    EXPECT_EQ(p->btnOutSpan[0]->text(), "Trim for 20 mA");
+}
+
+TEST(R320TPanel, CoarseTrimStepDownNeedsMoreThanSixteenAboveTheLowEnd) {
+    struct Row {
+        int mode;
+        const char* set;  // the trim the module holds
+        Strings afterUp;  // "+", then "- -": taken
+    };
+    const Row rows[] = {
+        {2, "$012C0010", {"#01RC0011", "#01RC0001"}}, // zero trim 16: 0 to 1280
+        {3, "$013C0F10", {"#01RC0F11", "#01RC0F01"}}, // span trim 3856: 3840 to 4095
+    };
+    PanelFixture fx("01 R320T\n");
+    auto* p = fx.Open<TfrmMR320T>("(01)R320T");
+    ASSERT_NE(p, nullptr);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.set);
+        EXPECT_EQ(test::Send(*fx.window().Port(), r.set).reply, "!01\r");
+        TfrmMR320TCal dialog(*p->Module(), r.mode, p);
+        dialog.FormShow();
+        const int start = dialog.Trim();
+        fx.Received(0x01);
+        dialog.bitbtnStep[0]->click(); // "- -" at 16 above the low end: not taken
+        EXPECT_EQ(dialog.Trim(), start);
+        EXPECT_EQ(fx.Received(0x01), Strings{});
+        dialog.bitbtnStep[2]->click();
+        dialog.bitbtnStep[0]->click();
+        EXPECT_EQ(dialog.Trim(), start - 15);
+        EXPECT_EQ(fx.Received(0x01), r.afterUp);
+    }
+}
+
+TEST(R320TPanel, SetDialogIntervalTakesTheSVKeysAndWholeMilliseconds) {
+    PanelFixture fx("01 R320T\n");
+    auto* p = fx.Open<TfrmMR320T>("(01)R320T");
+    ASSERT_NE(p, nullptr);
+    QString typed;
+    std::vector<std::pair<QStringList, Strings>> results;
+    fx.ui().onDialog = [&](QDialog& d) {
+        auto* set = qobject_cast<TfrmMR320TSet*>(&d);
+        if (!set) return -1;
+        QLineEdit* interval = set->Field(loop::kInterval);
+        interval->clear();
+        QTest::keyClicks(interval, "-1.5x+");
+        typed = interval->text();
+        for (const char* text : {"-1.5", "2000.5", "499", "+2500", "3000.000"}) {
+            fx.ui().Clear();
+            fx.Received(0x01);
+            interval->setText(text);
+            set->EditEnter(loop::kInterval);
+            results.push_back({fx.ui().Texts(), Starting(fx.Received(0x01), "#01PW")});
+        }
+        return int(QDialog::Accepted);
+    };
+    p->bitbtnSettingClick();
+    EXPECT_EQ(typed, "-1.5+");
+    const QStringList refused{"Value is out of range!"};
+    ASSERT_EQ(results.size(), 5u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(results[i].first, refused) << i;
+        EXPECT_EQ(results[i].second, Strings{}) << i;
+    }
+    EXPECT_EQ(results[3], (std::pair{QStringList{}, Strings{"#01PW28000009C4"}}));
+    EXPECT_EQ(results[4], (std::pair{QStringList{}, Strings{"#01PW2800000BB8"}}));
 }
 
 TEST(R320TModbusPanel, RequestsOfStartPollWritesAndLoopModeCheck) {
@@ -257,8 +527,13 @@ TEST(R320TModbusPanel, RequestsOfStartPollWritesAndLoopModeCheck) {
     EXPECT_EQ(p->findChild<QTimer*>("Timer1")->interval(), 2 * 800 + 500);
     EXPECT_EQ(fx.Received(0x0A),
               (Strings{"0A0300D40001", "0A0300000004", "0A0100000002", "0A03000A0002",
-                       "0A0100100002", "0A0303E70064", "0A03044B0064"}));
-    EXPECT_EQ(p->edtSV->text(), "80.000");
+                       "0A0100100002"}));
+    // What the Modbus map does not hold says so.
+    for (QComboBox* c : {p->cmbTempUnit, p->cmbIntegration})
+        EXPECT_EQ(c->currentText(), "Not available over Modbus") << c->objectName().toStdString();
+    for (QLineEdit* e : {p->edtStationID, p->edtDeviceID})
+        EXPECT_EQ(e->text(), "Not available over Modbus") << e->objectName().toStdString();
+    EXPECT_EQ(p->cmbProtocol->currentText(), "MODBUS");
     ASSERT_NE(p->lstviewInput, nullptr);
     EXPECT_EQ(p->lstviewInput->topLevelItemCount(), 6);
     EXPECT_EQ(p->lstviewInput->topLevelItem(0)->text(3), "DI CH:01");
@@ -272,7 +547,8 @@ TEST(R320TModbusPanel, RequestsOfStartPollWritesAndLoopModeCheck) {
     p->Timer1Timer();
     p->Timer1Timer();
     EXPECT_EQ(fx.Received(0x0A), (Strings{"0A0303E70064", "0A03044B0064"}));
-    EXPECT_EQ(p->trend->PVSeries()->count(), 2);
+    EXPECT_EQ(p->trend->PVSeries()->count(), 1);
+    EXPECT_EQ(p->edtSV->text(), "80.000");
     // SV 90.000 = 0x00015F90 into entry 10: registers 1020, 1021 (wire 03FB).
     p->edtSV->setText("90");
     p->edtSVKeyPress();

@@ -296,15 +296,18 @@ void TfrmMR270M::ReadRecordingState() {
 }
 
 void TfrmMR270M::ReadAlarms() {
+    // Every channel is read; one that fails keeps what its fields showed.
     bool ok = true;
-    for (int n = 0; n < kChannels && ok; ++n) {
+    for (int n = 0; n < kChannels; ++n) {
         const auto i = static_cast<std::size_t>(n);
         std::string high, low;
         const auto highText =
             r270m_->ReadChannelAlarm(n, high, low) ? AlarmLimitText(high) : std::nullopt;
         const auto lowText = highText ? AlarmLimitText(low) : std::nullopt;
-        ok = lowText.has_value();
-        if (!ok) break;
+        if (!lowText) {
+            ok = false;
+            continue;
+        }
         edtHiAlarmCh[i]->setText(Text(*highText));
         edtLoAlarmCh[i]->setText(Text(*lowText));
     }
@@ -339,9 +342,18 @@ void TfrmMR270M::PollChannels() {
 
 void TfrmMR270M::PollMemory() {
     std::string state, standard, events;
-    const bool stateOk = r270m_->ReadOperation(state);
-    const bool ok = stateOk && r270m_->ReadStandardCount(standard) &&
-                    r270m_->ReadEventCount(events) && Count(standard) && Count(events);
+    if (!r270m_->ReadOperation(state)) {
+        // Without the state, Start/Stop could send the wrong one of the two.
+        btOpMode->setEnabled(false);
+        Heartbeat(false);
+        Status("Fail to fresh operation setting!");
+        return;
+    }
+    const bool recording = state == "1";
+    btOpMode->setEnabled(true);
+    ShowRecordingState(recording);
+    const bool ok = r270m_->ReadStandardCount(standard) && r270m_->ReadEventCount(events) &&
+                    Count(standard) && Count(events);
     Heartbeat(ok);
     if (!ok) {
         Status("Fail to fresh operation setting!");
@@ -349,9 +361,6 @@ void TfrmMR270M::PollMemory() {
     }
     SetTextIfChanged(Lbl_StdCnt, CountText(*Count(standard)));
     SetTextIfChanged(Lbl_EventCnt, CountText(*Count(events)));
-    const bool recording = state == "1";
-    btOpMode->setEnabled(true);
-    ShowRecordingState(recording);
     static const char* const kFrames[] = {"Recording...", "Recording......", "Recording........."};
     if (recording) {
         SetTextIfChanged(Lab_MemState, kFrames[stateFrame_]);
@@ -448,16 +457,17 @@ void TfrmMR270M::btOpModeClick() {
 
 void TfrmMR270M::btUploadClick() {
     if (!r270m_ || Uploading()) return;
+    // The poll stays stopped from the count reads through the message to the last
+    // record: a message box runs the event loop, and with it the poll timer.
+    auto operation = std::make_unique<Operation>(*this, btUpload);
     std::optional<unsigned> standard, events;
-    {
-        Operation op(*this, btUpload);
-        if (!storageMode_) ReadMemoryConfig();
-        std::string s, e;
-        if (r270m_->ReadStandardCount(s) && r270m_->ReadEventCount(e)) {
-            standard = Count(s);
-            events = Count(e);
-        }
+    if (!storageMode_) ReadMemoryConfig();
+    std::string s, e;
+    if (r270m_->ReadStandardCount(s) && r270m_->ReadEventCount(e)) {
+        standard = Count(s);
+        events = Count(e);
     }
+    operation->RestoreCursor();
     if (!standard || !events) {
         Error("Fail to read record counts!");
         return;
@@ -485,8 +495,9 @@ void TfrmMR270M::btUploadClick() {
                               .arg(m));
         break;
     }
+    operation->WaitCursor();
     upload_ = std::make_unique<RecordUpload>(*storageMode_, n, m);
-    uploadOperation_ = std::make_unique<Operation>(*this);
+    uploadOperation_ = std::move(operation);
     ListView1->clear();
     rowsShown_.start();
     EnableWhileUploading(true);
@@ -520,6 +531,13 @@ void TfrmMR270M::UploadTick() {
             Pause(kRetryWaitMs);
             break;
         }
+        if (outcome == RecordUpload::Outcome::Failed) {
+            // That series has ended; in mixed storage the event series follows.
+            ShowPendingRows();
+            ShowUploadProgress();
+            Error("Fail to read record data!");
+            break;
+        }
         if (slice.elapsed() >= kSliceMs) break;
     }
     if (rowsShown_.elapsed() >= kRowsEveryMs) ShowPendingRows();
@@ -548,7 +566,6 @@ void TfrmMR270M::EndUpload() {
     ShowUploadProgress();
     const std::unique_ptr<RecordUpload> upload = std::move(upload_);
     EnableWhileUploading(false);
-    if (upload->Failed()) Error("Fail to read record data!");
     uploadOperation_.reset(); // the cursor back, the poll running again
     if (upload->Cancelled()) {
         Status(QString("Upload cancelled: %1 of %2 records read")
@@ -562,7 +579,7 @@ void TfrmMR270M::EndUpload() {
 void TfrmMR270M::ShowUploadProgress() {
     if (!upload_) return;
     pbUpload->setRange(0, std::max(static_cast<int>(upload_->Total()), 1));
-    pbUpload->setValue(static_cast<int>(upload_->Done()));
+    pbUpload->setValue(static_cast<int>(upload_->Position()));
 }
 
 void TfrmMR270M::EnableWhileUploading(bool uploading) {

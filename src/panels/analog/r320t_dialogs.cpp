@@ -115,8 +115,7 @@ TfrmMR320TSet::TfrmMR320TSet(LoopSession& session, QWidget* parent)
             const FieldSpec& f = specs[k];
             auto* edit = NamedEdit(f.name, p);
             const int index = f.index;
-            FilterKeys(edit, f.integer ? kDigitKeys : kSignedDecimalKeys,
-                       [this, index] { EditEnter(index); });
+            FilterKeys(edit, kSignedDecimalKeys, [this, index] { EditEnter(index); });
             const int row = static_cast<int>(k % 8), col = static_cast<int>(k / 8) * 2;
             grid->addWidget(CaptionLabel(f.caption, p, edit), row, col);
             grid->addWidget(edit, row, col + 1);
@@ -200,13 +199,9 @@ void TfrmMR320TSet::EditEnter(int index) {
     bool integer = false;
     for (const FieldRow& f : fields_)
         if (f.index == index) integer = f.integer;
-    std::optional<std::int32_t> value;
-    if (integer) {
-        const auto digits = ParseDigits(edit->text(), 1'000'000);
-        if (digits && *digits <= 1'000'000) value = static_cast<std::int32_t>(*digits);
-    } else {
-        value = ParseFixed(edit->text().toStdString());
-    }
+    std::optional<std::int32_t> value = ParseFixed(edit->text().toStdString());
+    // An integer field (the interval in ms) takes whole numbers only, unscaled.
+    if (integer) value = value && *value % 1000 == 0 ? std::optional(*value / 1000) : std::nullopt;
     const std::int32_t* loop = session_.Table().data() + session_.ValID(0);
     if (!value || !CheckEntry(loop, index, *value).empty()) {
         Ui().Message(this, UiServices::Icon::Error, AppTitle(), "Value is out of range!");
@@ -262,16 +257,28 @@ void TfrmMR320TSet::btnImportClick() {
         return;
     }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    bool ok = session_.Link() != nullptr;
-    for (int e = 0; ok && e < kEntries; ++e) {
-        ok = session_.Link()->WriteEntry(e, parsed.table[static_cast<std::size_t>(e)]);
-        if (ok) session_.Table()[static_cast<std::size_t>(e)] = parsed.table[static_cast<std::size_t>(e)];
+    R320TLink* link = session_.Link();
+    int failed = link ? -1 : 0; // the entry whose write failed
+    for (int e = 0; failed < 0 && e < kEntries; ++e) {
+        const std::int32_t value = parsed.table[static_cast<std::size_t>(e)];
+        if (link->WriteEntry(e, value)) session_.Table()[static_cast<std::size_t>(e)] = value;
+        else failed = e;
     }
-    if (session_.Link()) session_.Link()->ReadTable(session_.Table());
+    if (link) link->ReadTable(session_.Table());
     QGuiApplication::restoreOverrideCursor();
     FormShow();
-    if (ok) Ui().Message(this, UiServices::Icon::Information, AppTitle(), "Configuration imported!");
-    else Ui().Message(this, UiServices::Icon::Error, AppTitle(), "Import file failed!");
+    if (failed < 0) {
+        Ui().Message(this, UiServices::Icon::Information, AppTitle(), "Configuration imported!");
+        return;
+    }
+    // The module refuses a value its setting cannot take, or does not answer; the
+    // entries before this one are written, the rest are not.
+    Ui().Message(this, UiServices::Icon::Error, AppTitle(),
+                 QString("Import file failed!\nEntry %1 of loop %2 (value %3) was not written; "
+                         "the entries after it were not sent.")
+                     .arg(failed % kEntriesPerLoop)
+                     .arg(failed / kEntriesPerLoop)
+                     .arg(parsed.table[static_cast<std::size_t>(failed)]));
 }
 
 // ---- Tuning --------------------------------------------------------------------------
@@ -500,7 +507,9 @@ void TfrmMR320TCal::FormShow() {
 void TfrmMR320TCal::Step(int delta) {
     const int lo = Span() ? 3840 : 0, hi = Span() ? 4095 : 1280;
     const int next = trim_ + delta;
-    if (next < lo || next > hi) return; // a step that would leave the range is not taken
+    // A step that would leave the range is not taken, and the coarse step down
+    // needs more than its own size above the range's low end.
+    if (next < lo || next > hi || (delta == -16 && trim_ <= lo + 16)) return;
     trim_ = next;
     edtTrim->setText(QString::asprintf("%03X", trim_));
     if (!module_.TrimOutput(Output(), trim_))

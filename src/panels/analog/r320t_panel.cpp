@@ -36,6 +36,7 @@ using namespace loop;
 namespace {
 
 constexpr int kTimeoutMs = 800;
+const char* const kNotOverModbus = "Not available over Modbus";
 // The Modbus map (one-based): DI coils 1-2, DO coils 17-18, AI registers 1-4 and
 // AO registers 11-12.
 constexpr int kDICoil = 1, kDOCoil = 17, kInputRegister = 1, kOutputRegister = 11;
@@ -251,6 +252,7 @@ QWidget* TfrmMR320T::BuildOutputPage() {
         g->addWidget(edtAO[i], 5, 3);
         grid->addWidget(group, 1, n);
         connect(bitbtnUpdate[i], &QPushButton::clicked, this, [this, n] { bitbtnUpdate0Click(n); });
+        connect(cmbOutRng[i], &QComboBox::currentIndexChanged, this, [this, n] { ShowOutputScale(n); });
         connect(TrackBar[i], &QSlider::valueChanged, this, [this, n] { TrackBar0Change(n); });
         connect(btnValueOutput[i], &QPushButton::clicked, this, [this, n] { btnValueOutput0Click(n); });
         connect(btnOutZero[i], &QPushButton::clicked, this, [this, n] { btnOutSpan0Click(n, false); });
@@ -377,6 +379,16 @@ void TfrmMR320T::InitModule(const PanelContext& context) {
             cmbProtocol->setCurrentIndex(1);
         }
         PollTimer()->setInterval(ModbusPollIntervalMs(Port()));
+        // The Modbus map holds none of these settings.
+        for (QComboBox* c : {cmbTempUnit, cmbIntegration}) {
+            c->clear();
+            c->addItem(kNotOverModbus);
+            c->setCurrentIndex(0);
+        }
+        for (QLineEdit* e : {edtStationID, edtDeviceID}) {
+            e->setMaxLength(32767);
+            e->setText(kNotOverModbus);
+        }
         std::string firmware;
         ShowReadOnlyGeneral(Slave().ReadFirmware(firmware) ? std::optional(Std(firmware))
                                                           : std::nullopt);
@@ -386,10 +398,7 @@ void TfrmMR320T::InitModule(const PanelContext& context) {
         RefreshAll();
     }
     session_.SetLink(link_.get());
-    // One full read of the shown loop, so the PID page never shows an empty table.
-    for (int b = 0; b < link_->Blocks(); ++b)
-        if (!link_->ReadBlock(session_.Loop(), b, session_.Table())) break;
-    RedrawPID();
+    // The PID table is read by the poll of the PID page, which also checks its scale.
     StartPolling();
 }
 
@@ -402,20 +411,21 @@ bool TfrmMR320T::ModbusStartReads() {
     std::vector<std::uint16_t> words;
     std::uint32_t bits = 0;
     bool ok = true;
+    // Each read shows what it got; the status names the first that failed.
     const auto step = [&](bool good, const char* message) {
         if (!good && ok) {
             Status(message);
             ok = false;
         }
+        return good;
     };
-    step(slave.ReadRegisters(kInputRegister, 4, words), "Fail to initial AI status!");
-    if (ok) ShowWords(lstviewInput, kInputRegister, words);
-    step(slave.ReadCoils(kDICoil, 2, bits), "Fail to initial DI data!");
-    if (ok) lstviewInput->ShowCoils(kDICoil, 2, bits);
-    step(slave.ReadRegisters(kOutputRegister, 2, words), "Fail to initial AO status!");
-    if (ok) ShowWords(lstviewOutput, kOutputRegister, words);
-    step(slave.ReadCoils(kDOCoil, 2, bits), "Fail to initial DO data!");
-    if (ok) ShowDOCoils(bits);
+    if (step(slave.ReadRegisters(kInputRegister, 4, words), "Fail to initial AI status!"))
+        ShowWords(lstviewInput, kInputRegister, words);
+    if (step(slave.ReadCoils(kDICoil, 2, bits), "Fail to initial DI data!"))
+        lstviewInput->ShowCoils(kDICoil, 2, bits);
+    if (step(slave.ReadRegisters(kOutputRegister, 2, words), "Fail to initial AO status!"))
+        ShowWords(lstviewOutput, kOutputRegister, words);
+    if (step(slave.ReadCoils(kDOCoil, 2, bits), "Fail to initial DO data!")) ShowDOCoils(bits);
     return ok;
 }
 
@@ -427,27 +437,30 @@ void TfrmMR320T::RefreshAll() {
 
 bool TfrmMR320T::RefreshGeneral() {
     General general;
-    if (!ReadGeneral(*module_, general)) {
-        Status("Fail to fresh general setting data!");
-        return false;
-    }
-    ShowGeneral(general, Std(general.firmware));
+    const bool generalOk = ReadGeneral(*module_, general);
+    if (generalOk) ShowGeneral(general, Std(general.firmware));
+    else Status("Fail to fresh general setting data!");
+    // Protocol, unit and integration time are format bits of the "$AA2" just read
+    // (none when that read failed: it is not sent again).
     std::string b3, b4, b5, b7, station, device;
-    if (!module_->GetFormatBit(3, b3) || !module_->GetFormatBit(4, b4) ||
-        !module_->GetFormatBit(5, b5) || !module_->GetFormatBit(7, b7)) {
+    const bool formatOk = !module_->FormatCode().empty() && module_->GetFormatBit(3, b3) &&
+                          module_->GetFormatBit(4, b4) && module_->GetFormatBit(5, b5) &&
+                          module_->GetFormatBit(7, b7);
+    if (formatOk) {
+        fahrenheit_ = b3 == "1";
+        cmbTempUnit->setCurrentIndex(fahrenheit_ ? 1 : 0);
+        const int protocol = (b5 == "1" ? 2 : 0) + (b4 == "1" ? 1 : 0);
+        cmbProtocol->setCurrentIndex(protocol < 3 ? protocol : -1);
+        cmbIntegration->setCurrentIndex(b7 == "1" ? 1 : 0);
+    } else if (generalOk) {
         Status("Fail to fresh protocol data!");
-        return false;
     }
-    fahrenheit_ = b3 == "1";
-    cmbTempUnit->setCurrentIndex(fahrenheit_ ? 1 : 0);
-    const int protocol = (b5 == "1" ? 2 : 0) + (b4 == "1" ? 1 : 0);
-    cmbProtocol->setCurrentIndex(protocol < 3 ? protocol : -1);
-    cmbIntegration->setCurrentIndex(b7 == "1" ? 1 : 0);
-    if (module_->ReadBACnet(station, device)) {
+    const bool bacnetOk = module_->ReadBACnet(station, device);
+    if (bacnetOk) {
         edtStationID->setText(QString::number(HexOrZero(station)));
         edtDeviceID->setText(QString::number(HexOrZero(device)));
     }
-    return true;
+    return generalOk && formatOk && bacnetOk;
 }
 
 void TfrmMR320T::FillInputRangeItems(bool fahrenheit) {
@@ -491,17 +504,26 @@ bool TfrmMR320T::RefreshInputRanges() {
 }
 
 bool TfrmMR320T::RefreshOutputRanges() {
+    bool ok = true;
     for (int n = 0; n < 2; ++n) {
+        const auto i = static_cast<std::size_t>(n);
         std::string text;
-        if (!module_->ReadOutputRange(n, text)) return false;
-        const int index = static_cast<int>(HexOrZero(text.size() >= 2 ? text.substr(text.size() - 2) : text)) - 0x30;
-        if (index < 0 || index > 2) return false;
-        outRange_[static_cast<std::size_t>(n)] = index;
-        const QSignalBlocker block(cmbOutRng[static_cast<std::size_t>(n)]);
-        cmbOutRng[static_cast<std::size_t>(n)]->setCurrentIndex(index);
+        // "C{n}R{tt}": codes 30 to 32 are the list's three ranges.
+        const int index = module_->ReadOutputRange(n, text) && text.size() >= 2
+                              ? static_cast<int>(HexOrZero(text.substr(text.size() - 2))) - 0x30
+                              : -1;
+        if (index < 0 || index > 2) {
+            ok = false;
+            continue;
+        }
+        outRange_[i] = index;
+        {
+            const QSignalBlocker block(cmbOutRng[i]);
+            cmbOutRng[i]->setCurrentIndex(index);
+        }
         ShowOutputScale(n);
     }
-    return true;
+    return ok;
 }
 
 // ---- Poll ----------------------------------------------------------------------------
@@ -540,8 +562,10 @@ bool TfrmMR320T::PollInput() {
     }
     std::string b3;
     module_->GetFormatBit(3, b3);
-    if ((b3 == "1") != fahrenheit_) {
+    // Also when the start-up could not read the unit: the first good read shows it.
+    if ((b3 == "1") != fahrenheit_ || cmbTempUnit->currentIndex() < 0) {
         fahrenheit_ = b3 == "1";
+        cmbTempUnit->setCurrentIndex(fahrenheit_ ? 1 : 0);
         FillInputRangeItems(fahrenheit_);
     }
     const unsigned enabled = HexOrZero(mask);
@@ -635,13 +659,15 @@ void TfrmMR320T::ShowScale() {
 
 bool TfrmMR320T::RedrawPID() {
     const LoopView v = session_.Compute();
-    scaleInvalid_ = v.invalidScale;
     if (v.invalidScale) {
+        // No page polls until the scale is corrected or another page is shown.
         StopPolling();
         ready_ = false;
+        scaleInvalid_ = true;
         Error(Text("Hi-Lo range setting is invalid!", "Hi-Lo range Setting is invalid!"));
         return false;
     }
+    ResumePolling();
     ShowScale();
     {
         const QSignalBlocker block(cboxControl);
@@ -662,16 +688,39 @@ bool TfrmMR320T::RedrawPID() {
     return true;
 }
 
+void TfrmMR320T::ResumePolling() {
+    if (!scaleInvalid_) return;
+    scaleInvalid_ = false;
+    ready_ = true;
+    StartPolling();
+}
+
+bool TfrmMR320T::ReadShownLoop() {
+    for (int b = 0; b < link_->Blocks(); ++b)
+        if (!link_->ReadBlock(session_.Loop(), b, session_.Table())) {
+            Status("Fail to fresh PID data!");
+            return false;
+        }
+    return true;
+}
+
+void TfrmMR320T::RedrawIfScaleValid() {
+    if (session_.ScaleValid()) RedrawPID();
+}
+
 // ---- PID page edits ------------------------------------------------------------------
 
 void TfrmMR320T::cboxLoopChange() {
-    Operation op(*this);
-    session_.SetLoop(cboxLoop->currentIndex());
-    block_ = 0;
-    trend->Clear();
-    for (int b = 0; b < link_->Blocks(); ++b)
-        if (!link_->ReadBlock(session_.Loop(), b, session_.Table())) break;
-    RedrawPID();
+    bool read = false;
+    {
+        Operation op(*this);
+        session_.SetLoop(cboxLoop->currentIndex());
+        block_ = 0;
+        trend->Clear();
+        read = ReadShownLoop();
+    }
+    // A whole pass of the new loop, checked as the poll checks its passes.
+    if (read) RedrawPID();
 }
 
 void TfrmMR320T::cboxControlChange() {
@@ -695,16 +744,17 @@ void TfrmMR320T::edtMVKeyPress() {
 }
 
 void TfrmMR320T::edtHighKeyPress() {
-    const std::string error = session_.EditHigh(edtHigh->text().toStdString());
-    if (!error.empty()) Error(Std(error));
-    edtHigh->clearFocus();
-    ShowScale();
+    ScaleEdited(session_.EditHigh(edtHigh->text().toStdString()), edtHigh);
 }
 
 void TfrmMR320T::edtLowKeyPress() {
-    const std::string error = session_.EditLow(edtLow->text().toStdString());
+    ScaleEdited(session_.EditLow(edtLow->text().toStdString()), edtLow);
+}
+
+void TfrmMR320T::ScaleEdited(const std::string& error, QLineEdit* edit) {
     if (!error.empty()) Error(Std(error));
-    edtLow->clearFocus();
+    edit->clearFocus();
+    if (error.empty() && scaleInvalid_) RedrawIfScaleValid();
     ShowScale();
 }
 
@@ -715,22 +765,35 @@ void TfrmMR320T::TrackBarSVChange() {
     edtSVKeyPress();
 }
 
+template <class Dialog> void TfrmMR320T::RunLoopDialog() {
+    {
+        Operation op(*this);
+        // The dialog shows and checks against the loop as the module has it now.
+        if (!ReadShownLoop()) {
+            Error("Fail to fresh PID data!");
+            return;
+        }
+        Dialog dialog(session_, this);
+        dialog.Run();
+    }
+    // What the dialog wrote may have mended the scale; a scale still without a
+    // width is left to the next pass of the PID page to report.
+    RedrawIfScaleValid();
+}
+
 void TfrmMR320T::bitbtnSettingClick() {
-    Operation op(*this);
-    TfrmMR320TSet dialog(session_, this);
-    dialog.Run();
-    RedrawPID();
+    RunLoopDialog<TfrmMR320TSet>();
 }
 
 void TfrmMR320T::bitbtnTuningClick() {
-    Operation op(*this);
-    TfrmMR320TTun dialog(session_, this);
-    dialog.Run();
-    RedrawPID();
+    RunLoopDialog<TfrmMR320TTun>();
 }
 
 void TfrmMR320T::pgCtrlMainChange() {
     block_ = 0;
+    // The Input and Output pages do not use the PID table; the PID page checks
+    // its scale again at the end of its next pass.
+    ResumePolling();
 }
 
 // ---- Input page ----------------------------------------------------------------------
@@ -829,6 +892,7 @@ void TfrmMR320T::bitbtnUpdate0Click(int n) {
         if (!LoopAllowsOutput(n, false)) {
             const QSignalBlocker block(cmbOutRng[i]);
             cmbOutRng[i]->setCurrentIndex(outRange_[i]);
+            ShowOutputScale(n);
             return;
         }
         ok = module_->SetOutputRange(n, 0x30 + cmbOutRng[i]->currentIndex());

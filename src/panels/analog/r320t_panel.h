@@ -75,8 +75,11 @@ public:
     // The ready flag that keeps a slow poll from being re-entered.
     bool Ready() const { return ready_; }
     // Redraws the PID fields of the selected loop from the table; false when the
-    // scale is invalid (the timer is then stopped).
+    // scale is invalid (the timer is then stopped, with the ready flag clear, until
+    // the scale is corrected or another page is shown).
     bool RedrawPID();
+    // Whether the poll is stopped by an invalid scale.
+    bool ScaleInvalid() const { return scaleInvalid_; }
 
     QTabWidget* pgCtrlMain;
     // General page.
@@ -139,6 +142,13 @@ private:
     QWidget* BuildOutputPage();
     QWidget* BuildPIDPage();
     void RefreshAll();
+    // Polling again after an invalid scale stopped it (nothing otherwise).
+    void ResumePolling();
+    // Every block of the shown loop; false (with the status) at the first failure.
+    bool ReadShownLoop();
+    void RedrawIfScaleValid();
+    void ScaleEdited(const std::string& error, QLineEdit* edit);
+    template <class Dialog> void RunLoopDialog();
     bool RefreshGeneral();
     bool RefreshInputRanges();
     bool RefreshOutputRanges();

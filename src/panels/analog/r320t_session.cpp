@@ -19,9 +19,11 @@ LoopView LoopSession::Compute() {
     if (!s.set) {
         s.high = Real(kPVRangeHigh);
         s.low = Real(kPVRangeLow);
-        s.set = true;
+        // A PV range of no width (a table never set up) gives no scale; the next
+        // look takes the range again, once it has been set.
+        s.set = s.high != s.low;
     }
-    if (s.high == s.low || PIDVal(kMVRangeHigh) == PIDVal(kMVRangeLow)) {
+    if (!ScaleValid()) {
         v.invalidScale = true;
         return v;
     }
@@ -37,6 +39,13 @@ LoopView LoopSession::Compute() {
     v.pv = Percent(pv, s.low, s.high);
     v.mv = Percent(PIDVal(kMV), PIDVal(kMVRangeLow), PIDVal(kMVRangeHigh));
     return v;
+}
+
+bool LoopSession::ScaleValid() const {
+    const LoopScale& s = Scale();
+    const double high = s.set ? s.high : Real(kPVRangeHigh);
+    const double low = s.set ? s.low : Real(kPVRangeLow);
+    return high != low && PIDVal(kMVRangeHigh) != PIDVal(kMVRangeLow);
 }
 
 std::string LoopSession::EditSV(const std::string& text) {

@@ -15,7 +15,7 @@ namespace tavo {
 
 struct LoopScale {
     double high = 0.0, low = 0.0;
-    bool set = false; // taken from the PV range at the first full read
+    bool set = false; // taken from the PV range at the first full read that has one
 };
 
 // What the PID fields show for the selected loop.
@@ -52,6 +52,9 @@ public:
 
     // After a full read: the scale check, the auto-scale and the percentages.
     LoopView Compute();
+    // Whether the selected loop's display scale and MV range have a width (the
+    // scale check of Compute, without its changes).
+    bool ScaleValid() const;
 
     // The edits; each returns the message to show ("" when there is none: written,
     // or nothing to send).

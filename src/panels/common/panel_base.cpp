@@ -84,6 +84,12 @@ void PanelBase::Operation::RestoreCursor() {
     cursorSet_ = false;
 }
 
+void PanelBase::Operation::WaitCursor() {
+    if (cursorSet_) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    cursorSet_ = true;
+}
+
 PanelBase::Operation::~Operation() {
     RestoreCursor();
     if (button_) button_->setEnabled(true);

@@ -60,8 +60,9 @@ protected:
         Operation(const Operation&) = delete;
         Operation& operator=(const Operation&) = delete;
         // The normal cursor back now, for a closing message while the poll
-        // still waits.
+        // still waits; and the hourglass again after it.
         void RestoreCursor();
+        void WaitCursor();
 
     private:
         PanelBase& panel_;
