@@ -67,12 +67,19 @@ int main(int argc, char** argv) {
     QCommandLineOption select("select", "The node to click before --screenshot.", "NODE");
     QCommandLineOption settle("settle", "How long the selected panel runs before --screenshot "
                                         "takes the picture (default 1500).", "MS");
+    // For the tests that look at the window on a real display.
+    QCommandLineOption reportLayout("report-layout",
+                                    "Print the widths of the tree and the panel area once the "
+                                    "window is on the screen, click the last port and print them "
+                                    "again, then quit.");
+    reportLayout.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(port);
     parser.addOption(demo);
     parser.addOption(quitAfterStart);
     parser.addOption(screenshot);
     parser.addOption(select);
     parser.addOption(settle);
+    parser.addOption(reportLayout);
     // --help and --version answer before the application object exists: that
     // object needs a display, and these two must work without one. So does a
     // wrong --port address.
@@ -145,6 +152,12 @@ int main(int argc, char** argv) {
         window.hide();
         if (server) server->Stop();
         return ok ? 0 : 1;
+    }
+    if (parser.isSet(reportLayout)) {
+        tavo::ReportLayout(window, ports.isEmpty() ? QString() : ports.last());
+        window.hide();
+        if (server) server->Stop();
+        return 0;
     }
     if (parser.isSet(quitAfterStart)) QTimer::singleShot(0, &app, [] { QCoreApplication::exit(0); });
     const int status = app.exec();

@@ -617,6 +617,11 @@ bool TavoMK100::ReadSlotInfo2(int i, std::string& out) {
     return SlotInfo(i, "N2", out);
 }
 
+std::string TavoMK100::SlotNameDesignation(const std::string& name) {
+    constexpr std::string_view kPrefix = "Tavo-";
+    return name.rfind(kPrefix, 0) == 0 ? name.substr(kPrefix.size()) : name;
+}
+
 bool TavoMK100::ReadWatchdogTime(std::string& out) {
     return IsHexCode(Address()) && Query('$', "XR", out);
 }

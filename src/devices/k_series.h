@@ -298,6 +298,9 @@ public:
     bool ReadSlotInfo0(int i, std::string& out);
     bool ReadSlotInfo1(int i, std::string& out);
     bool ReadSlotInfo2(int i, std::string& out);
+    // The designation in a slot's name ("Tavo-K230P" gives "K230P"); a name without
+    // the "Tavo-" prefix is the designation itself.
+    static std::string SlotNameDesignation(const std::string& name);
 
     bool ReadWatchdogTime(std::string& out); // $AAXR, seconds in decimal
     bool ReadWatchdogMask(std::string& out); // $AAXER, bit n = slot n

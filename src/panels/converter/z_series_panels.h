@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -116,6 +117,11 @@ private:
     bool PollDIO();
     void ShowAOType(int c, int position);
     void ShowDIO(unsigned outputs, unsigned inputs);
+    // Each analog output's last value, nothing for one that could not be read.
+    std::vector<std::optional<double>> ReadOutputs();
+    // Writes back each output that no longer holds its value in `before`; false
+    // when a write fails.
+    bool RestoreOutputs(const std::vector<std::optional<double>>& before);
     void PollMark(bool ok, const QString& okText, const QString& failText);
 
     std::unique_ptr<ZelMZ320> module_;
@@ -165,13 +171,19 @@ public:
     QPushButton* btRefresh = nullptr;
     QTreeWidget* lvModules = nullptr;
 
+    static constexpr int kSlotsZ351 = 4;
+    static constexpr int kSlotsZ352 = 8;
+
 private:
     bool RefreshGeneral();
     bool RefreshProtocol();
     bool RefreshModules();
     bool RefreshAll();
+    // Rows "0" to count - 1 with nothing in them yet.
+    void ListSlots(int count);
 
     std::unique_ptr<ZelMZ350> module_;
+    std::string name_; // the controller's model name, as last read
 };
 
 } // namespace tavo

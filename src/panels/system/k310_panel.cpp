@@ -96,7 +96,12 @@ TfrmMK310::~TfrmMK310() {
 void TfrmMK310::InitModule(const PanelContext& context) {
     Bind(context);
     module_ = std::make_unique<TavoMK310>(Port(), WireAddress(), context.slot.toStdString());
-    if (!RefreshRanges()) Status("Fail to fresh general setting data!");
+    if (RefreshRanges())
+        // The outputs at once, so the Output column starts from them rather than
+        // from a value the channel's range may not even hold.
+        tmrUpdateAODataTimer();
+    else
+        Status("Fail to fresh general setting data!");
     StartPolling();
 }
 
@@ -123,7 +128,11 @@ void TfrmMK310::tmrUpdateAODataTimer() {
                               ? OutputText(dataText, FindK310Range(range_[i]))
                               : std::nullopt;
         ok = text.has_value();
-        if (ok) ShowText(edtAOReadCh[i], *text);
+        if (!ok) break;
+        ShowText(edtAOReadCh[i], *text);
+        // The Output column follows the output until the user types a value of
+        // his own, and again once it is sent.
+        if (!edtAOValCh[i]->isModified()) ShowText(edtAOValCh[i], *text);
     }
     PollStatus(ok, "Polling AO data...", "Fail to fresh AO data!");
 }

@@ -51,7 +51,7 @@ std::vector<FoundNode> SearchEngine::RackSlotNodes(TavoComPort& port,
         // A generic analog-input slot: its own name, and as many channels as it says.
         std::string name;
         if (!k100.ReadSlotName(i, name)) continue;
-        FoundNode node = SlotNode(i, name.size() > 5 ? name.substr(5) : std::string());
+        FoundNode node = SlotNode(i, TavoMK100::SlotNameDesignation(name));
         std::string info;
         const int channels = k100.ReadSlotInfo1(i, info) ? HexPrefix(info) : -1;
         for (int c = 0; c < channels; ++c) {
