@@ -91,8 +91,6 @@ protected:
     virtual void AfterPoll(bool /*outputs*/, bool /*inputs*/) {}
     // The error of a failed range write of channel n (0 to 3).
     virtual QString RangeWriteFailure(int n) const;
-    // Reads every channel's setup; false (and the status says so) when any failed.
-    bool RefreshChannelSetup();
 
     TavoMR330* Module() const { return module_.get(); }
     R330Link* Link() const { return link_.get(); }
@@ -102,6 +100,8 @@ private:
     // Reads the outputs into the fields of the channels that gave a value; false when
     // any gave none.
     bool ReadOutputs();
+    // Reads every channel's setup; false (and the status says so) when any failed.
+    bool RefreshChannelSetup();
     void Calibrate(bool fourMilliamperes);
     // The selected output channel's range as last read, or null.
     const OutputChannelRange* OutputRange() const;
