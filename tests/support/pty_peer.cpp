@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <stdexcept>
 #include <termios.h>
 #include <unistd.h>
@@ -45,6 +46,13 @@ void Pty::Close() {
     if (master_ >= 0) ::close(master_);
     hold_ = master_ = -1;
 }
+
+bool Pty::Exclusive() const {
+    int exclusive = 0;
+    return ::ioctl(hold_, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+}
+
+void Pty::DropExclusive() { ::ioctl(hold_, TIOCNXCL); }
 
 Bytes Pty::ReadSome(std::chrono::milliseconds first, std::chrono::milliseconds quiet) {
     Bytes out;

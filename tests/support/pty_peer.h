@@ -31,6 +31,12 @@ public:
     Bytes ReadSome(std::chrono::milliseconds first, std::chrono::milliseconds quiet);
     void Write(const Bytes& bytes);
     void Close(); // the device goes away, as an unplugged adapter does
+    // Whether the device is in exclusive mode (TIOCEXCL), which refuses every open
+    // but root's.
+    bool Exclusive() const;
+    // Ends exclusive mode, as the last close of a real adapter does: this side
+    // keeps the device open, so a holder that was killed leaves it behind.
+    void DropExclusive();
 
 private:
     int master_ = -1;
@@ -54,6 +60,7 @@ public:
     std::vector<Bytes> Requests();
     // Sends bytes unasked, at once.
     void Inject(const Bytes& bytes) { pty_.Write(bytes); }
+    Pty& pty() { return pty_; }
 
 private:
     void Run();
