@@ -7,6 +7,7 @@
 #include "sim/pty_server.h"
 #include "support/pty_peer.h"
 #include "support/sim_bus.h"
+#include "support/firmware_files.h"
 #include "transport/com_port.h"
 #include "transport/modbus.h"
 
@@ -355,7 +356,8 @@ TEST(Soak, FaultyModbusExchangesShowNoWrongValue) {
 // ---- a device that goes away and comes back ----
 
 TEST(LostPort, ReopensWithALaterRequestAndSaysSoOnceEachWay) {
-    const std::string link = "/tmp/tavo-lost-" + std::to_string(getpid());
+    test::TempDir dir;
+    const std::string link = dir.File("lost");
     auto bus = std::make_unique<sim::Bus>();
     std::string error;
     ASSERT_TRUE(sim::LoadBusText("01 R210D\n", *bus, error)) << error;
@@ -391,7 +393,10 @@ TEST(LostPort, ReopensWithALaterRequestAndSaysSoOnceEachWay) {
 }
 
 TEST(PortErrors, APathThatIsNoSerialPortSaysSo) {
-    for (const char* path : {"/etc/passwd", "/dev/null"}) {
+    test::TempDir dir;
+    const std::string file = dir.File("plain.txt");
+    test::WriteFile(file, "not a port\n");
+    for (const std::string& path : {file, std::string("/dev/null")}) {
         TavoComPort port(path);
         EXPECT_FALSE(port.OpenPort()) << path;
         EXPECT_EQ(port.LastError().kind, PortError::Kind::NotSerial) << path;
