@@ -102,6 +102,11 @@ std::vector<Bytes> ScriptedPeer::Requests() {
     return requests_;
 }
 
+std::size_t ScriptedPeer::RepliesWritten() {
+    std::lock_guard lock(mutex_);
+    return written_;
+}
+
 void ScriptedPeer::Run() {
     while (!stop_) {
         Bytes request = pty_.ReadSome(std::chrono::milliseconds(20), std::chrono::milliseconds(3));
@@ -113,7 +118,10 @@ void ScriptedPeer::Run() {
             if (next_ < steps_.size()) step = steps_[next_++];
         }
         if (step.delay.count()) std::this_thread::sleep_for(step.delay);
-        if (!step.reply.empty()) pty_.Write(step.reply);
+        if (step.reply.empty()) continue;
+        pty_.Write(step.reply);
+        std::lock_guard lock(mutex_);
+        ++written_;
     }
 }
 

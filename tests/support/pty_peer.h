@@ -58,6 +58,8 @@ public:
     void Then(const std::string& reply, std::chrono::milliseconds delay = {});
     void ThenBytes(const Bytes& reply, std::chrono::milliseconds delay = {});
     std::vector<Bytes> Requests();
+    // How many scripted replies have been written so far.
+    std::size_t RepliesWritten();
     // Sends bytes unasked, at once.
     void Inject(const Bytes& bytes) { pty_.Write(bytes); }
     Pty& pty() { return pty_; }
@@ -69,6 +71,7 @@ private:
     std::vector<Step> steps_;
     std::size_t next_ = 0;
     std::vector<Bytes> requests_;
+    std::size_t written_ = 0;
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
