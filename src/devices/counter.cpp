@@ -68,7 +68,10 @@ bool TavoRCounter::ClearCount(int n) {
 }
 
 bool TavoRCounter::ReadCount(int n, std::string& out) {
-    return IsChannelDigit(n) && Tail('#', DecimalText(n), 1, out);
+    std::string reply;
+    if (!IsChannelDigit(n) || !CommandExpecting('#', DecimalText(n), '>', reply)) return false;
+    out = ReplyTail(reply, 1);
+    return true;
 }
 
 bool TavoRCounter::ReadOverflowFlag(int n, std::string& out) {
