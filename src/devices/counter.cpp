@@ -1,6 +1,7 @@
 #include "counter.h"
 
 #include "reply.h"
+#include "reply_layouts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -68,7 +69,7 @@ bool TavoRCounter::ClearCount(int n) {
 }
 
 bool TavoRCounter::ReadCount(int n, std::string& out) {
-    return IsChannelDigit(n) && Tail('#', DecimalText(n), 1, out);
+    return IsChannelDigit(n) && Tail('#', DecimalText(n), 1, out, LayoutOf('#', DecimalText(n)));
 }
 
 bool TavoRCounter::ReadOverflowFlag(int n, std::string& out) {
