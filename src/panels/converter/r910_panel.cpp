@@ -24,7 +24,6 @@ namespace {
 
 constexpr char kDelimiters[] = ":[]^{|}~";
 constexpr int kStepPauseMs = 20;
-constexpr int kRetryPauseMs = 10;
 constexpr int kRefreshTries = 3;
 constexpr int kRefreshAllPauseMs = 40;
 constexpr int kWriteTries = 3;
