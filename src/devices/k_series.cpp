@@ -2,6 +2,7 @@
 
 #include "hex_codes.h"
 #include "reply.h"
+#include "reply_layouts.h"
 
 namespace tavo {
 
@@ -597,9 +598,8 @@ bool TavoMK100::SlotInfo(int i, const char* which, std::string& out) {
     if (i < 0 || i >= kMaxSlots || !IsHexCode(Address())) return false;
     std::string reply;
     // "!{text}": the slot's name or information right after the '!'.
-    if (!Command('$', "S" + std::to_string(i) + which, reply, TavoComPort::kReplyLimit,
-                 ReplyLayout::Unaddressed))
-        return false;
+    const std::string body = "S" + std::to_string(i) + which;
+    if (!Command('$', body, reply, TavoComPort::kReplyLimit, LayoutOf('$', body))) return false;
     out = ReplyTail(reply, 1);
     return true;
 }

@@ -45,7 +45,6 @@ const MultiInputMember& ModbusRow(const char* designation) {
         MultiInputMember& row = it->second;
         row.channelFailure = "Fail to fresh AI status!";
         row.settingsFile = false;
-        row.coldJunction = false; // no calibration over Modbus
     }
     return it->second;
 }
