@@ -26,7 +26,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 TEST(CliRawLine, SendTakesRepliesWithoutAddressAsTheyCome) {
     test::SimBus sim("02 R550 inputs=E0 outputs=05\n40 K100E slots=K220,K520\n");
-    const auto r = Tavo("send --port " + sim.path() + " --timeout 40 '$026' '$02X1' '$40S1N'");
+    const auto r = Tavo({"send", "--port", sim.path(), "--timeout", "40", "$026", "$02X1", "$40S1N"});
     EXPECT_EQ(r.status, 0) << r.out;
     for (const char* line : {"$026\t!05E0\t", "$02X1\t!00000000\t", "$40S1N\t!Tavo-K520\t"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
@@ -104,7 +104,8 @@ private:
 TEST(CliRawLine, SearchOverRfc2217PurgesTheServerBeforeItsFirstProbe) {
     RecordingComPortServer server;
     const auto r =
-        Tavo("search --port " + server.Url() + " --timeout 10 --probes ascii --start 1 --end 1");
+        Tavo({"search", "--port", server.Url(), "--timeout", "10", "--probes", "ascii", "--start", "1",
+              "--end", "1"});
     EXPECT_EQ(r.status, 0) << r.out;
     const Bytes& sent = server.Received();
     // After the last line setting (SET-STOPSIZE 1): PURGE-DATA of the receive
