@@ -594,6 +594,21 @@ bool TavoMK100::GetSlotDesignation(int i, std::string& out) {
     return GetSlotCode(i, code) && DesignationForCode(code, out);
 }
 
+bool TavoMK100::ReadSlotNodeDesignation(int i, std::string& out, bool* generic) {
+    std::string designation;
+    if (!GetSlotDesignation(i, designation)) return false;
+    const bool isGeneric = designation.rfind("K0AI", 0) == 0;
+    if (generic) *generic = isGeneric;
+    if (!isGeneric) {
+        out = designation;
+        return true;
+    }
+    std::string name;
+    if (!ReadSlotName(i, name)) return false;
+    out = SlotNameDesignation(name);
+    return true;
+}
+
 bool TavoMK100::SlotInfo(int i, const char* which, std::string& out) {
     if (i < 0 || i >= kMaxSlots || !IsHexCode(Address())) return false;
     std::string reply;
