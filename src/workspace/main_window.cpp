@@ -12,6 +12,7 @@
 #include "value_commands.h"
 
 #include "core/network_address.h"
+#include "core/search_engine.h"
 
 #include "transport/com_port.h"
 #include "transport/modbus.h"
@@ -513,9 +514,7 @@ void TfrmMain::tlbtnSearchClick() {
     }
     TfrmDlgAskAddr ask(this);
     if (Ui().Exec(ask) != QDialog::Accepted) return;
-    std::uint8_t byte = 0;
-    for (int i = 0; i < 1025 && port_->ReadBytes(1, &byte); ++i) {
-    }
+    ClearLineBeforeSearch(*port_);
     ShowStatusMessage("Searching modules, please wait a moment...");
     QStringList notices;
     {
