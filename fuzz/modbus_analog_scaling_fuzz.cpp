@@ -3,7 +3,7 @@
 // the table, byte 1 the range code, bytes 2..3 the register; the rest is a value
 // for the output conversion.
 #include "panels/analog/modbus_analog_data.h"
-#include "panels/analog/output_values.h"
+#include "points/output_values.h"
 
 #include <cmath>
 #include <cstdint>

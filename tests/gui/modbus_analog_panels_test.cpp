@@ -6,7 +6,7 @@
 
 #include "panels/analog/modbus_analog_data.h"
 #include "panels/analog/modbus_analog_panels.h"
-#include "panels/analog/output_values.h"
+#include "points/output_values.h"
 #include "panels/common/channel_controls.h"
 #include "panels/common/modbus_panel.h"
 #include "support/pty_peer.h"

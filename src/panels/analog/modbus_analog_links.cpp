@@ -1,7 +1,7 @@
 #include "modbus_analog_links.h"
 
 #include "modbus_analog_data.h"
-#include "output_values.h"
+#include "points/output_values.h"
 
 #include "panels/common/modbus_panel.h"
 
@@ -84,7 +84,7 @@ R330ModbusLink::R330ModbusLink(TavoRBase& module, int slave)
 bool R330ModbusLink::ReadRangeCode(int n) {
     std::vector<std::uint16_t> words;
     auto& code = codes_[static_cast<std::size_t>(n)];
-    if (!slave_.ReadRegisters(kFirstRangeRegister + n, 1, words)) return false;
+    if (!slave_.ReadRegisters(kFirstR330RangeRegister + n, 1, words)) return false;
     // A whole register that is no range code (its high byte included) is refused.
     code = R330Range(words[0]) ? words[0] : -1;
     return code >= 0;
@@ -97,7 +97,7 @@ bool R330ModbusLink::ReadOutput(int n, double& value) {
     good_[i] = false;
     if (codes_[i] < 0 && !ReadRangeCode(n)) return false;
     std::vector<std::uint16_t> words;
-    if (!slave_.ReadRegisters(kFirstValueRegister + n, 1, words)) return false;
+    if (!slave_.ReadRegisters(kFirstR330OutputRegister + n, 1, words)) return false;
     raw_[i] = words[0];
     const auto v = R330ValueFromRaw(*R330Range(codes_[i]), words[0]);
     if (!v) return false;
@@ -108,7 +108,7 @@ bool R330ModbusLink::ReadOutput(int n, double& value) {
 
 bool R330ModbusLink::WriteOutput(int n, double value, const OutputChannelRange& range) {
     return Channel(n, kChannels) &&
-           slave_.WriteRegister(kFirstValueRegister + n, R330RawFromValue(range, value));
+           slave_.WriteRegister(kFirstR330OutputRegister + n, R330RawFromValue(range, value));
 }
 
 bool R330ModbusLink::ReadInputs(unsigned& bits) {
@@ -129,7 +129,7 @@ bool R330ModbusLink::ReadChannelSetup(int n, R330ChannelSetup& out) {
 
 bool R330ModbusLink::WriteRange(int n, int code) {
     if (!Channel(n, kChannels) || !R330Range(code) ||
-        !slave_.WriteRegister(kFirstRangeRegister + n, static_cast<std::uint16_t>(code)))
+        !slave_.WriteRegister(kFirstR330RangeRegister + n, static_cast<std::uint16_t>(code)))
         return false;
     codes_[static_cast<std::size_t>(n)] = code;
     return true;

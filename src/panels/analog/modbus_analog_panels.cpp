@@ -1,7 +1,7 @@
 #include "modbus_analog_panels.h"
 
 #include "modbus_analog_links.h"
-#include "output_values.h"
+#include "points/output_values.h"
 
 #include "panels/common/channel_controls.h"
 #include "panels/common/modbus_panel.h"
@@ -191,7 +191,7 @@ TfrmMR330Mod::TfrmMR330Mod(QWidget* parent) : TfrmMR330("R330 Modbus", parent) {
     grpModbusMapping = AddModbusMapGroup(grpModule, lstviewModbus);
     AddToMainGroup(grpModule, grpModbusMapping);
     lstviewModbus->AddCoils(kFirstR330InputCoil, kChannels, "DI CH:", kFirstR330InputCoil);
-    lstviewModbus->AddRegisters(kFirstValueRegister, kChannels, "AO CH:", kFirstValueRegister);
+    lstviewModbus->AddRegisters(kFirstR330OutputRegister, kChannels, "AO CH:", kFirstR330OutputRegister);
 }
 
 void TfrmMR330Mod::InitModule(const PanelContext& context) {
@@ -221,7 +221,7 @@ void TfrmMR330Mod::AfterPoll(bool outputs, bool inputs) {
     bool read = true;
     for (int n = 0; n < kChannels; ++n) {
         const auto raw = read ? modbus_->LastRaw(n) : std::nullopt;
-        lstviewModbus->SetValue(RegisterLocation(kFirstValueRegister + n),
+        lstviewModbus->SetValue(RegisterLocation(kFirstR330OutputRegister + n),
                                 raw ? QString::number(*raw) : QString(ModbusMapList::kFailed));
         if (!outputs && !modbus_->LastReadGood(n)) read = false;
     }
