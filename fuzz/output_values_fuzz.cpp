@@ -22,6 +22,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!(*v == *v)) std::abort(); // never NaN
 
     const tavo::TrackLimits limits = tavo::R310TrackLimits(format, range);
+    // A polled value puts the bar within its limits, whatever the module sent.
+    if (const auto shown = tavo::PolledOutputText(text, format)) {
+        const auto at = tavo::PolledTrackPosition(*shown, format, limits);
+        if (at && (*at < limits.min || *at > limits.max)) std::abort();
+    }
+    if (const auto at = tavo::PolledTrackPosition(text, format, limits))
+        if (*at < limits.min || *at > limits.max) std::abort();
+    // A polled value puts the bar within its limits, whatever the module sent.
+    if (const auto shown = tavo::PolledOutputText(text, format)) {
+        const auto at = tavo::PolledTrackPosition(*shown, format, limits);
+        if (at && (*at < limits.min || *at > limits.max)) std::abort();
+    }
+    if (const auto at = tavo::PolledTrackPosition(text, format, limits))
+        if (*at < limits.min || *at > limits.max) std::abort();
     tavo::OutputRefusal refusal = tavo::OutputRefusal::None;
     if (const auto value = tavo::ParseOutputValue(text, format, limits, refusal)) {
         // What is accepted lies within the bar and goes out as a fixed-width field.

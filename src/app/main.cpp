@@ -6,6 +6,7 @@
 #include "sim/bus_file.h"
 #include "sim/pty_server.h"
 #include "workspace/core/network_address.h"
+#include "workspace/application.h"
 #include "workspace/core/version.h"
 #include "workspace/main_window.h"
 #include "workspace/ui_services.h"
@@ -67,18 +68,26 @@ int main(int argc, char** argv) {
     QCommandLineOption select("select", "The node to click before --screenshot.", "NODE");
     QCommandLineOption settle("settle", "How long the selected panel runs before --screenshot "
                                         "takes the picture (default 1500).", "MS");
+    // For the tests that look at the window on a real display.
+    QCommandLineOption reportLayout("report-layout",
+                                    "Print the widths of the tree and the panel area once the "
+                                    "window is on the screen, click the last port and print them "
+                                    "again, then quit.");
+    reportLayout.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(port);
     parser.addOption(demo);
     parser.addOption(quitAfterStart);
     parser.addOption(screenshot);
     parser.addOption(select);
     parser.addOption(settle);
+    parser.addOption(reportLayout);
     // --help and --version answer before the application object exists: that
     // object needs a display, and these two must work without one. So does a
     // wrong --port address.
     QStringList ports;
     {
         const QCoreApplication plain(argc, argv); // needs no display
+        tavo::KeepNumbersInCForm();
         parser.parse(QCoreApplication::arguments());
         if (parser.isSet(help)) {
             std::fputs(qPrintable(parser.helpText()), stdout);
@@ -104,7 +113,7 @@ int main(int argc, char** argv) {
             ports << QString::fromStdString(address.name);
         }
     }
-    QApplication app(argc, argv);
+    tavo::Application app(argc, argv);
     parser.process(app);
 
     tavo::sim::Bus bus;
@@ -145,6 +154,12 @@ int main(int argc, char** argv) {
         window.hide();
         if (server) server->Stop();
         return ok ? 0 : 1;
+    }
+    if (parser.isSet(reportLayout)) {
+        tavo::ReportLayout(window, ports.isEmpty() ? QString() : ports.last());
+        window.hide();
+        if (server) server->Stop();
+        return 0;
     }
     if (parser.isSet(quitAfterStart)) QTimer::singleShot(0, &app, [] { QCoreApplication::exit(0); });
     const int status = app.exec();

@@ -7,9 +7,10 @@
 
 #include <QApplication>
 #include <QEventLoop>
-#include <QTimer>
 #include <QPixmap>
 #include <QSplitter>
+#include <QTimer>
+#include <QWindow>
 
 #include <cstdio>
 #include <algorithm>
@@ -42,14 +43,20 @@ bool TakeScreenshot(TfrmMain& window, const ScreenshotRequest& r) {
             for (int i = 0; i < item->childCount(); ++i) walk(item->child(i));
         };
         walk(port);
-        if (found) {
-            for (auto* p = found->parent(); p; p = p->parent()) p->setExpanded(true);
-            window.ClickNode(found);
-            tree->scrollToItem(found);
-            // For scripts that time the panel from here on (bench/panel_cpu.sh).
-            std::fprintf(stderr, "tavo-utility: %s is open\n", qPrintable(r.select));
-            std::fflush(stderr);
+        if (!found) {
+            // A picture of some other panel would pass for the one asked for.
+            std::fprintf(stderr,
+                         "tavo-utility: no node \"%s\" below %s after the search; no picture "
+                         "saved\n",
+                         qPrintable(r.select), qPrintable(r.port));
+            return false;
         }
+        for (auto* p = found->parent(); p; p = p->parent()) p->setExpanded(true);
+        window.ClickNode(found);
+        tree->scrollToItem(found);
+        // For scripts that time the panel from here on (bench/panel_cpu.sh).
+        std::fprintf(stderr, "tavo-utility: %s is open\n", qPrintable(r.select));
+        std::fflush(stderr);
     }
     // Room for the whole panel beside the tree, so the picture shows all of it.
     if (QWidget* panel = window.CurrentPanel()) {
@@ -67,6 +74,56 @@ bool TakeScreenshot(TfrmMain& window, const ScreenshotRequest& r) {
         return false;
     }
     return true;
+}
+
+namespace {
+
+// Quits `loop` when the window it watches is exposed.
+class ExposeWatch : public QObject {
+public:
+    ExposeWatch(QWindow& window, QEventLoop& loop) : window_(window), loop_(loop) {
+        window_.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &window_ && event->type() == QEvent::Expose && window_.isExposed())
+            loop_.quit();
+        return false;
+    }
+
+private:
+    QWindow& window_;
+    QEventLoop& loop_;
+};
+
+void PrintLayout(TfrmMain& window) {
+    // Layouts and resizes the show or the click asked for are done first.
+    QApplication::processEvents();
+    std::printf("window %d %d\n", window.width(), window.height());
+    const auto* splitter = window.findChild<QSplitter*>("Splitter1");
+    const QList<int> sizes = splitter ? splitter->sizes() : QList<int>{};
+    std::printf("splitter %d %d\n", sizes.value(0), sizes.value(1));
+    const QWidget* panel = window.CurrentPanel();
+    const QRect seen = panel && panel->isVisible() ? panel->visibleRegion().boundingRect() : QRect();
+    std::printf("panel %s %d %d\n", panel ? qPrintable(panel->objectName()) : "-", seen.width(),
+                seen.height());
+    std::fflush(stdout);
+}
+
+} // namespace
+
+void ReportLayout(TfrmMain& window, const QString& port) {
+    // The display maps the window in its own time; the layout is only final then.
+    if (QWindow* handle = window.windowHandle(); handle && !handle->isExposed()) {
+        QEventLoop loop;
+        const ExposeWatch watch(*handle, loop);
+        loop.exec();
+    }
+    PrintLayout(window);
+    if (port.isEmpty()) return;
+    if (QTreeWidgetItem* node = window.Tree()->FindPort(port)) window.ClickNode(node);
+    PrintLayout(window);
 }
 
 } // namespace tavo

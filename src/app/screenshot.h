@@ -1,5 +1,6 @@
-// Renders the main window to a PNG after a search of a port, with one node
-// selected: the pictures in the README and the help page are made this way.
+// What the shown main window looks like: rendered to a PNG after a search of a
+// port with one node selected (the pictures in the README and the help page are
+// made this way), or its layout printed for the tests on a real display.
 #pragma once
 
 #include <QString>
@@ -17,7 +18,15 @@ struct ScreenshotRequest {
 };
 
 // Runs the request on the shown window; returns false (with a line on stderr)
-// when the port cannot be searched or the file cannot be written.
+// when the port cannot be searched, the node to select is not in the tree after
+// the search (nothing is saved then), or the file cannot be written.
 bool TakeScreenshot(TfrmMain& window, const ScreenshotRequest& request);
+
+// Waits until the shown window is on the screen, then prints to standard output
+// its size ("window WIDTH HEIGHT"), the widths of the tree and the panel area
+// ("splitter TREE AREA") and the panel shown with the part of it that can be seen
+// ("panel NAME WIDTH HEIGHT"); then clicks `port` (when not empty) and prints them
+// again.
+void ReportLayout(TfrmMain& window, const QString& port);
 
 } // namespace tavo

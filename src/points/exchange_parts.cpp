@@ -1,112 +1,96 @@
 #include "exchange_parts.h"
 
 #include "devices/hex_codes.h"
-#include "devices/reply.h"
 
-namespace tavo {
+namespace tavo::decode {
 namespace {
 
-std::uint8_t Byte(const std::string& bytes, std::size_t i) {
-    return static_cast<std::uint8_t>(bytes[i]);
+char Upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-int Word(const std::string& bytes, std::size_t i) {
-    return Byte(bytes, i) << 8 | Byte(bytes, i + 1);
+std::string_view WithoutCR(std::string_view text) {
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    return text;
+}
+
+unsigned Byte(std::string_view s, std::size_t i) {
+    return static_cast<unsigned char>(s[i]);
 }
 
 } // namespace
 
-std::optional<AsciiCommand> AsciiCommandTo(const PortExchange& exchange, int address) {
-    const std::string& request = exchange.request;
-    if (exchange.modbus || request.size() < 3) return std::nullopt;
-    const auto wire = HexValue(std::string_view(request).substr(1, 2));
-    if (!wire || static_cast<int>(*wire) != (address & 0xFF)) return std::nullopt;
-    std::string_view body = std::string_view(request).substr(3);
-    if (!body.empty() && body.back() == TavoComPort::kTerminator) body.remove_suffix(1);
-    return AsciiCommand{request[0], body};
+std::optional<AsciiCommand> SplitAsciiCommand(const PortExchange& exchange) {
+    if (exchange.modbus) return std::nullopt;
+    const std::string_view request = WithoutCR(exchange.request);
+    if (request.size() < 3) return std::nullopt;
+    return AsciiCommand{request[0], request.substr(1, 2), request.substr(3)};
 }
 
-std::optional<std::string> ReplyDataOf(const PortExchange& exchange, char first) {
-    const std::string& reply = exchange.reply;
-    if (!exchange.ok || exchange.modbus || reply.empty() || reply[0] != first ||
-        reply.back() != TavoComPort::kTerminator)
-        return std::nullopt;
-    const std::size_t from = first == '>' ? 1 : 3;
-    if (reply.size() < from + 1) return std::nullopt;
-    return ReplyTail(reply, from);
+bool SameAddressText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (Upper(a[i]) != Upper(b[i])) return false;
+    return true;
 }
 
-std::optional<ModbusRead> ModbusReadOf(const PortExchange& exchange, int slave) {
-    const std::string& request = exchange.request;
-    if (!exchange.modbus || request.size() != 6 || Byte(request, 0) != (slave & 0xFF))
-        return std::nullopt;
-    const int function = Byte(request, 1);
-    if (function != 1 && function != 3) return std::nullopt;
-    ModbusRead read;
-    read.coils = function == 1;
-    read.first = Word(request, 2) + 1;
-    read.count = Word(request, 4);
-    const std::string& reply = exchange.reply;
-    if (!exchange.ok || reply.size() < 3 || reply[0] != request[0] || reply[1] != request[1])
-        return read;
-    const std::size_t bytes = Byte(reply, 2);
-    const std::size_t wanted = read.coils ? (static_cast<std::size_t>(read.count) + 7) / 8
-                                          : 2 * static_cast<std::size_t>(read.count);
-    if (read.count < 1 || bytes != wanted || reply.size() != 3 + bytes) return read;
-    std::vector<std::uint16_t> values(static_cast<std::size_t>(read.count));
-    for (std::size_t i = 0; i < values.size(); ++i)
-        values[i] = read.coils ? (Byte(reply, 3 + i / 8) >> (i % 8)) & 1
-                               : static_cast<std::uint16_t>(Word(reply, 3 + 2 * i));
-    read.values = std::move(values);
-    return read;
+std::optional<std::string_view> AddressedData(const PortExchange& exchange) {
+    const std::string_view reply = WithoutCR(exchange.reply);
+    if (!exchange.ok || reply.size() < 3 || reply[0] != '!') return std::nullopt;
+    return reply.substr(3);
 }
 
-std::optional<ModbusWrite> ModbusWriteOf(const PortExchange& exchange, int slave) {
-    const std::string& request = exchange.request;
-    if (!exchange.modbus || request.size() < 6 || Byte(request, 0) != (slave & 0xFF))
-        return std::nullopt;
-    ModbusWrite write;
-    const int function = Byte(request, 1);
-    write.first = Word(request, 2) + 1;
-    switch (function) {
-    case 5:
-    case 6:
-        if (request.size() != 6) return std::nullopt;
-        write.coils = function == 5;
-        write.values = {static_cast<std::uint16_t>(write.coils ? Word(request, 4) == 0xFF00
-                                                               : Word(request, 4))};
-        break;
-    case 15:
-    case 16: {
-        const int count = Word(request, 4);
-        const std::size_t bytes = request.size() > 6 ? Byte(request, 6) : 0;
-        write.coils = function == 15;
-        const std::size_t wanted = write.coils ? (static_cast<std::size_t>(count) + 7) / 8
-                                               : 2 * static_cast<std::size_t>(count);
-        if (count < 1 || bytes != wanted || request.size() != 7 + bytes) return std::nullopt;
-        for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i)
-            write.values.push_back(
-                static_cast<std::uint16_t>(write.coils ? (Byte(request, 7 + i / 8) >> (i % 8)) & 1
-                                                       : Word(request, 7 + 2 * i)));
-        break;
+std::optional<std::string_view> ValueData(const PortExchange& exchange) {
+    const std::string_view reply = WithoutCR(exchange.reply);
+    if (!exchange.ok || reply.empty() || reply[0] != '>') return std::nullopt;
+    return reply.substr(1);
+}
+
+std::optional<unsigned> HexByte(std::string_view text) {
+    if (text.size() != 2) return std::nullopt;
+    return HexValue(text);
+}
+
+std::optional<ModbusRequest> SplitModbusRequest(const PortExchange& exchange) {
+    const std::string_view frame = exchange.request;
+    if (!exchange.modbus || frame.size() < 6) return std::nullopt;
+    ModbusRequest r;
+    r.slave = static_cast<int>(Byte(frame, 0));
+    r.function = static_cast<int>(Byte(frame, 1));
+    r.first = static_cast<int>(Byte(frame, 2) << 8 | Byte(frame, 3)) + 1;
+    r.count = static_cast<int>(Byte(frame, 4) << 8 | Byte(frame, 5));
+    if (r.function == 0x0F || r.function == 0x10) {
+        if (frame.size() < 7 || frame.size() - 7 != Byte(frame, 6)) return std::nullopt;
+        r.data = frame.substr(7);
     }
-    default:
+    return r;
+}
+
+std::optional<std::string_view> ModbusReadData(const PortExchange& exchange,
+                                               const ModbusRequest& request) {
+    const std::string_view frame = exchange.reply;
+    if (!exchange.ok || frame.size() < 3 || static_cast<int>(Byte(frame, 0)) != request.slave ||
+        static_cast<int>(Byte(frame, 1)) != request.function)
         return std::nullopt;
-    }
-    // The echo repeats the request's address and value or quantity.
-    write.ok = exchange.ok && exchange.reply.size() >= 6 &&
-               exchange.reply.compare(0, 6, request, 0, 6) == 0;
-    return write;
+    std::size_t expected = 0;
+    if (request.function == 0x01)
+        expected = (static_cast<std::size_t>(request.count) + 7) / 8;
+    else if (request.function == 0x03)
+        expected = 2 * static_cast<std::size_t>(request.count);
+    else
+        return std::nullopt;
+    if (request.count < 1 || Byte(frame, 2) != expected || frame.size() != expected + 3)
+        return std::nullopt;
+    return frame.substr(3);
 }
 
-std::string WriteFailure(const TavoComPort& port, const std::string& model, int modbusException) {
-    if (modbusException != 0)
-        return "the " + model + " refused the write (Modbus exception " +
-               HexText(static_cast<unsigned>(modbusException), 2) + ")";
-    const PortError& error = port.LastError();
-    if (error.kind == PortError::Kind::Refused) return "the " + model + " refused the write";
-    return "the " + model + " did not confirm the write" +
-           (error.text.empty() ? std::string() : ": " + error.text);
+std::uint16_t DataWord(std::string_view data, int i) {
+    const auto at = static_cast<std::size_t>(2 * i);
+    return static_cast<std::uint16_t>(Byte(data, at) << 8 | Byte(data, at + 1));
 }
 
-} // namespace tavo
+bool DataBit(std::string_view data, int i) {
+    return (Byte(data, static_cast<std::size_t>(i / 8)) >> (i % 8)) & 1u;
+}
+
+} // namespace tavo::decode

@@ -1,58 +1,55 @@
-// The parts of one observed exchange that the point families decode: an ASCII
-// command cut into its lead character, address and body with the data of its
-// reply, and a Modbus read or write with the numbers it covered and, when it was
-// answered whole, what it carried. Every cut is checked against the bytes there
-// are: any text may come by here (a garbled reply, another program's request).
+// The parts of an observed exchange that the families decode: the ASCII command's
+// lead character, address and body with the reply's data, and the Modbus request's
+// slave, function, first number and count with the response's data. Every function
+// takes any bytes (the exchange may be garbage) and answers nothing rather than read
+// past what is there. In a namespace of their own, beside the families' own helpers.
 #pragma once
 
 #include "transport/com_port.h"
 
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <string_view>
-#include <vector>
 
-namespace tavo {
+namespace tavo::decode {
 
 struct AsciiCommand {
     char lead = 0;
-    std::string_view body; // after the address, without the CR
+    std::string_view address; // the two characters after the lead, as sent
+    std::string_view body;    // the rest, without the CR
 };
-// The command of `exchange` when it is an ASCII command to `address` (two hex
-// digits after the lead character, either case); nullopt otherwise. The view points
-// into `exchange`.
-std::optional<AsciiCommand> AsciiCommandTo(const PortExchange& exchange, int address);
-// The data of a successful reply that begins with `first`: after "!AA" for '!', after
-// ">" for '>' (the CR left out). Nullopt for a failed exchange or another reply.
-std::optional<std::string> ReplyDataOf(const PortExchange& exchange, char first);
+// The command of an ASCII exchange; nullopt for a Modbus exchange and for a request
+// too short to name an address.
+std::optional<AsciiCommand> SplitAsciiCommand(const PortExchange& exchange);
+// Whether two address texts name the same module ("0a" is "0A").
+bool SameAddressText(std::string_view a, std::string_view b);
 
-// A Modbus read (function 1 or 3) of one slave: one-based first number and count,
-// and when the response came whole and fits the request, one value per coil (0 or
-// 1) or register.
-struct ModbusRead {
-    bool coils = false;
-    int first = 0;
-    int count = 0;
-    std::optional<std::vector<std::uint16_t>> values;
-    bool Covers(int number) const { return number >= first && number < first + count; }
+// The data of a successful reply: after "!AA" for a '!' reply, after ">" for a '>'
+// reply, without the CR. Nullopt when the exchange failed or the reply is of the
+// other kind.
+std::optional<std::string_view> AddressedData(const PortExchange& exchange);
+std::optional<std::string_view> ValueData(const PortExchange& exchange);
+
+// Two hexadecimal digits; nullopt for anything else.
+std::optional<unsigned> HexByte(std::string_view text);
+
+struct ModbusRequest {
+    int slave = 0;
+    int function = 0;
+    int first = 0;         // one-based: the frame's number + 1
+    int count = 0;         // quantity of a read or multiple write; the value of a single write
+    std::string_view data; // what follows a multiple write's byte count
 };
-std::optional<ModbusRead> ModbusReadOf(const PortExchange& exchange, int slave);
+// The request of a Modbus exchange (slave, function, number, quantity or value, and
+// a multiple write's data when its byte count is whole); nullopt for an ASCII
+// exchange and for a request too short for its function.
+std::optional<ModbusRequest> SplitModbusRequest(const PortExchange& exchange);
+// The data bytes of a successful read response (functions 1 and 3): exactly what the
+// request's quantity asks for, from the slave that was asked. Nullopt otherwise.
+std::optional<std::string_view> ModbusReadData(const PortExchange& exchange,
+                                               const ModbusRequest& request);
+// Word `i` (big-endian) or bit `i` of response data; the caller keeps `i` within it.
+std::uint16_t DataWord(std::string_view data, int i);
+bool DataBit(std::string_view data, int i);
 
-// A Modbus write (functions 5, 6, 15, 16) of one slave: what the request asked to
-// write, one-based, and whether the slave confirmed it.
-struct ModbusWrite {
-    bool coils = false;
-    int first = 0;
-    std::vector<std::uint16_t> values; // a coil is 0 or 1
-    bool ok = false;
-};
-std::optional<ModbusWrite> ModbusWriteOf(const PortExchange& exchange, int slave);
-
-// The reason of a failed write for its error line: the module refused it ('?', or
-// the Modbus exception `modbusException` when not 0), or did not answer (with the
-// port's reason).
-std::string WriteFailure(const TavoComPort& port, const std::string& model,
-                         int modbusException = 0);
-
-} // namespace tavo
+} // namespace tavo::decode

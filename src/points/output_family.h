@@ -2,7 +2,7 @@
 // module, the point units as people write them, and the loop controller's maker.
 #pragma once
 
-#include "exchange_parts.h"
+#include "output_exchange.h"
 #include "module_points.h"
 
 #include <memory>

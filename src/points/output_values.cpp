@@ -155,6 +155,22 @@ std::optional<std::string> PolledOutputText(const std::string& reply, OutputForm
     return Trimmed(text);
 }
 
+std::optional<int> PolledTrackPosition(const std::string& shown, OutputFormat format,
+                                       TrackLimits limits) {
+    double position = 0;
+    if (format == OutputFormat::Hex) {
+        const auto counts = shown.size() <= 4 ? HexValue(shown) : std::nullopt;
+        if (!counts) return std::nullopt;
+        position = static_cast<double>(*counts);
+    } else {
+        const auto v = PlainDecimalValue(shown);
+        if (!v) return std::nullopt;
+        position = std::round(*v * Scale(format));
+    }
+    return static_cast<int>(std::clamp(position, static_cast<double>(limits.min),
+                                       static_cast<double>(limits.max)));
+}
+
 const OutputChannelRange* R310Range(int code) {
     static const OutputChannelRange kRanges[] = {
         {0x30, 0.0, 20.0, "mA"}, {0x31, 4.0, 20.0, "mA"}, {0x32, 0.0, 10.0, "V"}};

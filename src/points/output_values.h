@@ -57,6 +57,10 @@ std::optional<double> OutputReplyNumber(const std::string& reply, OutputFormat f
 // (engineering units) or "%6.2f" (% FSR) and trimmed, hexadecimal digits as they
 // came. Nothing for a reply that is not a number of that format.
 std::optional<std::string> PolledOutputText(const std::string& reply, OutputFormat format);
+// Where the R310 panel's track bar stands for such a text, kept within the limits;
+// nothing for a text that is no number of the format.
+std::optional<int> PolledTrackPosition(const std::string& shown, OutputFormat format,
+                                       TrackLimits limits);
 
 // A plain decimal that fills the text (sign optional, blanks around it allowed):
 // no exponent, no "inf", nothing after the number.

@@ -11,6 +11,7 @@
 #include "ui_services.h"
 
 #include "core/network_address.h"
+#include "core/search_engine.h"
 
 #include "transport/com_port.h"
 #include "transport/modbus.h"
@@ -56,7 +57,10 @@ TfrmMain::TfrmMain(const QStringList& extraPorts, QWidget* parent) : QMainWindow
     Splitter1->addWidget(treeviewModule);
     Splitter1->addWidget(ScrollBox1);
     Splitter1->setStretchFactor(1, 1);
-    Splitter1->setSizes({kMinTreeWidth, 800 - kMinTreeWidth});
+    // A panel area dragged or sized down to nothing would hide every panel, with
+    // nothing on the screen to say where they went.
+    Splitter1->setCollapsible(1, false);
+    Splitter1->setSizes({kMinTreeWidth, width() - kMinTreeWidth});
     setCentralWidget(Splitter1);
     statbarMain = new MainStatusBar(this);
     setStatusBar(statbarMain);
@@ -162,11 +166,15 @@ void TfrmMain::BuildActions() {
 void TfrmMain::FitTree() {
     const QList<int> sizes = Splitter1->sizes();
     if (sizes.size() != 2) return;
-    const int total = sizes[0] + sizes[1] > 0 ? sizes[0] + sizes[1] : width();
+    // Until the window is first shown the splitter has a placeholder geometry (a
+    // hundred pixels or so) and its sizes mean nothing: the window's width is the
+    // one it will get.
+    const bool laidOut = Splitter1->isVisible() && sizes[1] > 0;
+    const int total = laidOut ? sizes[0] + sizes[1] : width() - Splitter1->handleWidth();
     const int want =
         std::clamp(treeviewModule->ContentWidth(), kMinTreeWidth, std::max(kMinTreeWidth, total / 2));
-    if (sizes[0] >= want) return;
-    Splitter1->setSizes({want, total - want});
+    if (laidOut && sizes[0] >= want) return;
+    Splitter1->setSizes({want, std::max(total - want, 1)});
 }
 
 void TfrmMain::RefreshButton(bool save, bool search, bool help, bool loadConf, bool saveConf,
@@ -499,9 +507,7 @@ void TfrmMain::tlbtnSearchClick() {
     }
     TfrmDlgAskAddr ask(this);
     if (Ui().Exec(ask) != QDialog::Accepted) return;
-    std::uint8_t byte = 0;
-    for (int i = 0; i < 1025 && port_->ReadBytes(1, &byte); ++i) {
-    }
+    ClearLineBeforeSearch(*port_);
     ShowStatusMessage("Searching modules, please wait a moment...");
     QStringList notices;
     {

@@ -365,6 +365,44 @@ TEST(R310Panel, PollShowsFailuresAndLeavesTheUsersEntryAlone) {
     EXPECT_EQ(g->edtAO_Val->text(), "4.000");
 }
 
+// The bar stands where the polled output is, so a step starts from the output as it
+// is (not from 0 while the edit reads 10.000 V).
+TEST(OutputPanels, TrackBarFollowsThePolledOutput) {
+    struct Case {
+        const char* bus;
+        const char* node;
+        std::function<OutputValueGroup*(QWidget*)> group;
+        std::function<void(QWidget*)> poll;
+        const char* shown;
+        int position;
+        const char* afterLargeStepDown;
+    };
+    const auto r310 = [](QWidget* p) { return static_cast<TfrmMR310*>(p)->grpDataArea; };
+    const auto r310Poll = [](QWidget* p) { static_cast<TfrmMR310*>(p)->tmrUpdateAODataTimer(); };
+    const auto r250 = [](QWidget* p) { return static_cast<TfrmMR250*>(p)->grpAOData; };
+    const auto r250Poll = [](QWidget* p) { static_cast<TfrmMR250*>(p)->tmrUpdateAIDataTimer(); };
+    const Case cases[] = {
+        {"01 R250 type=02 startup=10\n", "(01)R250", r250, r250Poll, "10.000", 10000, "9.000"},
+        {"01 R250 type=02 startup=0.25\n", "(01)R250", r250, r250Poll, "0.250", 250, "0.000"},
+        {"01 R310 type=31 startup=12\n", "(01)R310", r310, r310Poll, "12.000", 12000, "10.400"},
+        {"01 R310 type=32 startup=7.5\n", "(01)R310", r310, r310Poll, "7.500", 7500, "6.500"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bus);
+        PanelFixture fx(c.bus);
+        QWidget* panel = fx.Open(c.node);
+        ASSERT_NE(panel, nullptr);
+        OutputValueGroup* g = c.group(panel);
+        c.poll(panel);
+        EXPECT_EQ(g->edtAO_Val->text(), c.shown);
+        EXPECT_EQ(g->trabAOVal->value(), c.position);
+        fx.Received(0x01);
+        g->bitbtnLeftLeft->click();
+        EXPECT_EQ(g->edtAO_Val->text(), c.afterLargeStepDown);
+        EXPECT_TRUE(fx.Received(0x01).empty()); // a step only moves the edit
+    }
+}
+
 TEST(R250Panel, ExcitationOutputStartUpAndItsFailures) {
     PanelFixture fx("01 R250 type=02\n");
     auto* panel = fx.Open<TfrmMR250>("(01)R250");
@@ -474,7 +512,13 @@ TEST(R330Panel, DirectOutputIsCheckedAgainstTheChannelsRange) {
     ASSERT_NE(panel, nullptr);
     EXPECT_EQ(panel->cmbAORange[0]->currentText(), "0 - 20 mA");
     EXPECT_EQ(panel->cmbAORange[2]->currentText(), "+/-  10 V");
-    EXPECT_EQ(panel->edtAOOutput->text(), "+05.000"); // Ch 1's output
+    // The picker names the channels as the rows of the channel setup do.
+    for (int n = 0; n < 4; ++n) {
+        EXPECT_EQ(panel->cmbOutputCh->itemText(n), QString("Ch %1").arg(n));
+        EXPECT_EQ(panel->findChild<QLabel*>(QString("lblCh%1").arg(n))->text(),
+                  QString("Ch %1").arg(n));
+    }
+    EXPECT_EQ(panel->edtAOOutput->text(), "+05.000"); // Ch 0's output
     EXPECT_EQ(panel->scrbarAO->value(), 25);
     EXPECT_EQ(panel->lblOutputUnit->text(), "mA");
     struct Row {

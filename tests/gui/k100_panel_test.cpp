@@ -89,12 +89,15 @@ TEST(K100Panel, OpeningReadsGeneralSettingsSlotListAndWatchdogInOrder) {
     ASSERT_EQ(p->ListView5KModule->topLevelItemCount(), 7); // slot 6 is empty
     EXPECT_EQ(Row(p->ListView5KModule, 0),
               (QStringList{"0", "K220", "Tavo-K220 8-channel analog input module"}));
-    EXPECT_EQ(Row(p->ListView5KModule, 1), (QStringList{"1", "Tavo-K230P", "analog input module"}));
+    // A slot that names itself reads as the others: designation, then "Tavo-" and it
+    // before the description.
+    EXPECT_EQ(Row(p->ListView5KModule, 1),
+              (QStringList{"1", "K230P", "Tavo-K230P analog input module"}));
     EXPECT_EQ(Row(p->ListView5KModule, 4),
               (QStringList{"4", "K620", "Tavo-K620 8-channel relay output module"}));
     EXPECT_EQ(Row(p->ListView5KModule, 6),
               (QStringList{"7", "K990", "Tavo-K990 Unknown module (K990)"}));
-    EXPECT_EQ(p->Edt_S[1]->text(), "Tavo-K230P");
+    EXPECT_EQ(p->Edt_S[1]->text(), "K230P");
     EXPECT_EQ(p->Edt_S[5]->text(), "K710");
     EXPECT_TRUE(p->Edt_S[6]->text().isEmpty());
     EXPECT_EQ(p->SlotKind(4), K100SlotKind::Digital);

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include "panels/common/edit_controls.h"
@@ -456,9 +457,15 @@ TEST(K310Panels, OutputsAreCheckedSentAndReadBack) {
     PanelFixture fx(kInitRack);
     auto* p = OpenSlot<TfrmMK310>(fx, "(*)K100", {"(S2)K310"});
     ASSERT_NE(p, nullptr);
-    EXPECT_EQ(fx.Received(1), Seq({"$00S2C0B", "$00S2C1B", "$00S2C2B", "$00S2C3B"}));
+    // The ranges, then the outputs at once: the Output column starts from them.
+    EXPECT_EQ(fx.Received(1), Seq({"$00S2C0B", "$00S2C1B", "$00S2C2B", "$00S2C3B", "$00S2C06",
+                                   "$00S2C16", "$00S2C26", "$00S2C36"}));
     EXPECT_EQ(p->labRangeCh[1]->text(), "4 ~ 20 mA");
-    EXPECT_EQ(p->edtAOValCh[1]->text(), "00.000");
+    EXPECT_EQ(p->edtAOReadCh[1]->text(), "4.000");
+    EXPECT_EQ(p->edtAOValCh[1]->text(), "4.000");
+    p->btAOOutputClick(1); // what the column shows is a value the channel takes
+    EXPECT_EQ(Starting(fx.Received(1), "#"), Strings{"#00S2C104.000"});
+    EXPECT_TRUE(fx.ui().boxes.empty());
     for (const char* bad : {"25", "3.9", "abc", ""}) {
         p->edtAOValCh[1]->setText(bad);
         p->btAOOutputClick(1);
@@ -469,6 +476,21 @@ TEST(K310Panels, OutputsAreCheckedSentAndReadBack) {
     p->btAOOutputClick(1);
     EXPECT_EQ(Starting(fx.Received(1), "#"), Strings{"#00S2C104.500"});
     EXPECT_EQ(p->edtAOReadCh[1]->text(), "4.500");
+    EXPECT_EQ(p->edtAOValCh[1]->text(), "4.500");
+
+    // What the user types stays until it is sent; the other channels follow their
+    // outputs meanwhile.
+    p->edtAOValCh[1]->clear();
+    QTest::keyClicks(p->edtAOValCh[1], "12");
+    p->edtAOValCh[0]->setText("6");
+    p->btAOOutputClick(0);
+    p->tmrUpdateAODataTimer();
+    EXPECT_EQ(p->edtAOValCh[0]->text(), "6.000");
+    EXPECT_EQ(p->edtAOValCh[1]->text(), "12");
+    EXPECT_EQ(p->edtAOReadCh[1]->text(), "4.500");
+    p->btAOOutputClick(1);
+    EXPECT_EQ(Starting(fx.Received(1), "#"), (Strings{"#00S2C006.000", "#00S2C112.000"}));
+    EXPECT_EQ(p->edtAOValCh[1]->text(), "12.000");
 }
 
 TEST(K310Panels, SingleChannelDialogFromTheChannelNode) {

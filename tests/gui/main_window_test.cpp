@@ -3,6 +3,7 @@
 #include "sim/bus_file.h"
 #include "sim/pty_server.h"
 #include "support/sim_bus.h"
+#include "support/temp_dir.h"
 #include "test_ui.h"
 
 #include "workspace/com_set.h"
@@ -393,6 +394,31 @@ TEST_F(MainWindowTest, TreeFitsItsNodesAndCutNodesHaveTooltips) {
     EXPECT_LT(tree->width(), TfrmMain::kMinTreeWidth);
 }
 
+// The panel area has its width from the first show: the introduction shows, then
+// the port's settings panel, and nothing sizes the area away.
+TEST_F(MainWindowTest, PanelAreaHasItsWidthFromTheFirstShow) {
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto* splitter = window.findChild<QSplitter*>("Splitter1");
+    ASSERT_NE(splitter, nullptr);
+    const auto shows = [&](const char* panel) {
+        SCOPED_TRACE(panel);
+        QApplication::processEvents();
+        const QList<int> sizes = splitter->sizes();
+        ASSERT_EQ(sizes.size(), 2);
+        EXPECT_GE(sizes[0], TfrmMain::kMinTreeWidth);
+        EXPECT_GE(sizes[1], sizes[0]); // the tree takes half at most
+        ASSERT_NE(window.CurrentPanel(), nullptr);
+        EXPECT_EQ(window.CurrentPanel()->objectName(), panel);
+        EXPECT_GE(window.CurrentPanel()->visibleRegion().boundingRect().width(), sizes[1] / 2);
+    };
+    shows("TfrmIntro");
+    window.ClickNode(PortNode());
+    shows("TfrmComSet");
+    splitter->setSizes({window.width(), 0});
+    EXPECT_GT(splitter->sizes().value(1), 0);
+}
+
 TEST_F(MainWindowTest, EveryPanelIsNamedByItsClass) {
     for (const auto& [name, make] : PanelFactory::Instance().Save()) {
         std::unique_ptr<ModulePanel> panel(PanelFactory::Instance().Make(name, nullptr));
@@ -538,7 +564,8 @@ namespace {
 // reaches the module again without a click.
 TEST(MainWindowPorts, APollingPanelResumesWhenItsPortComesBack) {
     ScopedTestUi ui;
-    const std::string link = "/tmp/tavo-unplug-" + std::to_string(getpid());
+    test::TempDir dir;
+    const std::string link = dir.File("unplug");
     sim::Bus bus;
     std::string error;
     ASSERT_TRUE(sim::LoadBusText("01 R210D\n", bus, error)) << error;

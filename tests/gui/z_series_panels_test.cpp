@@ -4,24 +4,31 @@
 // outputs, the refusals before sending, and the port time-out put back.
 #include "panel_fixture.h"
 
+#include "panels/analog/calib_dialogs.h"
 #include "panels/common/value_slider.h"
 #include "panels/converter/z_series_panels.h"
 
 #include "sim/module.h"
 #include "transport/com_port.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace tavo {
 namespace {
@@ -55,14 +62,16 @@ TEST(Z350Panel, OpeningReadsSettingsAndListsEverySlotTheControllerReports) {
     EXPECT_EQ(p->edtDeviceInstance->text(), "350");
     EXPECT_EQ(p->cmbProtocol->currentText(), "BACNet");
     EXPECT_EQ(p->cmbBaudRate->currentText(), "9600 bps");
-    // Slots 4 to 7 of the eight-slot controller are listed too.
-    ASSERT_EQ(p->lvModules->topLevelItemCount(), 4);
+    // Every slot of the eight-slot controller has its row, empty ones too.
+    ASSERT_EQ(p->lvModules->topLevelItemCount(), 8);
     EXPECT_EQ(Row(p->lvModules, 0),
               (QStringList{"0", "Z320", "ZEL-Z320 4-AI, 4-AO, 8-DI, 4-DO module"}));
-    EXPECT_EQ(Row(p->lvModules, 1),
+    EXPECT_EQ(Row(p->lvModules, 1), (QStringList{"1", "", ""}));
+    EXPECT_EQ(Row(p->lvModules, 2),
               (QStringList{"2", "Z310", "ZEL-Z310 3-AI, 3-AO, 6-DI, 2-DO module"}));
-    EXPECT_EQ(Row(p->lvModules, 2).at(0), "5");
-    EXPECT_EQ(Row(p->lvModules, 3), (QStringList{"7", "Z330", "Unknown module (33)"}));
+    EXPECT_EQ(Row(p->lvModules, 5).at(1), "Z320");
+    EXPECT_EQ(Row(p->lvModules, 6), (QStringList{"6", "", ""}));
+    EXPECT_EQ(Row(p->lvModules, 7), (QStringList{"7", "Z330", "Unknown module (33)"}));
 
     EXPECT_EQ(fx.Find<QTimer>("tmrPolling")->interval(), 500);
     p->tmrPollingTimer();
@@ -73,6 +82,38 @@ TEST(Z350Panel, OpeningReadsSettingsAndListsEverySlotTheControllerReports) {
     EXPECT_EQ(fx.StatusText(), "Polling ZEL Module Fail!");
     EXPECT_TRUE(fx.Indicator() == "2" || fx.Indicator() == "3");
     EXPECT_TRUE(fx.ui().boxes.empty());
+}
+
+TEST(Z350Panel, ListsFourSlotsOrEightOnTheZ352WhateverItCanRead) {
+    struct Case {
+        const char* bus;
+        const char* node;
+        int fault; // replies lost from the opening on (-1 none, 0 all)
+        int rows;
+    };
+    const Case cases[] = {
+        {"01 Z351 slots=Z310\n", "(01)Z351", -1, 4},
+        {"01 Z352 slots=Z310\n", "(01)Z352", -1, 8},
+        // The controller not answering at all: its four slots all the same.
+        {"01 Z352 slots=Z310\n", "(01)Z352", 0, 4},
+        // Only the slot table answers (the settings and the protocol reads are
+        // lost): it tells of eight.
+        {"01 Z352 slots=Z310\n", "(01)Z352", 2, 8},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.bus) + " fault " + std::to_string(c.fault));
+        PanelFixture fx(c.bus);
+        if (c.fault >= 0)
+            fx.WithModule(1, [&](sim::SimModule& m) {
+                m.faults().noReply.count = c.fault == 0 ? 1000 : c.fault;
+            });
+        auto* p = fx.Open<TfrmMZ350>(c.node);
+        ASSERT_NE(p, nullptr);
+        ASSERT_EQ(p->lvModules->topLevelItemCount(), c.rows);
+        for (int i = 0; i < c.rows; ++i)
+            EXPECT_EQ(Row(p->lvModules, i).at(0), QString::number(i));
+        EXPECT_EQ(Row(p->lvModules, 0).at(1), c.fault == 0 ? "" : "Z310");
+    }
 }
 
 TEST(Z350Panel, UpdateWritesInstanceThenProtocolAndRefusesBadInstances) {
@@ -285,6 +326,71 @@ TEST(Z320Panel, UnknownInputCodeShowsTheFirstEntryAndCalibrationPrompts) {
     EXPECT_TRUE(selector); // current inputs are calibrated channel by channel
 }
 
+// The calibration dialog drives an output to its calibration point; afterwards each
+// output goes back to what it drove before, and a failure to do so is said, with
+// whether the calibration itself was stored.
+TEST(Z320Panel, OutputCalibrationPutsTheOutputsBack) {
+    struct Case {
+        bool span;
+        bool save;         // Save in the dialog (else Exit)
+        bool restoreFails; // the module stops answering once the dialog is closed
+        const char* calibration;
+        QStringList boxes;
+    };
+    const Case cases[] = {
+        {false, true, false, "$01S0C04", {"zero Calibration succeeded"}},
+        {true, true, false, "$01S0C01", {"span Calibration succeeded"}},
+        {false, false, false, "", {}},
+        {false, true, true, "$01S0C04",
+         {"zero Calibration succeeded", "Write AO Value Error!\nZero Calibration is Success!"}},
+        {true, true, true, "$01S0C01",
+         {"span Calibration succeeded", "Write AO Value Error!\nSpan Calibration is Success!"}},
+        {false, false, true, "", {"Write AO Failed!"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.span ? "span" : "zero") + (c.save ? " saved" : " left") +
+                     (c.restoreFails ? ", no answer after" : ""));
+        PanelFixture fx(kBus);
+        auto* p = OpenSlot(fx, "(S0)Z320");
+        ASSERT_NE(p, nullptr);
+        p->PageControl1->setCurrentWidget(p->TSAnalogOutput);
+        p->aoOutput[0]->edit->setText("12.5");
+        p->aoOutput[0]->button->click();
+        fx.Received(1);
+        fx.ui().Clear();
+        // The simulator answers at once: a short time-out keeps the lost reply cheap.
+        fx.window().Port()->SetTimeOut(50);
+        fx.ui().onDialog = [&](QDialog& d) {
+            if (!qobject_cast<TfrmMAOCalib*>(&d)) return -1;
+            d.findChild<QPushButton*>(c.save ? "bitbtn20Execute" : "bitbtn20Exit")->click();
+            if (c.restoreFails)
+                fx.WithModule(1, [](sim::SimModule& m) {
+                    m.faults().startAfter = 4; // the outputs read again, then the write
+                    m.faults().noReply.count = 1;
+                });
+            return d.result();
+        };
+        p->btAOCalClick(c.span);
+        const Commands sent = fx.Received(1);
+        const auto at = [&](const std::string& command) {
+            return std::find(sent.begin(), sent.end(), command) - sent.begin();
+        };
+        // Driven to the point, calibrated, then put back to 12.5 mA.
+        const std::string point = c.span ? "#01S0C020.000" : "#01S0C004.000";
+        ASSERT_LT(at(point), static_cast<long>(sent.size()));
+        if (*c.calibration) EXPECT_LT(at(point), at(c.calibration));
+        EXPECT_EQ(at(c.calibration) < static_cast<long>(sent.size()), *c.calibration != 0);
+        const auto back = at("#01S0C012.500");
+        ASSERT_LT(back, static_cast<long>(sent.size()));
+        EXPECT_GT(back, std::max(at(point), *c.calibration ? at(c.calibration) : 0));
+        // Only the output the dialog moved is written.
+        for (const char* other : {"#01S0C1", "#01S0C2", "#01S0C3"})
+            EXPECT_TRUE(test::Starting(sent, other).empty()) << other;
+        EXPECT_EQ(fx.ui().Texts(), c.boxes);
+        if (!c.restoreFails) EXPECT_EQ(p->aoOutput[0]->edit->text(), "12.500");
+    }
+}
+
 TEST(Z320Panel, DigitalOutputsSwitchAndInputsAreNotControllable) {
     PanelFixture fx(kBus);
     auto* p = OpenSlot(fx, "(S0)Z320");
@@ -301,6 +407,27 @@ TEST(Z320Panel, DigitalOutputsSwitchAndInputsAreNotControllable) {
     p->btDI[1]->click();
     EXPECT_TRUE(fx.Received(1).empty());
     EXPECT_EQ(fx.ui().Texts(), QStringList{"DI is not controllable!"});
+}
+
+// In the window's first size, beside a tree as wide as the demo bus's nodes want,
+// every page of the slot panels fits: no field or button behind a scroll bar.
+TEST(ZSeriesPanels, SlotPanelsFitBesideTheTreeInTheWindowsFirstSize) {
+    for (const char* slot : {"(S0)Z320", "(S2)Z310"}) {
+        SCOPED_TRACE(slot);
+        PanelFixture fx(kBus);
+        fx.window().show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&fx.window()));
+        EXPECT_EQ(fx.window().size(), QSize(800, 600));
+        auto* p = OpenSlot(fx, slot);
+        ASSERT_NE(p, nullptr);
+        fx.window().findChild<QSplitter*>("Splitter1")->setSizes({250, 800 - 250});
+        const QScrollBar* bar = fx.window().findChild<QScrollArea*>("ScrollBox1")->horizontalScrollBar();
+        for (QWidget* page : {p->TSAnalogInput, p->TSAnalogOutput, p->TSDigital}) {
+            p->PageControl1->setCurrentWidget(page);
+            QApplication::processEvents();
+            EXPECT_FALSE(bar->isVisible()) << page->objectName().toStdString();
+        }
+    }
 }
 
 TEST(Z310Panel, ShowsItsOwnChannelCountsAndTitle) {

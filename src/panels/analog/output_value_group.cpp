@@ -112,6 +112,16 @@ bool OutputValueGroup::UserIsEntering() const {
     return false;
 }
 
+void OutputValueGroup::ShowPolledValue(const std::string& text) {
+    if (UserIsEntering()) return;
+    edtAO_Val->setText(QString::fromStdString(text));
+    if (const auto position = PolledTrackPosition(text, format_, limits_)) {
+        // Only the bar moves: the edit keeps the module's own text.
+        const QSignalBlocker quiet(trabAOVal);
+        trabAOVal->setValue(*position);
+    }
+}
+
 void OutputValueGroup::trabAOValChange() {
     edtAO_Val->setText(QString::fromStdString(TrackPositionText(trabAOVal->value(), format_)));
 }

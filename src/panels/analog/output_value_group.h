@@ -37,6 +37,10 @@ public:
     // True while the user works in the value edit, on the bar, its buttons or Output:
     // then a poll leaves the edit alone.
     bool UserIsEntering() const;
+    // A polled last value (as PolledOutputText gives it): the edit shows it and the
+    // bar stands at it, so the step buttons start from the output as it is; left
+    // alone while the user is entering a value.
+    void ShowPolledValue(const std::string& text);
 
     void trabAOValChange();
     // One handler for the four step buttons, tags 1 to 4 from the largest step down.

@@ -200,8 +200,7 @@ void TfrmMR310::tmrUpdateAODataTimer() {
     if (!PollStatus(ok, "Polling AO Data....  ", "Fail to fresh AO data!")) return;
     grpDataArea->edtLast_Val->setText(QString::fromStdString(*lastText));
     grpDataArea->edtAO_CurrentReadBak->setText(QString::fromStdString(*backText));
-    if (!grpDataArea->UserIsEntering())
-        grpDataArea->edtAO_Val->setText(QString::fromStdString(*lastText));
+    grpDataArea->ShowPolledValue(*lastText);
 }
 
 // ---- User operations -----------------------------------------------------------------

@@ -824,7 +824,7 @@ void TfrmMR250::PollAfterValue() {
         return;
     }
     grpAOData->edtLast_Val->setText(QString::fromStdString(*text));
-    if (!grpAOData->UserIsEntering()) grpAOData->edtAO_Val->setText(QString::fromStdString(*text));
+    grpAOData->ShowPolledValue(*text);
 }
 
 void TfrmMR250::btnValueOutputClick() {

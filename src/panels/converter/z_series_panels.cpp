@@ -27,6 +27,10 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
 namespace tavo {
 namespace {
 
@@ -40,7 +44,7 @@ std::size_t At(int i) {
 
 // The module's setting commands need this long before the next one (ms).
 constexpr int kBusySteps = 500;
-constexpr int kSlotTimeOutMs = 1000;
+constexpr int kSlotTimeOutMs = ZelMZ320::kTimeOutMs;
 constexpr int kPollMs = 500;
 
 const QStringList kOutputRanges = {"0 ~ 20 mA", "4 ~ 20 mA", "0 ~ 10 V"};
@@ -49,58 +53,16 @@ bool IsCurrentInput(int code) {
     return code == 0x07 || code == 0x0D;
 }
 
+// Buttons side by side from the left.
+QHBoxLayout* ButtonRow(std::initializer_list<QPushButton*> buttons) {
+    auto* row = new QHBoxLayout;
+    for (QPushButton* b : buttons)
+        row->addWidget(b);
+    row->addStretch();
+    return row;
+}
+
 } // namespace
-
-const std::vector<ZInputRange>& ZInputRanges() {
-    static const std::vector<ZInputRange> kRanges = {
-        {0x07, "4 ~ 20mA", "mA", "0 mA", "20 mA"},
-        {0x08, "0 ~ 10V", "V", "0 V", "10 V"},
-        {0x0D, "0 ~ 20mA", "mA", "0 mA", "20 mA"},
-        {0x20, "RTD385 -100~100'C", "'C", "60 ohm", "140 ohm"},
-        {0x21, "RTD385 0~100'C", "'C", "60 ohm", "140 ohm"},
-        {0x22, "RTD385 0~200'C", "'C", "60 ohm", "180 ohm"},
-        {0x23, "RTD385 0~600'C", "'C", "60 ohm", "400 ohm"},
-        {0x24, "RTD392 -100~100'C", "'C", "60 ohm", "140 ohm"},
-        {0x25, "RTD392 0~100'C", "'C", "60 ohm", "140 ohm"},
-        {0x26, "RTD392 0~200'C", "'C", "60 ohm", "180 ohm"},
-        {0x27, "RTD392 0~600'C", "'C", "60 ohm", "400 ohm"},
-        {0x2A, "RTD_Pt_1000", "'C", "850 ohm", "1600 ohm"},
-        {0x30, "Thermister3K", "'C", "200 ohm", "10K ohm"},
-        {0x31, "Thermister10K", "'C", "800 ohm", "30K ohm"},
-    };
-    return kRanges;
-}
-
-const ZInputRange* FindZInputRange(int code) {
-    for (const auto& r : ZInputRanges())
-        if (r.code == code) return &r;
-    return nullptr;
-}
-
-int ZInputRangeIndex(int code) {
-    const auto& ranges = ZInputRanges();
-    for (std::size_t i = 0; i < ranges.size(); ++i)
-        if (ranges[i].code == code) return static_cast<int>(i);
-    return 0;
-}
-
-std::vector<std::string> SplitZInputFields(const std::string& data, int channels) {
-    std::vector<std::string> fields;
-    for (int c = 0; c < channels; ++c) {
-        const std::size_t at = At(c) * 8;
-        if (at + 8 > data.size()) break;
-        fields.push_back(data.substr(at, 8));
-    }
-    return fields;
-}
-
-bool ZOutputLimits(int position, double& low, double& high) {
-    static constexpr double kLimits[3][2] = {{0, 20}, {4, 20}, {0, 10}};
-    if (position < 0 || position > 2) return false;
-    low = kLimits[position][0];
-    high = kLimits[position][1];
-    return true;
-}
 
 // ====================================================================== Z320 / Z310
 
@@ -155,17 +117,17 @@ void TfrmMZ320::BuildAIPage() {
         grid->addWidget(edtAIValue.back(), c, 2);
         grid->addWidget(labAIUnit.back(), c, 3);
     }
-    auto* buttons = new QHBoxLayout;
     btAIUpdate = NamedButton("&Update", "btAIUpdate", area);
     btRangeFollow = NamedButton("&Range follow CH0", "btRangeFollow", area);
     btAIEnable = NamedButton("&Enable", "btAIEnable", area);
     btAIDisable = NamedButton("&Disable", "btAIDisable", area);
     btAIZeroCal = NamedButton("&Zero Cal.", "btAIZeroCal", area);
     btAISpanCal = NamedButton("&Span Cal.", "btAISpanCal", area);
-    for (QPushButton* b :
-         {btAIUpdate, btRangeFollow, btAIEnable, btAIDisable, btAIZeroCal, btAISpanCal})
-        buttons->addWidget(b);
-    grid->addLayout(buttons, AICount(), 0, 1, 4);
+    // The channel buttons and the calibration on rows of their own: six buttons in
+    // one row would not fit beside the tree in the window's first size.
+    grid->addLayout(ButtonRow({btAIUpdate, btRangeFollow, btAIEnable, btAIDisable}), AICount(), 0,
+                    1, 4);
+    grid->addLayout(ButtonRow({btAIZeroCal, btAISpanCal}), AICount() + 1, 0, 1, 4);
     connect(btAIUpdate, &QPushButton::clicked, this, [this] { btAIUpdateClick(); });
     connect(btRangeFollow, &QPushButton::clicked, this, [this] { btRangeFollowClick(); });
     connect(btAIEnable, &QPushButton::clicked, this, [this] { btAIEnableClick(true); });
@@ -198,13 +160,9 @@ void TfrmMZ320::BuildAOPage() {
         connect(cmbAORange.back(), &QComboBox::activated, this, [this, c] { AORangeChange(c); });
         connect(output, &ValueSlider::SendRequested, this, [this, c] { AOSendClick(c); });
     }
-    auto* buttons = new QHBoxLayout;
     btAOZeroCal = NamedButton("Zero Cal.", "btAOZeroCal", area);
     btAOSpanCal = NamedButton("Span Cal.", "btAOSpanCal", area);
-    buttons->addWidget(btAOZeroCal);
-    buttons->addWidget(btAOSpanCal);
-    buttons->addStretch();
-    grid->addLayout(buttons, AOCount(), 0, 1, 5);
+    grid->addLayout(ButtonRow({btAOZeroCal, btAOSpanCal}), AOCount(), 0, 1, 5);
     connect(btAOZeroCal, &QPushButton::clicked, this, [this] { btAOCalClick(false); });
     connect(btAOSpanCal, &QPushButton::clicked, this, [this] { btAOCalClick(true); });
     page->addStretch();
@@ -215,18 +173,24 @@ void TfrmMZ320::BuildDIOPage() {
     auto* page = new QVBoxLayout(TSDigital);
     auto* grid = new QGridLayout;
     page->addLayout(grid);
-    grid->addWidget(CaptionLabel("DI :", TSDigital), 0, 0);
-    for (int n = 0; n < DICount(); ++n) {
-        btDI.push_back(NamedButton(QString("DI%1").arg(n), QString("btDI%1").arg(n), TSDigital));
-        grid->addWidget(btDI.back(), 0, n + 1);
-        connect(btDI.back(), &QPushButton::clicked, this, [this, n] { DIOButtonClick(n, false); });
-    }
-    grid->addWidget(CaptionLabel("DO :", TSDigital), 1, 0);
-    for (int n = 0; n < DOCount(); ++n) {
-        btDO.push_back(NamedButton(QString("DO%1").arg(n), QString("btDO%1").arg(n), TSDigital));
-        grid->addWidget(btDO.back(), 1, n + 1);
-        connect(btDO.back(), &QPushButton::clicked, this, [this, n] { DIOButtonClick(n, true); });
-    }
+    // Four buttons a row, so eight inputs fit beside the tree as the other pages do.
+    constexpr int kPerRow = 4;
+    int row = 0;
+    const auto addButtons = [&](const QString& caption, int count, bool output,
+                                std::vector<QPushButton*>& buttons) {
+        grid->addWidget(CaptionLabel(caption + " :", TSDigital), row, 0);
+        for (int n = 0; n < count; ++n) {
+            buttons.push_back(NamedButton(QString("%1%2").arg(caption).arg(n),
+                                          QString("bt%1%2").arg(caption).arg(n), TSDigital));
+            grid->addWidget(buttons.back(), row + n / kPerRow, 1 + n % kPerRow);
+            connect(buttons.back(), &QPushButton::clicked, this,
+                    [this, n, output] { DIOButtonClick(n, output); });
+        }
+        row += (count + kPerRow - 1) / kPerRow;
+    };
+    addButtons("DI", DICount(), false, btDI);
+    addButtons("DO", DOCount(), true, btDO);
+    grid->setColumnStretch(kPerRow + 1, 1);
     auto* values = new QHBoxLayout;
     edtDIValue = NamedEdit("edtDIValue", TSDigital, 32767, true);
     edtDOValue = NamedEdit("edtDOValue", TSDigital, 32767, true);
@@ -453,9 +417,36 @@ void TfrmMZ320::AOSendClick(int c) {
     RefreshAO();
 }
 
+std::vector<std::optional<double>> TfrmMZ320::ReadOutputs() {
+    std::vector<std::optional<double>> values;
+    for (int c = 0; c < AOCount(); ++c) {
+        std::string text;
+        double v = 0;
+        const bool ok = module_->ReadLastOutput(c, text) && ParsePlainDecimal(Q(text), v);
+        values.push_back(ok ? std::optional<double>(v) : std::nullopt);
+    }
+    return values;
+}
+
+bool TfrmMZ320::RestoreOutputs(const std::vector<std::optional<double>>& before) {
+    const auto now = ReadOutputs();
+    bool ok = true;
+    for (int c = 0; c < AOCount(); ++c) {
+        const auto& was = before[At(c)];
+        const auto& is = now[At(c)];
+        // Outputs are set in thousandths; an unreadable one is written all the same.
+        if (!was || (is && std::fabs(*is - *was) < 0.0005)) continue;
+        if (!module_->WriteChannel(c, OutputValueText(*was).toStdString())) ok = false;
+    }
+    return ok;
+}
+
 void TfrmMZ320::btAOCalClick(bool span) {
     if (!module_) return;
     Operation op(*this, span ? btAOSpanCal : btAOZeroCal);
+    // The dialog drives an output to its calibration point: once it closes, every
+    // output goes back to what it was driving before, for the plant behind it.
+    const auto before = ReadOutputs();
     TfrmMAOCalib dialog(this);
     dialog.SetZSeries(module_.get());
     const bool voltage = cmbAORange[0]->currentIndex() == 2;
@@ -463,7 +454,15 @@ void TfrmMZ320::btAOCalClick(bool span) {
                            : (span ? TfrmMAOCalib::k20mA : TfrmMAOCalib::k4mA));
     dialog.SetChannel(0);
     dialog.setWindowTitle(span ? "AO Span Calibration" : "AO zero Calibration");
-    dialog.Run();
+    const bool calibrated = dialog.Run() == QDialog::Accepted;
+    if (!RestoreOutputs(before)) {
+        if (!calibrated)
+            Error("Write AO Failed!");
+        else if (span)
+            Error("Write AO Value Error!\nSpan Calibration is Success!");
+        else
+            Error("Write AO Value Error!\nZero Calibration is Success!");
+    }
     RefreshAO();
 }
 
@@ -552,8 +551,15 @@ void TfrmMZ350::InitModule(const PanelContext& context) {
     StopPolling();
     Bind(context);
     module_ = std::make_unique<ZelMZ350>(Port(), WireAddress());
+    ListSlots(kSlotsZ351);
     RefreshAll();
     StartPolling();
+}
+
+void TfrmMZ350::ListSlots(int count) {
+    lvModules->clear();
+    for (int i = 0; i < count; ++i)
+        new QTreeWidgetItem(lvModules, {QString::number(i)});
 }
 
 bool TfrmMZ350::RefreshGeneral() {
@@ -576,6 +582,7 @@ bool TfrmMZ350::RefreshGeneral() {
     const qlonglong value = Q(instance).toLongLong(&hex, 16);
     edtDeviceInstance->setText(hex ? QString::number(value) : QString());
     grpModule->setTitle(QString::asprintf("ZEL-%s", name.c_str()));
+    name_ = name;
     return hex;
 }
 
@@ -591,18 +598,21 @@ bool TfrmMZ350::RefreshProtocol() {
 }
 
 bool TfrmMZ350::RefreshModules() {
-    lvModules->clear();
     module_->ClearSlotTable();
     std::string table;
-    if (!module_->ReadSlotTable(table)) return false;
-    // Every slot the controller reports: a Z352 holds modules in slots 4 to 7 too.
-    const int count = static_cast<int>(table.size() / 2);
-    for (int i = 0; i < count; ++i) {
+    const bool read = module_->ReadSlotTable(table);
+    // One row per slot of the controller, empty ones too: four, or eight on the
+    // Z352 (and on any controller whose table tells of eight).
+    const int tableSlots = read ? std::min(static_cast<int>(table.size() / 2), kSlotsZ352) : 0;
+    ListSlots(std::max(name_ == "Z352" ? kSlotsZ352 : kSlotsZ351, tableSlots));
+    if (!read) return false;
+    for (int i = 0; i < tableSlots; ++i) {
         std::string code, designation;
         if (!module_->GetSlotCode(i, code) || code == "FF") continue;
         module_->GetSlotDesignation(i, designation);
-        new QTreeWidgetItem(
-            lvModules, {QString::number(i), Q(designation), SlotDescription(designation, code)});
+        QTreeWidgetItem* row = lvModules->topLevelItem(i);
+        row->setText(1, Q(designation));
+        row->setText(2, SlotDescription(designation, code));
     }
     return true;
 }

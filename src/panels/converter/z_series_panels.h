@@ -3,10 +3,12 @@
 #pragma once
 
 #include "panels/common/panel_base.h"
+#include "points/z_series_data.h"
 
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,29 +27,6 @@ namespace tavo {
 class ValueSlider;
 class ZelMZ320;
 class ZelMZ350;
-
-// One analog input range of the Z-series I/O modules.
-struct ZInputRange {
-    int code;
-    const char* text;
-    const char* unit;
-    const char* zeroPrompt;
-    const char* spanPrompt;
-};
-// The range list, in list order.
-const std::vector<ZInputRange>& ZInputRanges();
-// List position of a type code; a code not in the list gives 0 (the first entry).
-int ZInputRangeIndex(int code);
-// The range of a code, or null when the list does not hold it (unit "?", prompt
-// "#####").
-const ZInputRange* FindZInputRange(int code);
-
-// Splits the all-channel reading into its 8-character fields, one per channel;
-// a missing or short field is left out, so fewer fields than channels can come back.
-std::vector<std::string> SplitZInputFields(const std::string& data, int channels);
-
-// Low and high end of an analog output range (list position 0..2); false for others.
-bool ZOutputLimits(int position, double& low, double& high);
 
 class TfrmMZ320 : public PanelBase {
     Q_OBJECT
@@ -116,6 +95,11 @@ private:
     bool PollDIO();
     void ShowAOType(int c, int position);
     void ShowDIO(unsigned outputs, unsigned inputs);
+    // Each analog output's last value, nothing for one that could not be read.
+    std::vector<std::optional<double>> ReadOutputs();
+    // Writes back each output that no longer holds its value in `before`; false
+    // when a write fails.
+    bool RestoreOutputs(const std::vector<std::optional<double>>& before);
     void PollMark(bool ok, const QString& okText, const QString& failText);
 
     std::unique_ptr<ZelMZ320> module_;
@@ -165,13 +149,19 @@ public:
     QPushButton* btRefresh = nullptr;
     QTreeWidget* lvModules = nullptr;
 
+    static constexpr int kSlotsZ351 = 4;
+    static constexpr int kSlotsZ352 = 8;
+
 private:
     bool RefreshGeneral();
     bool RefreshProtocol();
     bool RefreshModules();
     bool RefreshAll();
+    // Rows "0" to count - 1 with nothing in them yet.
+    void ListSlots(int count);
 
     std::unique_ptr<ZelMZ350> module_;
+    std::string name_; // the controller's model name, as last read
 };
 
 } // namespace tavo

@@ -5,6 +5,8 @@
 // table.
 #pragma once
 
+#include "points/digital_rules.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -24,18 +26,6 @@ class TavoRDigitalInput;
 // are the same forms with the Modbus protocol object behind them.
 enum class DigitalProtocol { Ascii, Modbus };
 
-// What one poll read. A group is set only when the poll read it; its digits are
-// the group's bytes in hexadecimal as the module gave them, high byte first ("5A";
-// "0A05" for twelve outputs).
-struct DioReading {
-    enum Group : unsigned { kOutputs = 1, kInputs = 2 };
-    unsigned asked = 0; // the groups the poll asked for, read or not
-    std::optional<unsigned> outputs; // bit n = output n
-    std::optional<unsigned> inputs;  // bit n = input n
-    std::string outputDigits;
-    std::string inputDigits;
-};
-
 class DigitalIoLink {
 public:
     virtual ~DigitalIoLink() = default;
@@ -51,7 +41,10 @@ public:
 
     // One poll. `tick` is the heartbeat digit the poll shows on success (0 or 1):
     // a protocol that reads in turns reads the outputs on 1 and the inputs on 0.
-    virtual bool Poll(int tick, DioReading& out) = 0;
+    // `withFaults`: the over-current groups are read first (a failed read of them
+    // alone leaves `out.faults` empty), in the same request as the outputs where
+    // the map has them next to each other.
+    virtual bool Poll(int tick, bool withFaults, DioReading& out) = 0;
     virtual bool WriteOutput(int channel, bool on) = 0;
     virtual bool ReadFirmware(std::string& out) = 0;
     // The input inversion mask (bit n = input n) of the R520.
@@ -60,8 +53,7 @@ public:
     // Whether a successful invert Update reads the mask back into the boxes (the
     // Modbus variant does; the ASCII panel keeps what was sent).
     virtual bool RereadsInvertAfterUpdate() const { return false; }
-    // The over-current groups of the R560SO (bit g = outputs 4g..4g+3), and clearing them.
-    virtual bool ReadFaults(unsigned& groups) = 0;
+    // Clears the over-current groups of the R560SO.
     virtual bool ClearFaults() = 0;
 };
 
@@ -79,11 +71,5 @@ std::unique_ptr<DigitalIoLink> MakeAsciiDigitalLink(std::string_view model,
 // interval follows the port's time-out as it is now.
 std::unique_ptr<DigitalIoLink> MakeModbusDigitalLink(std::string_view model, TavoMR550& mr550,
                                                      const std::string& address);
-
-// The coil numbers of the Modbus digital modules.
-inline constexpr int kFirstInputCoil = 1;
-inline constexpr int kFirstOutputCoil = 17;
-inline constexpr int kFirstFaultCoil = 29;
-inline constexpr int kInvertRegister = 231;
 
 } // namespace tavo

@@ -353,11 +353,15 @@ void TfrmMK100::RefreshSlotList() {
         }
         auto* item = new QTreeWidgetItem(ListView5KModule, {QString::number(n)});
         if (code == "AI") {
+            // A module the slot code does not name names itself ("Tavo-K230P") and
+            // describes itself ("analog input module"); its row reads as the others.
             std::string slotName, info;
             if (k100_->ReadSlotName(n, slotName)) {
-                item->setText(1, Q(slotName));
-                Edt_S[i]->setText(Q(slotName));
-                if (k100_->ReadSlotInfo0(n, info)) item->setText(2, Q(info));
+                const QString d = Q(TavoMK100::SlotNameDesignation(slotName));
+                item->setText(1, d);
+                Edt_S[i]->setText(d);
+                if (k100_->ReadSlotInfo0(n, info))
+                    item->setText(2, QString("Tavo-%1 %2").arg(d, Q(info)));
             }
             continue;
         }
