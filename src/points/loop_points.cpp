@@ -474,7 +474,7 @@ private:
         const std::string unit = code ? InputUnit(*code, Fahrenheit()) : "";
         // A temperature's unit is the format byte's, unknown until it is read.
         if (!span || (!format_ && (unit == "'C" || unit == "'F"))) return;
-        info.unit = PeopleUnit(unit);
+        info.unit = PointUnit(unit);
         info.min = span->min;
         info.max = span->max;
     }

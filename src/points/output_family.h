@@ -1,9 +1,9 @@
 // What the output family's files share: the configuration read of an R-series
-// module, the point units as people write them, and the loop controller's maker.
+// module, a point's description, and the loop controller's maker.
 #pragma once
 
-#include "output_exchange.h"
 #include "module_points.h"
+#include "output_exchange.h"
 
 #include <memory>
 #include <optional>
@@ -21,9 +21,6 @@ std::optional<ModuleConfiguration> ConfigurationOf(const std::string& data);
 // A point: writable when it is an output.
 PointInfo FamilyPoint(std::string name, PointKind kind, std::string unit, double min, double max,
                       int decimals);
-
-// "°C" and "°F" for the range lists' "'C" and "'F"; other units as they are.
-std::string PeopleUnit(const std::string& unit);
 
 // The R320T's points, ASCII or Modbus.
 std::unique_ptr<ModulePoints> MakeLoopControllerPoints(const ModuleLocation& where);

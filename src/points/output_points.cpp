@@ -401,12 +401,6 @@ PointInfo FamilyPoint(std::string name, PointKind kind, std::string unit, double
     return info;
 }
 
-std::string PeopleUnit(const std::string& unit) {
-    if (unit == "'C") return "°C";
-    if (unit == "'F") return "°F";
-    return unit;
-}
-
 FamilyAnswer MakeOutputPoints(std::string_view model, const ModuleLocation& where) {
     FamilyAnswer answer;
     if (model != "R310" && model != "R330" && model != "R320T") return answer;

@@ -167,8 +167,8 @@ std::optional<int> PolledTrackPosition(const std::string& shown, OutputFormat fo
         if (!v) return std::nullopt;
         position = std::round(*v * Scale(format));
     }
-    return static_cast<int>(std::clamp(position, static_cast<double>(limits.min),
-                                       static_cast<double>(limits.max)));
+    return static_cast<int>(
+        std::clamp(position, static_cast<double>(limits.min), static_cast<double>(limits.max)));
 }
 
 const OutputChannelRange* R310Range(int code) {

@@ -194,7 +194,8 @@ TfrmMR330Mod::TfrmMR330Mod(QWidget* parent) : TfrmMR330("R330 Modbus", parent) {
     grpModbusMapping = AddModbusMapGroup(grpModule, lstviewModbus);
     AddToMainGroup(grpModule, grpModbusMapping);
     lstviewModbus->AddCoils(kFirstR330InputCoil, kChannels, "DI CH:", kFirstR330InputCoil);
-    lstviewModbus->AddRegisters(kFirstR330OutputRegister, kChannels, "AO CH:", kFirstR330OutputRegister);
+    lstviewModbus->AddRegisters(kFirstR330OutputRegister, kChannels, "AO CH:",
+                                kFirstR330OutputRegister);
 }
 
 void TfrmMR330Mod::InitModule(const PanelContext& context) {
