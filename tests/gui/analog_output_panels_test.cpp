@@ -512,7 +512,13 @@ TEST(R330Panel, DirectOutputIsCheckedAgainstTheChannelsRange) {
     ASSERT_NE(panel, nullptr);
     EXPECT_EQ(panel->cmbAORange[0]->currentText(), "0 - 20 mA");
     EXPECT_EQ(panel->cmbAORange[2]->currentText(), "+/-  10 V");
-    EXPECT_EQ(panel->edtAOOutput->text(), "+05.000"); // Ch 1's output
+    // The picker names the channels as the rows of the channel setup do.
+    for (int n = 0; n < 4; ++n) {
+        EXPECT_EQ(panel->cmbOutputCh->itemText(n), QString("Ch %1").arg(n));
+        EXPECT_EQ(panel->findChild<QLabel*>(QString("lblCh%1").arg(n))->text(),
+                  QString("Ch %1").arg(n));
+    }
+    EXPECT_EQ(panel->edtAOOutput->text(), "+05.000"); // Ch 0's output
     EXPECT_EQ(panel->scrbarAO->value(), 25);
     EXPECT_EQ(panel->lblOutputUnit->text(), "mA");
     struct Row {

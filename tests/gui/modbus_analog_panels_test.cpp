@@ -128,12 +128,11 @@ TEST(ModbusAnalogPanels, EachInputVariantOpensWithItsMapReadOnlySettingsAndPollR
         EXPECT_EQ(p->objectName(), row.cls);
         EXPECT_EQ(p->grpModule->title(), row.caption);
 
-        // Firmware, mask, then each channel's range register.
+        // Firmware, mask, then all the range registers in one request.
         const std::string id = QString::asprintf("%02X", row.address).toStdString();
-        Strings start = {id + "0300D40001", id + "0300DC0001"};
-        for (int n = 0; n < row.channels; ++n)
-            start.push_back(id + QString::asprintf("03%04X0001", 200 + n).toStdString());
-        EXPECT_EQ(fx.Received(row.address), start);
+        EXPECT_EQ(fx.Received(row.address),
+                  (Strings{id + "0300D40001", id + "0300DC0001",
+                           id + QString::asprintf("0300C800%02X", row.channels).toStdString()}));
 
         EXPECT_EQ(p->edtFirmwareVer->text(), "A2.05");
         EXPECT_EQ(p->edtAddress_Hex->text(), QString::asprintf("%02X", row.address));
@@ -207,16 +206,20 @@ TEST(ModbusAnalogPanels, PollScalesByRangeAndShowsBurnOutAndDisabledChannels) {
     EXPECT_EQ(Value(p->lstviewModbus, "40007"), "32768");
     EXPECT_EQ(edit(7), "-20.000");
 
-    // Channel 7 off and channel 0 to J: the mask to 221, then every range to 201 + n.
+    // Channel 7 off and channel 0 to J: the mask to 221, then every range to 201 + n;
+    // the verdict, then the mask and the ranges read back, one request each.
     fx.Received(0x0A);
     p->channels->enable[7]->setChecked(false);
     p->channels->range[0]->setCurrentIndex(2);
+    Strings atVerdict;
+    fx.ui().onMessage = [&](const test::TestUi::Box&) { atVerdict = fx.Received(0x0A); };
     p->btSingleChUpdate->click();
-    const Strings writes = fx.Received(0x0A);
-    ASSERT_GE(writes.size(), 9u);
-    EXPECT_EQ(writes[0], "0A0600DC007F");
-    EXPECT_EQ(writes[1], "0A0600C8000E");
-    EXPECT_EQ(writes[8], "0A0600CF0006");
+    fx.ui().onMessage = nullptr;
+    ASSERT_EQ(atVerdict.size(), 9u);
+    EXPECT_EQ(atVerdict[0], "0A0600DC007F");
+    EXPECT_EQ(atVerdict[1], "0A0600C8000E");
+    EXPECT_EQ(atVerdict[8], "0A0600CF0006");
+    EXPECT_EQ(fx.Received(0x0A), (Strings{"0A0300DC0001", "0A0300C80008"}));
     EXPECT_EQ(fx.ui().Texts().back(), "Update channel setup succeeded!");
     EXPECT_FALSE(p->channels->enable[7]->isChecked()); // read back
     EXPECT_EQ(p->channels->range[0]->currentText(), "J Type ");
@@ -246,6 +249,43 @@ TEST(ModbusAnalogPanels, PollScalesByRangeAndShowsBurnOutAndDisabledChannels) {
     r240->tmrUpdateAIDataTimer();
     EXPECT_TRUE(r240->channels->value[0]->text().startsWith("0x"));
     EXPECT_EQ(r240->channels->value[0]->text().size(), 6);
+}
+
+TEST(ModbusAnalogPanels, ChannelSetupReadsEveryRangeInOneRequestAndShowsNoneWhenItFails) {
+    PanelFixture fx("0A R260P protocol=modbus\n");
+    auto* p = fx.Open<TfrmMR260PMod>("(0A)R260P", LinkKind::ModbusRtu);
+    ASSERT_NE(p, nullptr);
+    EXPECT_GE(p->channels->range[7]->currentIndex(), 0);
+    struct Row {
+        int after; // requests answered before the one that goes unanswered
+        Strings sent;
+        bool rangesShown;
+    };
+    const Row rows[] = {
+        {0, {"0A0300DC0001"}, true},                  // the mask: no range is asked for
+        {1, {"0A0300DC0001", "0A0300C80008"}, false}, // the ranges: none shows
+        {2, {"0A0300DC0001", "0A0300C80008"}, true},  // all answered
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.after);
+        fx.Received(0x0A);
+        fx.WithModule(0x0A, [&](sim::SimModule& m) {
+            m.faults().startAfter = r.after;
+            m.faults().noReply.count = 1;
+        });
+        p->btRefreshAIStatus->click();
+        EXPECT_EQ(fx.Received(0x0A), r.sent);
+        if (r.after < 2) EXPECT_EQ(fx.StatusText(), "Fail to fresh AI status!");
+        for (int n = 0; n < 8; ++n)
+            EXPECT_EQ(p->channels->range[static_cast<std::size_t>(n)]->currentIndex() >= 0,
+                      r.rangesShown)
+                << n;
+        if (r.after != 1) continue;
+        // Ranges not known are not written (the module keeps its own); then the
+        // setup is read back.
+        p->btSingleChUpdate->click();
+        EXPECT_EQ(fx.Received(0x0A), (Strings{"0A0600DC00FF", "0A0300DC0001", "0A0300C80008"}));
+    }
 }
 
 TEST(ModbusAnalogPanels, PollIntervalFollowsThePortTimeOut) {
@@ -312,8 +352,7 @@ TEST(ModbusAnalogPanels, RequestBytesAndBadAnswersFailCleanlyNeverAsData) {
     ScriptedPanel s;
     s.peer().ThenBytes(Words(0x0A, {0xA202})); // firmware
     s.peer().ThenBytes(Words(0x0A, {0x00FF})); // mask
-    for (int n = 0; n < 8; ++n)
-        s.peer().ThenBytes(Words(0x0A, {0x0007})); // 4-20 mA
+    s.peer().ThenBytes(Words(0x0A, std::vector<std::uint16_t>(8, 0x0007))); // 4-20 mA
     const std::vector<std::uint16_t> raw = {0, 65535, 32768, 4096, 0, 0, 0, 0};
     s.peer().ThenBytes(Words(0x0A, raw));
     const test::Bytes good = Words(0x0A, raw);
@@ -357,13 +396,13 @@ TEST(ModbusAnalogPanels, RequestBytesAndBadAnswersFailCleanlyNeverAsData) {
         EXPECT_EQ(edit(1), "+20.000"); // the last reading stays beside the failure
     }
     const auto r = s.peer().Requests();
-    ASSERT_GE(r.size(), 14u);
-    EXPECT_EQ(test::Hex(r[0]), "0A 03 00 D4 00 01 C5 49");  // firmware, register 213
-    EXPECT_EQ(test::Hex(r[1]), "0A 03 00 DC 00 01 44 8B");  // mask, register 221
-    EXPECT_EQ(test::Hex(r[2]), "0A 03 00 C8 00 01 04 8F");  // range of channel 0, register 201
-    EXPECT_EQ(test::Hex(r[10]), "0A 03 00 00 00 08 45 77"); // values, registers 1..8
-    EXPECT_EQ(test::Hex(r[11]), "0A 03 00 DC 00 01 44 8B");
-    EXPECT_EQ(test::Hex(r[12]), "0A 01 00 C8 00 08 BD 49"); // burn-out, coils 201..208
+    ASSERT_GE(r.size(), 7u);
+    EXPECT_EQ(test::Hex(r[0]), "0A 03 00 D4 00 01 C5 49"); // firmware, register 213
+    EXPECT_EQ(test::Hex(r[1]), "0A 03 00 DC 00 01 44 8B"); // mask, register 221
+    EXPECT_EQ(test::Hex(r[2]), "0A 03 00 C8 00 08 C4 89"); // ranges, registers 201..208
+    EXPECT_EQ(test::Hex(r[3]), "0A 03 00 00 00 08 45 77"); // values, registers 1..8
+    EXPECT_EQ(test::Hex(r[4]), "0A 03 00 DC 00 01 44 8B");
+    EXPECT_EQ(test::Hex(r[5]), "0A 01 00 C8 00 08 BD 49"); // burn-out, coils 201..208
 
     // The channel writes: mask and range, each echoed.
     const std::size_t before = r.size();
@@ -391,21 +430,34 @@ TEST(ModbusAnalogPanels, R330ReadsRangesOutputsAndInputsAndWritesRawOutputs) {
     EXPECT_EQ(p->grpModule->title(), " Tavo-R330 Modbus ");
     EXPECT_EQ(p->edtFirmwareVer->text(), "A1.10");
     EXPECT_EQ(p->cmbPotocolSelect->currentText(), "MODBUS");
+    EXPECT_EQ(p->chkCheckSum->text(), "Not available");
     for (QWidget* w :
          {static_cast<QWidget*>(p->edtAddress_Dec), static_cast<QWidget*>(p->cmbBaudRate),
-          static_cast<QWidget*>(p->cmbSlewRate), static_cast<QWidget*>(p->edtCommSafety),
-          static_cast<QWidget*>(p->btSystemUpdate), static_cast<QWidget*>(p->txbStartUpVal[0])})
+          static_cast<QWidget*>(p->chkCheckSum), static_cast<QWidget*>(p->btSystemUpdate)})
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
-    EXPECT_FALSE(p->bitbtn4mA->isVisibleTo(p));
+    // What the map has no register for is not shown at all, never left blank.
+    std::vector<QWidget*> absent = {p->cmbSlewRate, p->edtCommSafety, p->lblCommSafetyUnit,
+                                    p->lblCalibration, p->bitbtn4mA, p->bitbtn20mA};
+    for (QLabel* head : p->channelSettingHeads) absent.push_back(head);
+    for (int n = 0; n < 4; ++n) {
+        const auto i = static_cast<std::size_t>(n);
+        absent.insert(absent.end(), {p->txbStartUpVal[i], p->txbEmerVal[i], p->ckbEmerInput[i]});
+    }
+    for (QLabel* label : p->grpGeneralSetting->findChildren<QLabel*>())
+        if (label->buddy() == p->cmbSlewRate || label->buddy() == p->edtCommSafety)
+            absent.push_back(label);
+    EXPECT_EQ(absent.size(), 23u);
+    for (QWidget* w : absent) EXPECT_FALSE(w->isVisibleTo(p)) << w->objectName().toStdString();
+    EXPECT_TRUE(p->txbCurVal[3]->isVisibleTo(p));
     EXPECT_EQ(PollTimerOf(p, "tmrUpdateData")->interval(), 660);
 
-    const Strings start = fx.Received(0x0C);
-    ASSERT_GE(start.size(), 14u);
-    EXPECT_EQ(start[0], "0C0300D40001");
-    EXPECT_EQ(start[1], "0C0300C80001"); // channel 0's range, before its output
-    EXPECT_EQ(start[2], "0C0300000001");
-    EXPECT_EQ(start[9], "0C0100000004"); // inputs, coils 1..4
-    EXPECT_EQ(start[10], "0C0300C80001");
+    // The firmware, the ranges (which the outputs are scaled by), the outputs and
+    // the inputs: one request per block. A tick: the outputs and the inputs.
+    EXPECT_EQ(fx.Received(0x0C),
+              (Strings{"0C0300D40001", "0C0300C80004", "0C0300000004", "0C0100000004"}));
+    p->tmrUpdateDataTimer();
+    EXPECT_EQ(fx.Received(0x0C), (Strings{"0C0300000004", "0C0100000004"}));
+    EXPECT_EQ(fx.StatusText(), "Polling DI data...");
 
     ModbusMapList* list = p->lstviewModbus;
     ASSERT_EQ(list->topLevelItemCount(), 8);
@@ -423,13 +475,14 @@ TEST(ModbusAnalogPanels, R330ReadsRangesOutputsAndInputsAndWritesRawOutputs) {
     EXPECT_EQ(Value(list, "00002"), "0");
     EXPECT_EQ(Value(list, "00003"), "1");
 
-    // 10 V on the +/-10 V channel is raw 4095, -10 V raw 0.
+    // 10 V on the +/-10 V channel is raw 4095, -10 V raw 0; the outputs are read
+    // back in one request.
+    EXPECT_EQ(p->cmbOutputCh->itemText(1), "Ch 1"); // as the row of channel 1
     p->cmbOutputCh->setCurrentIndex(1);
     p->edtAOOutput->setText("10");
     p->btAOOutput->click();
     Strings sent = fx.Received(0x0C);
-    ASSERT_FALSE(sent.empty());
-    EXPECT_EQ(sent[0], "0C0600010FFF");
+    EXPECT_EQ(sent, (Strings{"0C0600010FFF", "0C0300000004"}));
     EXPECT_EQ(p->txbCurVal[1]->text(), "+10.000");
     p->tmrUpdateDataTimer();
     EXPECT_EQ(Value(list, "40002"), "4095");
@@ -442,15 +495,16 @@ TEST(ModbusAnalogPanels, R330ReadsRangesOutputsAndInputsAndWritesRawOutputs) {
     EXPECT_EQ(fx.ui().Texts().back(), "The data should be in the range between -10.0~10.0!");
     EXPECT_TRUE(fx.Received(0x0C).empty());
 
-    // A range to register 201 + n, read back.
+    // A range to register 201 + n, then all of them read back in one request.
     p->cmbAORange[0]->setCurrentIndex(1);
     p->btAOFunctionSet->click();
-    sent = fx.Received(0x0C);
-    ASSERT_GE(sent.size(), 4u);
-    EXPECT_EQ(sent[0], "0C0600C80031");
-    EXPECT_EQ(sent[1], "0C0600C90032");
+    EXPECT_EQ(fx.Received(0x0C), (Strings{"0C0600C80031", "0C0600C90032", "0C0600CA0031",
+                                          "0C0600CB0032", "0C0300C80004"}));
     EXPECT_EQ(fx.ui().Texts().back(), "Update channel setup succeeded!");
     EXPECT_EQ(p->cmbAORange[0]->currentIndex(), 1);
+    // Refresh reads them once more, the same way.
+    p->btAORead->click();
+    EXPECT_EQ(fx.Received(0x0C), Strings{"0C0300C80004"});
 
     // A slave that refuses the range: its own wording.
     auto* other = fx.Open<TfrmMR330Mod>("(0D)R330", LinkKind::ModbusRtu);
@@ -461,24 +515,43 @@ TEST(ModbusAnalogPanels, R330ReadsRangesOutputsAndInputsAndWritesRawOutputs) {
     EXPECT_EQ(fx.ui().Texts().back(), "Change AI range failed");
 }
 
-TEST(ModbusAnalogPanels, R330OutOfScaleRegisterIsAFailureNeverAValue) {
+TEST(ModbusAnalogPanels, R330ValueWithoutItsRangeOrOutOfScaleIsNeverShownNorWritten) {
     ScriptedPanel s;
-    s.peer().ThenBytes(Words(0x0A, {0xA105})); // firmware
-    s.peer().ThenBytes(Words(0x0A, {0x0032})); // range of channel 0: +/-10 V
-    s.peer().ThenBytes(Words(0x0A, {0x1000})); // 4096: above the scale
+    s.peer().ThenBytes(Words(0x0A, {0xA105}));                         // firmware
+    s.peer().ThenBytes(Words(0x0A, {0x0032, 0x0099, 0x0030, 0x0031})); // channel 1: no range
+    s.peer().ThenBytes(Words(0x0A, {0x1000, 0x0800, 0x0000, 0x0FFF})); // channel 0: 4096
     s.peer().ThenBytes(WithCrc({0x0A, 0x01, 0x01, 0x03}));
-    for (int n = 0; n < 4; ++n)
-        s.peer().ThenBytes(Words(0x0A, {0x0032}));
     auto* p = s.Open<TfrmMR330Mod>("(0A)R330");
     ASSERT_NE(p, nullptr);
-    EXPECT_EQ(s.Status(), "Fail to fresh AO data!");
-    EXPECT_EQ(p->txbCurVal[0]->text(), "");
-    EXPECT_EQ(Value(p->lstviewModbus, "40001"), "4096");  // what the register holds
-    EXPECT_EQ(Value(p->lstviewModbus, "40002"), "*****"); // not read after the failure
+    // The poll does not read ranges: it says which one the user must read again.
+    EXPECT_EQ(s.Status(), "The range of Ch 1 could not be read: press Refresh to read it again.");
+    EXPECT_EQ(p->cmbAORange[0]->currentText(), "+/-  10 V");
+    EXPECT_EQ(p->cmbAORange[1]->currentIndex(), -1);
+    EXPECT_EQ(p->txbCurVal[0]->text(), ""); // above the scale
+    EXPECT_EQ(p->txbCurVal[1]->text(), ""); // no range to scale by
+    EXPECT_EQ(p->txbCurVal[2]->text(), "+00.000");
+    EXPECT_EQ(p->txbCurVal[3]->text(), "+20.000");
+    EXPECT_EQ(Value(p->lstviewModbus, "40001"), "4096"); // what the registers hold
+    EXPECT_EQ(Value(p->lstviewModbus, "40002"), "2048");
     EXPECT_EQ(Value(p->lstviewModbus, "00002"), "1");
+
+    // Neither the Update nor the Output sends anything for that channel; each says
+    // what is missing.
+    s.ui().Clear();
+    p->btAOFunctionSet->click();
+    p->cmbOutputCh->setCurrentIndex(1);
+    p->edtAOOutput->setText("1");
+    p->btAOOutput->click();
+    EXPECT_EQ(s.ui().Texts(),
+              (QStringList{"The range of Ch 1 could not be read: choose its range, or press "
+                           "Refresh to read it again.",
+                           "The range of Ch 1 could not be read: press Refresh to read it again."}));
     const auto r = s.peer().Requests();
-    ASSERT_GE(r.size(), 3u);
-    EXPECT_EQ(test::Hex(r[2]), "0A 03 00 00 00 01 85 71");
+    ASSERT_EQ(r.size(), 4u);
+    EXPECT_EQ(test::Hex(r[0]), "0A 03 00 D4 00 01 C5 49"); // firmware, register 213
+    EXPECT_EQ(test::Hex(r[1]), "0A 03 00 C8 00 04 C4 8C"); // ranges, registers 201..204
+    EXPECT_EQ(test::Hex(r[2]), "0A 03 00 00 00 04 45 72"); // outputs, registers 1..4
+    EXPECT_EQ(test::Hex(r[3]), "0A 01 00 00 00 04 3C B2"); // inputs, coils 1..4
 }
 
 } // namespace

@@ -64,8 +64,8 @@ TEST(ModbusDigitalPanels, EachVariantOpensWithItsMapReadOnlySettingsAndPollReque
         {"R620", 0, 8, {outputs8, outputs8}, "Polling DO data..."},
         {"R630", 0, 8, {outputs8, outputs8}, "Polling DO data..."},
         {"R560S", 0, 12, {"0A010010000C", "0A010010000C"}, "Polling DIO data..."},
-        {"R560SO", 0, 12, {"0A01001C0003", "0A010010000C", "0A01001C0003", "0A010010000C"},
-         "Polling DIO data..."},
+        // The three error coils follow the outputs: one read of coils 17..31.
+        {"R560SO", 0, 12, {"0A010010000F", "0A010010000F"}, "Polling DIO data..."},
         {"R850", 7, 8, {outputs8, inputs8}, "Polling DIO data..."},
         {"R860", 0, 8, {outputs8, outputs8}, "Polling DIO data..."},
     };

@@ -44,6 +44,17 @@ bool ModbusMultiInput::ReadRange(int channel, int& code) {
     return true;
 }
 
+bool ModbusMultiInput::ReadRanges(int channels, std::vector<int>& codes) {
+    if (!Channel(channels - 1, kMaxChannels)) return false;
+    codes_.fill(-1);
+    std::vector<std::uint16_t> words;
+    if (!slave_.ReadRegisters(kFirstRangeRegister, channels, words)) return false;
+    codes.assign(static_cast<std::size_t>(channels), -1);
+    for (std::size_t n = 0; n < words.size(); ++n)
+        codes[n] = codes_[n] = words[n] & 0xFF;
+    return true;
+}
+
 bool ModbusMultiInput::WriteRange(int channel, int code) {
     return Channel(channel, kMaxChannels) && code >= 0 && code <= 0xFF &&
            slave_.WriteRegister(kFirstRangeRegister + channel, static_cast<std::uint16_t>(code));
@@ -81,29 +92,21 @@ int ModbusMultiInput::LastRange(int channel) const {
 R330ModbusLink::R330ModbusLink(TavoRBase& module, int slave)
     : slave_(module.GetModbus(), slave), intervalMs_(ModbusPollIntervalMs(module.GetPort())) {}
 
-bool R330ModbusLink::ReadRangeCode(int n) {
+bool R330ModbusLink::ReadOutputs(Outputs& values) {
+    raw_.fill(std::nullopt);
     std::vector<std::uint16_t> words;
-    auto& code = codes_[static_cast<std::size_t>(n)];
-    if (!slave_.ReadRegisters(kFirstRangeRegister + n, 1, words)) return false;
-    // A whole register that is no range code (its high byte included) is refused.
-    code = R330Range(words[0]) ? words[0] : -1;
-    return code >= 0;
-}
-
-bool R330ModbusLink::ReadOutput(int n, double& value) {
-    if (!Channel(n, kChannels)) return false;
-    const auto i = static_cast<std::size_t>(n);
-    raw_[i].reset();
-    good_[i] = false;
-    if (codes_[i] < 0 && !ReadRangeCode(n)) return false;
-    std::vector<std::uint16_t> words;
-    if (!slave_.ReadRegisters(kFirstValueRegister + n, 1, words)) return false;
-    raw_[i] = words[0];
-    const auto v = R330ValueFromRaw(*R330Range(codes_[i]), words[0]);
-    if (!v) return false;
-    value = *v;
-    good_[i] = true;
-    return true;
+    if (!slave_.ReadRegisters(kFirstValueRegister, kChannels, words)) return false;
+    bool all = true;
+    for (std::size_t i = 0; i < raw_.size(); ++i) {
+        raw_[i] = words[i];
+        const OutputChannelRange* range = R330Range(codes_[i]);
+        const auto value = range ? R330ValueFromRaw(*range, words[i]) : std::nullopt;
+        if (value)
+            values[i] = *value;
+        else
+            all = false;
+    }
+    return all;
 }
 
 bool R330ModbusLink::WriteOutput(int n, double value, const OutputChannelRange& range) {
@@ -120,11 +123,18 @@ bool R330ModbusLink::ReadInputs(unsigned& bits) {
     return true;
 }
 
-bool R330ModbusLink::ReadChannelSetup(int n, R330ChannelSetup& out) {
-    if (!Channel(n, kChannels) || !ReadRangeCode(n)) return false;
-    out = {};
-    out.rangeCode = codes_[static_cast<std::size_t>(n)];
-    return true;
+bool R330ModbusLink::ReadChannelSetups(Setups& out) {
+    std::vector<std::uint16_t> words;
+    if (!slave_.ReadRegisters(kFirstRangeRegister, kChannels, words)) return false;
+    bool all = true;
+    for (std::size_t i = 0; i < codes_.size(); ++i) {
+        // A whole register that is no range code (its high byte included) is refused.
+        codes_[i] = R330Range(words[i]) ? words[i] : -1;
+        all = all && codes_[i] >= 0;
+        out[i] = R330ChannelSetup{};
+        out[i]->rangeCode = codes_[i];
+    }
+    return all;
 }
 
 bool R330ModbusLink::WriteRange(int n, int code) {
@@ -135,12 +145,12 @@ bool R330ModbusLink::WriteRange(int n, int code) {
     return true;
 }
 
-bool R330ModbusLink::LastReadGood(int n) const {
-    return Channel(n, kChannels) && good_[static_cast<std::size_t>(n)];
-}
-
 std::optional<std::uint16_t> R330ModbusLink::LastRaw(int n) const {
     return Channel(n, kChannels) ? raw_[static_cast<std::size_t>(n)] : std::nullopt;
+}
+
+int R330ModbusLink::RangeCode(int n) const {
+    return Channel(n, kChannels) ? codes_[static_cast<std::size_t>(n)] : -1;
 }
 
 } // namespace tavo

@@ -30,6 +30,8 @@ public:
     bool ReadEnableMask(unsigned& mask) override;
     bool WriteEnableMask(unsigned mask) override;
     bool ReadRange(int channel, int& code) override;
+    // Registers 201 .. 200 + channels in one request.
+    bool ReadRanges(int channels, std::vector<int>& codes) override;
     bool WriteRange(int channel, int code) override;
     // The Modbus map has no watchdog register.
     bool ReadWatchdog(int&) override { return false; }
@@ -56,41 +58,43 @@ private:
 };
 
 // The R330 in Modbus: outputs in holding registers 1 .. 4 (0 .. 4095 over the
-// channel's range), ranges in registers 201 .. 204, inputs in coils 1 .. 4. The map
-// has no start-up or emergency values, so only the range is set up.
+// channel's range), ranges in registers 201 .. 204, inputs in coils 1 .. 4, each
+// block in one request. The map has no start-up or emergency values, so only the
+// range is set up. The ranges are read with the channel setup (at start and after
+// a write), never by a poll.
 class R330ModbusLink : public R330Link {
 public:
     R330ModbusLink(TavoRBase& module, int slave);
 
     int PollIntervalMs() const override { return intervalMs_; }
-    // Scales by the channel's range, reading the range register first when it has
-    // not been read yet. An out-of-scale register fails: it is no value.
-    bool ReadOutput(int n, double& value) override;
+    bool OutputsNeedRanges() const override { return true; }
+    // Registers 1 .. 4, scaled by the ranges last read. A channel whose range is not
+    // known, or whose register lies above the scale, gives no value.
+    bool ReadOutputs(Outputs& values) override;
     bool WriteOutput(int n, double value, const OutputChannelRange& range) override;
     bool ReadInputs(unsigned& bits) override;
     bool HasChannelSettings() const override { return false; }
-    bool ReadChannelSetup(int n, R330ChannelSetup& out) override;
+    // Registers 201 .. 204: every channel is set when they were read; a register
+    // that holds no R330 range comes as range -1.
+    bool ReadChannelSetups(Setups& out) override;
     bool WriteRange(int n, int code) override;
     bool WriteStartup(int, double) override { return false; }
     bool WriteEmergency(int, double) override { return false; }
     bool WriteEmergencyInput(int, bool) override { return false; }
 
     bool ReadFirmware(std::string& out) { return slave_.ReadFirmware(out); }
-    // The output register as last read (nullopt: its last read failed).
+    // The output register as last read (nullopt: the last read failed).
     std::optional<std::uint16_t> LastRaw(int n) const;
-    // Whether the last read of output n gave a value.
-    bool LastReadGood(int n) const;
+    // The range code the outputs of channel n are scaled by (-1: not known).
+    int RangeCode(int n) const;
     // The inputs as last read (nullopt: the last read failed).
     std::optional<unsigned> LastInputs() const { return inputs_; }
 
 private:
-    bool ReadRangeCode(int n);
-
     ModbusSlave slave_;
     int intervalMs_;
     std::array<int, kChannels> codes_{-1, -1, -1, -1};
     std::array<std::optional<std::uint16_t>, kChannels> raw_{};
-    std::array<bool, kChannels> good_{};
     std::optional<unsigned> inputs_;
 };
 

@@ -177,17 +177,20 @@ TfrmMR270ANMod::TfrmMR270ANMod(QWidget* parent) : TfrmMR820Mod(kR270ANMod, paren
 
 TfrmMR330Mod::TfrmMR330Mod(QWidget* parent) : TfrmMR330("R330 Modbus", parent) {
     setObjectName("TfrmMR330Mod");
-    // Slew rate, protocol and safety time live in the configuration, which only
-    // the ASCII side writes; the trims are ASCII commands as well.
-    MakeGeneralReadOnly();
-    for (QWidget* w : {static_cast<QWidget*>(cmbSlewRate), static_cast<QWidget*>(cmbPotocolSelect),
-                       static_cast<QWidget*>(edtCommSafety), static_cast<QWidget*>(btSystemUpdate)})
-        w->setEnabled(false);
-    cmbPotocolSelect->setCurrentIndex(1);
-    for (QWidget* w : {static_cast<QWidget*>(bitbtn4mA), static_cast<QWidget*>(bitbtn20mA)}) {
+    // Slew rate and safety time live in the configuration and the trims are ASCII
+    // commands: the Modbus map has none of them, so they are not shown at all.
+    MakeGeneralReadOnly("Not available");
+    for (QWidget* w : {static_cast<QWidget*>(cmbSlewRate), static_cast<QWidget*>(edtCommSafety)})
+        DropWithCaption(w, grpGeneralSetting);
+    for (QWidget* w : {static_cast<QWidget*>(lblCommSafetyUnit), static_cast<QWidget*>(lblCalibration),
+                       static_cast<QWidget*>(bitbtn4mA), static_cast<QWidget*>(bitbtn20mA)}) {
         w->hide();
         w->setEnabled(false);
     }
+    for (QWidget* w :
+         {static_cast<QWidget*>(cmbPotocolSelect), static_cast<QWidget*>(btSystemUpdate)})
+        w->setEnabled(false);
+    cmbPotocolSelect->setCurrentIndex(1);
     grpModbusMapping = AddModbusMapGroup(grpModule, lstviewModbus);
     AddToMainGroup(grpModule, grpModbusMapping);
     lstviewModbus->AddCoils(kFirstR330InputCoil, kChannels, "DI CH:", kFirstR330InputCoil);
@@ -196,9 +199,8 @@ TfrmMR330Mod::TfrmMR330Mod(QWidget* parent) : TfrmMR330("R330 Modbus", parent) {
 
 void TfrmMR330Mod::InitModule(const PanelContext& context) {
     TfrmMR330::InitModule(context);
-    MakeGeneralReadOnly();
-    for (QWidget* w : {static_cast<QWidget*>(cmbSlewRate), static_cast<QWidget*>(cmbPotocolSelect)})
-        w->setEnabled(false);
+    MakeGeneralReadOnly("Not available");
+    cmbPotocolSelect->setEnabled(false);
 }
 
 std::unique_ptr<R330Link> TfrmMR330Mod::MakeLink(TavoMR330& module) {
@@ -216,19 +218,22 @@ void TfrmMR330Mod::RefreshGeneral() {
 
 void TfrmMR330Mod::AfterPoll(bool outputs, bool inputs) {
     if (!modbus_) return;
-    // The outputs are read in order and the tick stops at the first that fails:
-    // the channels after it were not read this time.
-    bool read = true;
+    int unscaled = -1; // the first channel read whose range is not known
     for (int n = 0; n < kChannels; ++n) {
-        const auto raw = read ? modbus_->LastRaw(n) : std::nullopt;
+        const auto raw = modbus_->LastRaw(n);
         lstviewModbus->SetValue(RegisterLocation(kFirstValueRegister + n),
                                 raw ? QString::number(*raw) : QString(ModbusMapList::kFailed));
-        if (!outputs && !modbus_->LastReadGood(n)) read = false;
+        if (raw && unscaled < 0 && modbus_->RangeCode(n) < 0) unscaled = n;
     }
     if (const auto bits = modbus_->LastInputs(); inputs && bits)
         lstviewModbus->ShowCoils(kFirstR330InputCoil, kChannels, *bits);
     else
         lstviewModbus->FailCoils(kFirstR330InputCoil, kChannels);
+    // The registers came, but a value needs its channel's range; the poll does not
+    // read the ranges, so the user must.
+    if (!outputs && inputs && unscaled >= 0)
+        Status(QString("The range of Ch %1 could not be read: press Refresh to read it again.")
+                   .arg(unscaled));
 }
 
 QString TfrmMR330Mod::RangeWriteFailure(int) const {

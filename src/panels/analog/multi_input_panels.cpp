@@ -350,16 +350,17 @@ void TfrmMR270P::RefreshChannelSetup() {
         return;
     }
     channels->ShowEnableMask(mask, ChannelCount());
+    // An unread range shows as none: guessing one would offer it to the next Update
+    // as if the module had it.
+    std::vector<int> codes;
+    const bool read = protocol_->ReadRanges(ChannelCount(), codes);
+    codes.resize(static_cast<std::size_t>(ChannelCount()), -1);
     for (int n = 0; n < ChannelCount(); ++n) {
-        int code = -1;
-        // An unread range shows as none: guessing one would offer it to the next
-        // Update as if the module had it.
-        if (!protocol_->ReadRange(n, code)) {
-            Status(QString("Fail to fresh AI channel-%1").arg(n));
-            code = -1;
-        }
+        const int code = codes[static_cast<std::size_t>(n)];
+        if (read && code < 0) Status(QString("Fail to fresh AI channel-%1").arg(n));
         ShowChannelRange(n, code);
     }
+    if (!read) Status(member_.channelFailure);
 }
 
 void TfrmMR270P::RefreshData() {
@@ -449,12 +450,14 @@ void TfrmMR270P::UpdateChannelSetup() {
             }
             AfterChannelWrite();
         }
+        // The verdict on the writes comes before the read-back, which has its own
+        // failures to tell in the status bar.
+        if (ok)
+            Information("Update channel setup succeeded!");
+        else
+            Error("Error occurred during setup!");
         RefreshChannelSetup();
     }
-    if (ok)
-        Information("Update channel setup succeeded!");
-    else
-        Error("Error occurred during setup!");
 }
 
 void TfrmMR270P::btRefreshAIStatusClick() {

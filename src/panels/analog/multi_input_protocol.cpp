@@ -3,6 +3,8 @@
 #include "devices/hex_codes.h"
 #include "devices/models_analog.h"
 
+#include <algorithm>
+
 namespace tavo {
 namespace {
 
@@ -22,6 +24,15 @@ bool AsciiMultiInput::ReadEnableMask(unsigned& mask) {
 
 bool AsciiMultiInput::WriteEnableMask(unsigned mask) {
     return mask <= 0xFF && module_.SetChannelEnable(static_cast<int>(mask));
+}
+
+bool MultiInputProtocol::ReadRanges(int channels, std::vector<int>& codes) {
+    codes.assign(static_cast<std::size_t>(std::max(channels, 0)), -1);
+    for (int n = 0; n < channels; ++n) {
+        int code = -1;
+        if (ReadRange(n, code)) codes[static_cast<std::size_t>(n)] = code;
+    }
+    return true;
 }
 
 bool AsciiMultiInput::ReadRange(int channel, int& code) {

@@ -21,6 +21,10 @@ public:
     virtual bool WriteEnableMask(unsigned mask) = 0;
     // The channel's range (type) code.
     virtual bool ReadRange(int channel, int& code) = 0;
+    // The ranges of the first `channels` channels in as few requests as the protocol
+    // allows; `codes[n]` is -1 for a channel whose range could not be read. False
+    // when none could: the one request for all of them failed.
+    virtual bool ReadRanges(int channels, std::vector<int>& codes);
     virtual bool WriteRange(int channel, int code) = 0;
     // Tenths of a second, 0 to kMaxWatchdogTenths.
     virtual bool ReadWatchdog(int& tenths) = 0;

@@ -14,6 +14,15 @@ bool R330AsciiLink::ReadOutput(int n, double& value) {
     return true;
 }
 
+bool R330AsciiLink::ReadOutputs(Outputs& values) {
+    for (int n = 0; n < kChannels; ++n) {
+        double value = 0.0;
+        if (!ReadOutput(n, value)) return false;
+        values[static_cast<std::size_t>(n)] = value;
+    }
+    return true;
+}
+
 bool R330AsciiLink::WriteOutput(int n, double value, const OutputChannelRange&) {
     return module_.WriteChannel(n, SignedValueField(value));
 }
@@ -40,6 +49,15 @@ bool R330AsciiLink::ReadChannelSetup(int n, R330ChannelSetup& out) {
     out.startup = startup;
     out.emergency = emergency;
     out.emergencyInput = input == "1";
+    return true;
+}
+
+bool R330AsciiLink::ReadChannelSetups(Setups& out) {
+    for (int n = 0; n < kChannels; ++n) {
+        R330ChannelSetup setup;
+        if (!ReadChannelSetup(n, setup)) return false;
+        out[static_cast<std::size_t>(n)] = setup;
+    }
     return true;
 }
 

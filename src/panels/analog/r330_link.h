@@ -5,6 +5,8 @@
 
 #include "output_values.h"
 
+#include <array>
+#include <optional>
 #include <string>
 
 namespace tavo {
@@ -22,13 +24,20 @@ struct R330ChannelSetup {
 class R330Link {
 public:
     static constexpr int kChannels = 4;
+    using Outputs = std::array<std::optional<double>, kChannels>;
+    using Setups = std::array<std::optional<R330ChannelSetup>, kChannels>;
 
     virtual ~R330Link() = default;
     // How often the panel polls, in milliseconds.
     virtual int PollIntervalMs() const = 0;
-    // The output of channel n (0 to 3) in mA or V. False, `value` untouched, on a
-    // failed transaction or a reply that is no number.
-    virtual bool ReadOutput(int n, double& value) = 0;
+    // Whether the outputs are scaled by the ranges the link last read, so that the
+    // channel setup must be read before the first outputs.
+    virtual bool OutputsNeedRanges() const { return false; }
+    // Every channel's output in mA or V: `values[n]` is set for each channel that
+    // gave one. False when any did not (a failed transaction, a reply that is no
+    // number, a range not known); the channels after a failed transaction are not
+    // read.
+    virtual bool ReadOutputs(Outputs& values) = 0;
     // Drives channel n; `value` lies within `range`, the channel's range.
     virtual bool WriteOutput(int n, double value, const OutputChannelRange& range) = 0;
     // The four digital inputs, bit n = input n.
@@ -36,8 +45,11 @@ public:
     // Whether the module has start-up values, emergency values and inputs that the
     // panel can read and write (else only the range is set up).
     virtual bool HasChannelSettings() const = 0;
-    // False on a failed transaction or a reply that is not a setting of its kind.
-    virtual bool ReadChannelSetup(int n, R330ChannelSetup& out) = 0;
+    // Every channel's setup: `out[n]` is set for each channel read. False when any
+    // channel was not read or not understood (a failed transaction, a reply that is
+    // not a setting of its kind; a link may give such a channel with range -1); the
+    // channels after a failed transaction are not read.
+    virtual bool ReadChannelSetups(Setups& out) = 0;
     virtual bool WriteRange(int n, int code) = 0;
     virtual bool WriteStartup(int n, double value) = 0;
     virtual bool WriteEmergency(int n, double value) = 0;
@@ -51,17 +63,22 @@ public:
     explicit R330AsciiLink(TavoMR330& module) : module_(module) {}
 
     int PollIntervalMs() const override { return 500; }
-    bool ReadOutput(int n, double& value) override;
+    // One command per channel, in order.
+    bool ReadOutputs(Outputs& values) override;
     bool WriteOutput(int n, double value, const OutputChannelRange& range) override;
     bool ReadInputs(unsigned& bits) override;
     bool HasChannelSettings() const override { return true; }
-    bool ReadChannelSetup(int n, R330ChannelSetup& out) override;
+    // Four commands per channel, in order.
+    bool ReadChannelSetups(Setups& out) override;
     bool WriteRange(int n, int code) override;
     bool WriteStartup(int n, double value) override;
     bool WriteEmergency(int n, double value) override;
     bool WriteEmergencyInput(int n, bool enabled) override;
 
 private:
+    bool ReadOutput(int n, double& value);
+    bool ReadChannelSetup(int n, R330ChannelSetup& out);
+
     TavoMR330& module_;
 };
 

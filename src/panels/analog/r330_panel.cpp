@@ -77,7 +77,8 @@ void TfrmMR330::BuildForm(const QString& model) {
     FilterKeys(edtCommSafety, kUnsignedDecimalKeys, [this] { btSystemUpdateClick(); });
     auto* safety = new QHBoxLayout;
     safety->addWidget(edtCommSafety);
-    safety->addWidget(CaptionLabel("Sec", grpGeneralSetting));
+    lblCommSafetyUnit = NamedLabel("Sec", "lblCommSafetyUnit", grpGeneralSetting);
+    safety->addWidget(lblCommSafetyUnit);
     general->addWidget(CaptionLabel("Comm safety:", grpGeneralSetting, edtCommSafety), row, 0);
     general->addLayout(safety, row++, 1);
     btSystemUpdate = NamedButton("&Update", "btSystemUpdate", grpGeneralSetting);
@@ -90,7 +91,8 @@ void TfrmMR330::BuildForm(const QString& model) {
     upper->addLayout(right);
     grpOutput = NamedGroup(" AO Output ", "grpOutput", grpModule);
     auto* output = new QGridLayout(grpOutput);
-    cmbOutputCh = NamedCombo("cmbOutputCh", {"Ch 1", "Ch 2", "Ch 3", "Ch 4"}, grpOutput);
+    // The channels as the rows of the channel setup name them.
+    cmbOutputCh = NamedCombo("cmbOutputCh", {"Ch 0", "Ch 1", "Ch 2", "Ch 3"}, grpOutput);
     edtAOOutput = NamedEdit("edtAOOutput", grpOutput);
     edtAOOutput->setText("0.000");
     FilterKeys(edtAOOutput, kSignedDecimalKeys, [this] { btAOOutputClick(); });
@@ -105,7 +107,8 @@ void TfrmMR330::BuildForm(const QString& model) {
     output->addWidget(scrbarAO, 1, 0, 1, 4);
     bitbtn4mA = NamedButton("4 mA", "bitbtn4mA", grpOutput);
     bitbtn20mA = NamedButton("20 mA", "bitbtn20mA", grpOutput);
-    output->addWidget(CaptionLabel("Calibration :", grpOutput), 2, 0);
+    lblCalibration = NamedLabel("Calibration :", "lblCalibration", grpOutput);
+    output->addWidget(lblCalibration, 2, 0);
     output->addWidget(bitbtn4mA, 2, 1);
     output->addWidget(bitbtn20mA, 2, 2);
     connect(cmbOutputCh, &QComboBox::currentIndexChanged, this, [this] { cmbOutputChChange(); });
@@ -135,14 +138,21 @@ void TfrmMR330::BuildForm(const QString& model) {
     auto* setup = new QGridLayout(grpChannelSetup);
     const QStringList heads = {"Range", "Emer. Input", "Emer. Value", "Startup Value",
                                "Current Value"};
-    for (int c = 0; c < heads.size(); ++c)
-        setup->addWidget(CaptionLabel(heads[c], grpChannelSetup), 0, c + 1);
+    const QStringList headNames = {"lblRangeHead", "lblEmerInputHead", "lblEmerValHead",
+                                   "lblStartUpValHead", "lblCurValHead"};
+    for (int c = 0; c < heads.size(); ++c) {
+        QLabel* head = NamedLabel(heads[c], headNames[c], grpChannelSetup);
+        setup->addWidget(head, 0, c + 1);
+        if (c >= 1 && c <= 3) channelSettingHeads[static_cast<std::size_t>(c - 1)] = head;
+    }
     QStringList ranges;
     for (const RangeItem& item : RangeItems(RangeList::R330Output))
         ranges << item.text;
     for (int n = 0; n < kChannels; ++n) {
         const auto i = static_cast<std::size_t>(n);
-        setup->addWidget(CaptionLabel(ChannelText("Ch %1", n), grpChannelSetup), n + 1, 0);
+        setup->addWidget(
+            NamedLabel(ChannelText("Ch %1", n), ChannelText("lblCh%1", n), grpChannelSetup), n + 1,
+            0);
         cmbAORange[i] = NamedCombo(ChannelText("cmbAORange%1", n + 1), ranges, grpChannelSetup);
         cmbAORange[i]->setCurrentIndex(-1);
         ckbEmerInput[i] = Named(new QCheckBox("Enable", grpChannelSetup),
@@ -191,18 +201,30 @@ void TfrmMR330::InitModule(const PanelContext& context) {
     module_ = std::make_unique<TavoMR330>(Port(), WireAddress());
     link_ = MakeLink(*module_);
     PollTimer()->setInterval(link_->PollIntervalMs());
-    if (!link_->HasChannelSettings())
+    if (!link_->HasChannelSettings()) {
+        // Fields the module cannot report over this link would stay empty: they go.
+        for (QWidget* w : channelSettingHeads)
+            w->hide();
         for (int n = 0; n < kChannels; ++n) {
             const auto i = static_cast<std::size_t>(n);
             for (QWidget* w : {static_cast<QWidget*>(ckbEmerInput[i]),
                                static_cast<QWidget*>(txbEmerVal[i]),
-                               static_cast<QWidget*>(txbStartUpVal[i])})
+                               static_cast<QWidget*>(txbStartUpVal[i])}) {
                 w->setEnabled(false);
+                w->hide();
+            }
         }
+    }
     RefreshGeneral();
-    // The outputs first: the output view of the channel setup shows them.
-    tmrUpdateDataTimer();
-    RefreshChannelSetup();
+    if (link_->OutputsNeedRanges()) {
+        RefreshChannelSetup();
+        tmrUpdateDataTimer();
+        cmbOutputChChange();
+    } else {
+        // The outputs first: the output view of the channel setup shows them.
+        tmrUpdateDataTimer();
+        RefreshChannelSetup();
+    }
     StartPolling();
 }
 
@@ -228,19 +250,23 @@ void TfrmMR330::RefreshGeneral() {
 }
 
 bool TfrmMR330::RefreshChannelSetup() {
+    R330Link::Setups setups{};
+    const bool ok = link_->ReadChannelSetups(setups);
     for (int n = 0; n < kChannels; ++n) {
         const auto i = static_cast<std::size_t>(n);
-        R330ChannelSetup setup;
-        if (!link_->ReadChannelSetup(n, setup)) {
-            Status("Fail to fresh AO status!");
-            return false;
-        }
-        rangeCode_[i] = setup.rangeCode;
-        cmbAORange[i]->setCurrentIndex(setup.rangeCode - 0x30);
+        if (!setups[i]) continue;
+        const R330ChannelSetup& setup = *setups[i];
+        // A range the module reports that is none of the R330's shows as none.
+        rangeCode_[i] = R330Range(setup.rangeCode) ? setup.rangeCode : -1;
+        cmbAORange[i]->setCurrentIndex(rangeCode_[i] < 0 ? -1 : rangeCode_[i] - 0x30);
         if (!link_->HasChannelSettings()) continue;
         txbStartUpVal[i]->setText(QString::fromStdString(setup.startup));
         txbEmerVal[i]->setText(QString::fromStdString(setup.emergency));
         ckbEmerInput[i]->setChecked(setup.emergencyInput);
+    }
+    if (!ok) {
+        Status("Fail to fresh AO status!");
+        return false;
     }
     cmbOutputChChange();
     return true;
@@ -249,14 +275,14 @@ bool TfrmMR330::RefreshChannelSetup() {
 // ---- Poll ----------------------------------------------------------------------------
 
 bool TfrmMR330::ReadOutputs() {
-    for (int n = 0; n < kChannels; ++n) {
-        const auto i = static_cast<std::size_t>(n);
-        double value = 0.0;
-        if (!link_->ReadOutput(n, value)) return false;
-        current_[i] = value;
-        txbCurVal[i]->setText(QString::fromStdString(SignedValueField(value)));
+    R330Link::Outputs values{};
+    const bool ok = link_->ReadOutputs(values);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (!values[i]) continue;
+        current_[i] = *values[i];
+        txbCurVal[i]->setText(QString::fromStdString(SignedValueField(*values[i])));
     }
-    return true;
+    return ok;
 }
 
 void TfrmMR330::tmrUpdateDataTimer() {
@@ -320,7 +346,8 @@ void TfrmMR330::btAOOutputClick() {
     const int n = cmbOutputCh->currentIndex();
     const OutputChannelRange* range = OutputRange();
     if (!range) {
-        Error(QString("The range of Ch %1 is not known: press Refresh to read it.").arg(n + 1));
+        Error(ChannelText("The range of Ch %1 could not be read: press Refresh to read it again.",
+                          n));
         return;
     }
     const auto value = PlainDecimalValue(edtAOOutput->text().toStdString());
@@ -367,7 +394,13 @@ void TfrmMR330::btAOFunctionSetClick() {
                 out = *v;
                 return true;
             };
-            if (!range || (settings && !within(txbStartUpVal[i], startup[i]))) {
+            if (!range) {
+                Error(ChannelText("The range of Ch %1 could not be read: choose its range, or "
+                                  "press Refresh to read it again.",
+                                  n));
+                return;
+            }
+            if (settings && !within(txbStartUpVal[i], startup[i])) {
                 Error(ChannelText("The Ch %1 startup value is invalid!", n + 1));
                 return;
             }

@@ -54,6 +54,7 @@ public:
     QComboBox* cmbSlewRate;
     QComboBox* cmbPotocolSelect;
     QLineEdit* edtCommSafety;
+    QLabel* lblCommSafetyUnit;
     QPushButton* btSystemUpdate;
     QGroupBox* grpChannelSetup;
     std::array<QComboBox*, kChannels> cmbAORange{};   // cmbAORange1 .. cmbAORange4
@@ -61,6 +62,8 @@ public:
     std::array<QLineEdit*, kChannels> txbEmerVal{};
     std::array<QLineEdit*, kChannels> txbStartUpVal{};
     std::array<QLineEdit*, kChannels> txbCurVal{};
+    // The heads of the emergency input, emergency value and start-up value columns.
+    std::array<QLabel*, 3> channelSettingHeads{};
     QPushButton* btAORead;
     QPushButton* btAOFunctionSet;
     QGroupBox* grpOutput;
@@ -69,6 +72,7 @@ public:
     QLabel* lblOutputUnit;
     QScrollBar* scrbarAO;
     QPushButton* btAOOutput;
+    QLabel* lblCalibration;
     QPushButton* bitbtn4mA;
     QPushButton* bitbtn20mA;
     QGroupBox* grpDI;
@@ -93,8 +97,10 @@ protected:
 
 private:
     void BuildForm(const QString& model);
-    // Reads every channel's output into its field; false at the first failure.
+    // Reads the outputs into the fields of the channels that gave a value; false when
+    // any gave none.
     bool ReadOutputs();
+    // Reads every channel's setup; false (and the status says so) when any failed.
     bool RefreshChannelSetup();
     void Calibrate(bool fourMilliamperes);
     // The selected output channel's range as last read, or null.

@@ -276,7 +276,8 @@ void TfrmMR550::ShowInputs(unsigned inputs, int count) {
 
 void TfrmMR550::RefreshData() {
     DioReading reading;
-    const bool ok = link_->Poll(NextHeartbeat(), reading);
+    const bool ok = link_->Poll(NextHeartbeat(), PollsFaults(), reading);
+    if (reading.faults) ShowFaults(*reading.faults);
     ShowOnMap(reading, ok);
     if (!PollStatus(ok, link_->PollingText(), link_->PollFailedText())) return;
     ShowReading(reading);
@@ -635,22 +636,18 @@ TfrmMR560SO::TfrmMR560SO(QWidget* parent, DigitalProtocol protocol)
     connect(btClrError, &QPushButton::clicked, this, [this] { btClearErrorClick(); });
 }
 
-void TfrmMR560SO::RefreshData() {
-    unsigned groups = 0;
-    if (link_ && link_->ReadFaults(groups)) {
-        for (int n = 0; n < kMaxOutputs; ++n) {
-            QPushButton* b = bitbtnDO[static_cast<std::size_t>(n)];
-            if ((groups >> (n / 4)) & 1) {
-                b->setText("Fail");
-                ShowTip(b, "Over Current Fail!");
-                SetLamp(b, false);
-            } else if (b->text() == "Fail") {
-                b->setText(DoCaption(n));
-                b->setToolTip(QString());
-            }
+void TfrmMR560SO::ShowFaults(unsigned groups) {
+    for (int n = 0; n < kMaxOutputs; ++n) {
+        QPushButton* b = bitbtnDO[static_cast<std::size_t>(n)];
+        if ((groups >> (n / 4)) & 1) {
+            b->setText("Fail");
+            ShowTip(b, "Over Current Fail!");
+            SetLamp(b, false);
+        } else if (b->text() == "Fail") {
+            b->setText(DoCaption(n));
+            b->setToolTip(QString());
         }
     }
-    TfrmMR560S::RefreshData();
 }
 
 void TfrmMR560SO::btClearErrorClick() {

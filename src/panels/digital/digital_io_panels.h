@@ -108,6 +108,10 @@ protected:
     virtual TavoRDigitalInput& StateReader();
     // Shows what a successful poll read, in the member's layout of the data area.
     virtual void ShowReading(const DioReading& reading);
+    // Whether each poll reads the over-current groups too, and what they show; they
+    // are shown before the outputs.
+    virtual bool PollsFaults() const { return false; }
+    virtual void ShowFaults(unsigned /*groups*/) {}
 
     // Every command object, the configuration one first.
     std::vector<TavoRBase*> Objects() const;
@@ -272,7 +276,8 @@ public:
 
 protected:
     TfrmMR560SO(QWidget* parent, DigitalProtocol protocol);
-    void RefreshData() override;
+    bool PollsFaults() const override { return true; }
+    void ShowFaults(unsigned groups) override;
 };
 
 } // namespace tavo

@@ -61,7 +61,8 @@ public:
     const QString& PollingText() const override { return tavo::PollingText(row_.texts); }
     const QString& PollFailedText() const override { return FailedText(row_.texts); }
 
-    bool Poll(int, DioReading& out) override {
+    bool Poll(int, bool withFaults, DioReading& out) override {
+        if (unsigned groups = 0; withFaults && ReadFaults(groups)) out.faults = groups;
         out.asked = row_.layout == Layout::OutputsInputs ? DioReading::kOutputs | DioReading::kInputs
                     : row_.layout == Layout::Outputs12   ? DioReading::kOutputs
                                                          : DioReading::kInputs;
@@ -107,7 +108,10 @@ public:
 
     bool WriteInvert(unsigned mask) override { return mr550_.SetV(mask); }
 
-    bool ReadFaults(unsigned& groups) override {
+    bool ClearFaults() override { return mr560_.ClearError(); }
+
+private:
+    bool ReadFaults(unsigned& groups) {
         std::string text;
         const auto value = mr560_.ReadError(text) ? HexValue(text) : std::nullopt;
         if (!value) return false;
@@ -115,9 +119,6 @@ public:
         return true;
     }
 
-    bool ClearFaults() override { return mr560_.ClearError(); }
-
-private:
     const AsciiRow& row_;
     TavoRDigitalInput& reader_;
     TavoMR550& mr550_;
@@ -130,20 +131,22 @@ struct ModbusRow {
     std::string_view model;
     int inputCoils;
     int outputCoils;
+    int faultCoils; // the over-current groups from coil 00029
     Texts texts;
 };
 
 constexpr ModbusRow kModbusRows[] = {
-    {"R520", 16, 0, Texts::Di},
-    {"R620", 0, 8, Texts::Do},
-    {"R630", 0, 8, Texts::Do},
+    {"R520", 16, 0, 0, Texts::Di},
+    {"R620", 0, 8, 0, Texts::Do},
+    {"R630", 0, 8, 0, Texts::Do},
     // Outputs only: every tick reads them, as on the R620.
-    {"R860", 0, 8, Texts::Dio},
-    {"R560S", 0, 12, Texts::Dio},
-    {"R560SO", 0, 12, Texts::Dio},
+    {"R860", 0, 8, 0, Texts::Dio},
+    {"R560S", 0, 12, 0, Texts::Dio},
+    // The error coils follow the twelve outputs (00017..00028): one read for both.
+    {"R560SO", 0, 12, 3, Texts::Dio},
 };
 // R550, R850.
-constexpr ModbusRow kModbusDefault = {"", 8, 8, Texts::Dio};
+constexpr ModbusRow kModbusDefault = {"", 8, 8, 0, Texts::Dio};
 
 // The bytes of a group, high byte first, as "%02X" each.
 std::string GroupDigits(std::uint32_t bits, int count) {
@@ -166,13 +169,26 @@ public:
     bool ReadsInTurns() const override { return row_.inputCoils > 0 && row_.outputCoils > 0; }
     bool RereadsInvertAfterUpdate() const override { return true; }
 
-    bool Poll(int tick, DioReading& out) override {
+    bool Poll(int tick, bool withFaults, DioReading& out) override {
         const bool outputs = row_.outputCoils > 0 && (row_.inputCoils == 0 || tick == 1);
         out.asked = outputs ? DioReading::kOutputs : DioReading::kInputs;
         const int first = outputs ? kFirstOutputCoil : kFirstInputCoil;
         const int count = outputs ? row_.outputCoils : row_.inputCoils;
+        withFaults = withFaults && row_.faultCoils > 0;
+        // The error coils and the outputs in one request when nothing lies between.
+        const bool together = withFaults && outputs && first + count == kFirstFaultCoil;
+        if (withFaults && !together) {
+            std::uint32_t groups = 0;
+            if (slave_.ReadCoils(kFirstFaultCoil, row_.faultCoils, groups)) out.faults = groups;
+        }
         std::uint32_t bits = 0;
-        if (count == 0 || !slave_.ReadCoils(first, count, bits)) return false;
+        if (count == 0 ||
+            !slave_.ReadCoils(first, together ? count + row_.faultCoils : count, bits))
+            return false;
+        if (together) {
+            out.faults = bits >> count;
+            bits &= (1u << count) - 1;
+        }
         (outputs ? out.outputs : out.inputs) = bits;
         (outputs ? out.outputDigits : out.inputDigits) = GroupDigits(bits, count);
         return true;
@@ -194,13 +210,6 @@ public:
 
     bool WriteInvert(unsigned mask) override {
         return slave_.WriteRegister(kInvertRegister, static_cast<std::uint16_t>(mask));
-    }
-
-    bool ReadFaults(unsigned& groups) override {
-        std::uint32_t bits = 0;
-        if (!slave_.ReadCoils(kFirstFaultCoil, 3, bits)) return false;
-        groups = bits;
-        return true;
     }
 
     // Writing 0 to an error coil clears that group.

@@ -32,6 +32,9 @@ struct DioReading {
     unsigned asked = 0; // the groups the poll asked for, read or not
     std::optional<unsigned> outputs; // bit n = output n
     std::optional<unsigned> inputs;  // bit n = input n
+    // The over-current groups of the R560SO (bit g = outputs 4g..4g+3 tripped), when
+    // the poll was asked for them and read them.
+    std::optional<unsigned> faults;
     std::string outputDigits;
     std::string inputDigits;
 };
@@ -51,7 +54,10 @@ public:
 
     // One poll. `tick` is the heartbeat digit the poll shows on success (0 or 1):
     // a protocol that reads in turns reads the outputs on 1 and the inputs on 0.
-    virtual bool Poll(int tick, DioReading& out) = 0;
+    // `withFaults`: the over-current groups are read first (a failed read of them
+    // alone leaves `out.faults` empty), in the same request as the outputs where
+    // the map has them next to each other.
+    virtual bool Poll(int tick, bool withFaults, DioReading& out) = 0;
     virtual bool WriteOutput(int channel, bool on) = 0;
     virtual bool ReadFirmware(std::string& out) = 0;
     // The input inversion mask (bit n = input n) of the R520.
@@ -60,8 +66,7 @@ public:
     // Whether a successful invert Update reads the mask back into the boxes (the
     // Modbus variant does; the ASCII panel keeps what was sent).
     virtual bool RereadsInvertAfterUpdate() const { return false; }
-    // The over-current groups of the R560SO (bit g = outputs 4g..4g+3), and clearing them.
-    virtual bool ReadFaults(unsigned& groups) = 0;
+    // Clears the over-current groups of the R560SO.
     virtual bool ClearFaults() = 0;
 };
 

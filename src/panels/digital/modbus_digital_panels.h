@@ -41,7 +41,8 @@ public:
     explicit TfrmMR560SMod(QWidget* parent = nullptr);
 };
 
-// The over-current errors in coils 00029..00031, read before each poll.
+// The over-current errors in coils 00029..00031, read with the twelve outputs before
+// them in one request.
 class TfrmMR560SOMod : public TfrmMR560SO {
     Q_OBJECT
 public:
