@@ -184,16 +184,25 @@ void GatewayService::Flush(Clock::duration limit) {
     }
 }
 
+void GatewayService::Disconnect(const GatewayConfig* next) {
+    if (!client_->IsConnected()) {
+        if (next) front_->Reconfigure(*next, true);
+        return;
+    }
+    front_->Unsubscribe();
+    Flush(std::chrono::seconds(2));
+    if (next) front_->Reconfigure(*next, true);
+    else front_->PublishOffline();
+    Flush(std::chrono::seconds(5));
+    client_->Disconnect();
+    Flush(std::chrono::seconds(2));
+}
+
 int GatewayService::Shutdown() {
     for (auto& w : workers_) w->Stop();
     const auto now = Clock::now();
     for (auto& event : events_->TakeAll()) front_->Take(std::move(event), now);
-    if (client_->IsConnected()) {
-        front_->PublishOffline();
-        Flush(std::chrono::seconds(5));
-        client_->Disconnect();
-        Flush(std::chrono::seconds(2));
-    }
+    Disconnect();
     workers_.clear();
     log_("stopped");
     return 0;
@@ -244,17 +253,16 @@ void GatewayService::Reload() {
         return refuse();
     }
     workers_ = std::move(running);
-    front_->Reconfigure(next, newBroker);
     if (newBroker) {
-        Flush(std::chrono::seconds(2));
-        client_->Disconnect();
-        Flush(std::chrono::seconds(2));
+        Disconnect(&next);
         client_ = std::move(client);
         front_->SetClient(*client_);
         attempting_ = false;
         backoff_ = std::chrono::seconds(1);
         lastFailure_.clear();
         nextAttempt_ = Clock::now();
+    } else {
+        front_->Reconfigure(next, false);
     }
     config_ = std::move(next);
     for (std::size_t i = keptCount; i < workers_.size(); ++i) workers_[i]->Start();

@@ -50,6 +50,10 @@ private:
     void ConnectIfDue(Clock::time_point now);
     void Ended(const std::string& why, Clock::time_point now);
     void Flush(Clock::duration limit);
+    // A clean end of the broker connection: the subscriptions first, then every
+    // module and the gateway offline (or, for a reload to another broker, what
+    // Reconfigure publishes under the old settings), then DISCONNECT.
+    void Disconnect(const GatewayConfig* next = nullptr);
     int Shutdown();
 
     GatewayConfig config_;

@@ -44,6 +44,7 @@ bool MosquittoClient::Create(std::string& why) {
     mosquitto_disconnect_callback_set(mosq_, &MosquittoClient::OnDisconnect);
     mosquitto_message_callback_set(mosq_, &MosquittoClient::OnMessage);
     mosquitto_publish_callback_set(mosq_, &MosquittoClient::OnPublish);
+    mosquitto_unsubscribe_callback_set(mosq_, &MosquittoClient::OnPublish); // both end a request
     mosquitto_log_callback_set(mosq_, &MosquittoClient::OnLog);
     int rc = mosquitto_will_set(mosq_, willTopic_.c_str(), 7, "offline", 1, true);
     if (rc == MOSQ_ERR_SUCCESS && !config_.username.empty())
@@ -154,7 +155,11 @@ bool MosquittoClient::Subscribe(const std::string& pattern) {
 }
 
 bool MosquittoClient::Unsubscribe(const std::string& pattern) {
-    return mosq_ && connected_ && mosquitto_unsubscribe(mosq_, nullptr, pattern.c_str()) == MOSQ_ERR_SUCCESS;
+    int mid = 0;
+    if (!mosq_ || !connected_ || mosquitto_unsubscribe(mosq_, &mid, pattern.c_str()) != MOSQ_ERR_SUCCESS)
+        return false;
+    unacknowledged_.insert(mid);
+    return true;
 }
 
 std::string MosquittoClient::Why(int rc, int savedErrno) const {

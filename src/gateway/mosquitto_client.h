@@ -51,7 +51,7 @@ public:
     // happened through `events`.
     void Service(const Events& events);
     bool IsConnected() const { return connected_; }
-    // QoS 1 messages the broker has not acknowledged yet.
+    // QoS 1 messages and unsubscriptions the broker has not acknowledged yet.
     std::size_t Unacknowledged() const { return unacknowledged_.size(); }
     // A clean DISCONNECT (the broker drops the will).
     void Disconnect();

@@ -146,6 +146,12 @@ void MqttFrontEnd::PublishOffline() {
     Publish(StatusTopic(config_.mqtt), kOffline, true);
 }
 
+void MqttFrontEnd::Unsubscribe() {
+    if (!connected_) return;
+    for (const BusConfig& bus : config_.buses) client_->Unsubscribe(CommandPattern(config_.mqtt, bus.name));
+    client_->Unsubscribe(DiscoveryPattern(config_.mqtt));
+}
+
 void MqttFrontEnd::Clear(const Record& r) {
     for (const auto& [topic, payload] : r.discovery) Publish(topic, "", true);
     const std::string base = ModuleTopic(config_.mqtt, r.key);

@@ -57,6 +57,10 @@ public:
 
     // Every module and the gateway itself offline (retained), before a clean exit.
     void PublishOffline();
+    // Ends the subscriptions before a clean disconnect: a socket closed with messages
+    // unread is reset, and the broker may drop the DISCONNECT before it and send the
+    // will. Nothing more is taken in.
+    void Unsubscribe();
 
     // A new configuration. Modules that are not in it lose their retained topics and
     // discovery configurations, and the command subscriptions follow the buses. With

@@ -219,12 +219,14 @@ MqttProbe::Messages MqttProbe::All() const {
     return out;
 }
 
-MqttProbe::Messages MqttProbe::On(const std::string& topic) const {
+MqttProbe::Messages MqttProbe::On(const Messages& all, const std::string& topic) {
     Messages out;
-    for (const Message& m : All())
+    for (const Message& m : all)
         if (m.topic == topic) out.push_back(m);
     return out;
 }
+
+MqttProbe::Messages MqttProbe::On(const std::string& topic) const { return On(All(), topic); }
 
 void MqttProbe::Clear() {
     std::lock_guard lock(mutex_);

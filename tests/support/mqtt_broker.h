@@ -88,6 +88,8 @@ public:
     bool Settle();
     Messages All() const;
     Messages On(const std::string& topic) const;
+    // The messages of `topic` among `all` (for the conditions given to WaitFor).
+    static Messages On(const Messages& all, const std::string& topic);
     void Clear();
 
 private:
