@@ -198,7 +198,7 @@ TEST(GatewayConfig, ASearchBecomesAConfigurationThatReadsBack) {
     found.push_back(Node("(38)R910", LinkKind::AsciiPlain));
     found.push_back(Node("(40)K100E", LinkKind::AsciiPlain,
                          {Node("(S0)K220", std::nullopt, {Node("(CH 0)", std::nullopt)}),
-                          Node("(S2)K520", std::nullopt)}));
+                          Node("(S2)K520", std::nullopt), Node("(S3)K299", std::nullopt)}));
     found.push_back(Node("(50)R550", LinkKind::ModbusRtu));
     FoundNode elsewhere = Node("(51)R550", LinkKind::ModbusRtu);
     elsewhere.line = LineSettings{19200, 8, kParityEven, kOneStopBit};
@@ -221,10 +221,11 @@ TEST(GatewayConfig, ASearchBecomesAConfigurationThatReadsBack) {
         EXPECT_TRUE(m.writable.empty());
     }
     EXPECT_EQ(listed, (std::vector<std::string>{"01 R210D ascii", "24 R550 checksum", "40S0 K220 ascii",
-                                                "40S2 K520 ascii", "50 R550 modbus"}));
-    ASSERT_EQ(notes.size(), 2u);
+                                                "40S2 K520 ascii", "40S3  ascii", "50 R550 modbus"}));
+    ASSERT_EQ(notes.size(), 3u);
     EXPECT_EQ(notes[0], "(38)R910 is left out: R910 is a converter and has no values of its own");
-    EXPECT_EQ(notes[1], "(51)R550 is left out: it answered at 19200, E, 8, 1, and the bus runs at 9600, N, 8, 1");
+    EXPECT_EQ(notes[1], "(40)K100E (S3)K299 has no model here: the rack is asked at start which points it has");
+    EXPECT_EQ(notes[2], "(51)R550 is left out: it answered at 19200, E, 8, 1, and the bus runs at 9600, N, 8, 1");
 
     GatewayConfig again;
     std::string error;

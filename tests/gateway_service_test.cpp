@@ -177,7 +177,7 @@ struct GatewayService : ::testing::Test {
         const std::string path = dir.File(name + ".yaml");
         WriteFile(path, "mqtt: {host: 127.0.0.1, port: " + std::to_string(broker) + ", client_id: " + name +
                             ", refresh_s: 60" + mqttExtra + "}\nbuses:\n  - name: line1\n    port: \"" + port +
-                            "\"\n    timeout_ms: 40\n    turnaround_ms: 0\n    poll_ms: 100\n    modules:\n" +
+                            "\"\n    timeout_ms: 250\n    turnaround_ms: 0\n    poll_ms: 100\n    modules:\n" +
                             modules);
         return path;
     }
@@ -287,6 +287,38 @@ TEST_F(GatewayService, PublishesWhatTheModulesSentAndTakesCommandsAsThePanelsSen
         ASSERT_TRUE(late.Next(topic)) << topic;
         EXPECT_TRUE(late.On(topic)[0].retained) << topic;
     }
+    EXPECT_EQ(gateway.Stop(), 0);
+}
+
+TEST_F(GatewayService, ARacksSlotsAreAskedOfTheRackAndAnEmptySlotIsSaidOnce) {
+    auto broker = StartBroker();
+    // Slot 3 holds a generic analog input of five channels, under a name of its own.
+    LinkedBus sim("40 K100E slots=K520,-,K620,K299:5\n", dir.File("bus"));
+    MqttProbe probe(broker->port());
+    Gateway gateway(Config(broker->port(), sim.link(),
+                           "      - {address: \"40\", slot: 0, protocol: ascii}\n"
+                           "      - {address: \"40\", slot: 1, protocol: ascii}\n"
+                           "      - {address: \"40\", slot: 2, protocol: ascii, writable: [do1]}\n"
+                           "      - {address: \"40\", slot: 3, protocol: ascii}\n"));
+    const Json k520 = Parsed(probe.Next("tavo/line1/40S0/state"));
+    ASSERT_TRUE(k520.is_object()) << gateway.Log();
+    EXPECT_TRUE(k520.contains("di15")) << k520.dump();
+    const Json k620 = Parsed(probe.Next("tavo/line1/40S2/state"));
+    ASSERT_TRUE(k620.is_object()) << gateway.Log();
+    EXPECT_TRUE(k620.contains("do7")) << k620.dump();
+    const Json generic = Parsed(probe.Next("tavo/line1/40S3/state"));
+    ASSERT_TRUE(generic.is_object()) << gateway.Log();
+    EXPECT_TRUE(generic["ai4"].is_number()) << generic.dump();
+    EXPECT_EQ(generic["quality"]["ai5"], "disabled") << generic.dump();
+    EXPECT_EQ(Parsed(probe.Next("homeassistant/switch/gw1/line1_40S2_do1/config"))["command_topic"],
+              "tavo/line1/40S2/set/do1");
+    EXPECT_EQ(probe.Next("tavo/line1/40S1/availability"), "offline") << gateway.Log();
+    ASSERT_TRUE(gateway.WaitForLine("line1/40S1: "));
+    // Several cycles later the empty slot has still been said only once.
+    sim.Received(0x40);
+    Heard(sim, 0x40, 12);
+    EXPECT_EQ(gateway.Lines("line1/40S1: "), 1u) << gateway.Log();
+    EXPECT_TRUE(probe.On("tavo/line1/40S1/state").empty());
     EXPECT_EQ(gateway.Stop(), 0);
 }
 

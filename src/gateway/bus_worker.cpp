@@ -3,6 +3,7 @@
 #include "devices/modbus_slave.h"
 #include "devices/r_base.h"
 #include "points/point_text.h"
+#include "points/slot_identity.h"
 #include "transport/modbus.h"
 #include "workspace/core/search_engine.h"
 
@@ -49,7 +50,8 @@ struct BusWorker::Module {
     std::string firmware;
     bool firmwareTried = false;
     bool dropped = false; // identified as a model without points: not polled again
-    bool slotMissingSaid = false;
+    std::string slotMissingSaid; // the last reason logged why its slot has no module
+    std::string noticeSaid;      // the points' last notice logged
     enum class Availability { Unknown, Online, Offline } availability = Availability::Unknown;
     int failures = 0; // polls in a row that got no answer
     bool rereadConfiguration = false;
@@ -212,6 +214,10 @@ void BusWorker::Poll(Module& m, bool afterWrite) {
     state.readings = m.points->Readings();
     state.answered = ok;
     state.afterWrite = afterWrite;
+    if (m.points->Notice() != m.noticeSaid) {
+        m.noticeSaid = m.points->Notice();
+        if (!m.noticeSaid.empty()) log_(KeyText(m.key) + ": " + m.noticeSaid);
+    }
     // The description first: the state's readings follow its points.
     Describe(m);
     Send(state);
@@ -224,23 +230,25 @@ void BusWorker::Poll(Module& m, bool afterWrite) {
 
 bool BusWorker::Identify(Module& m) {
     const ModuleLocation& where = m.config.where;
-    const auto node = ProbeAddress(*port_, where.address, LinkOf(where.protocol));
-    if (!node) return false;
-    std::string inner, designation;
-    ParseItemText(node->text, inner, designation);
+    std::string designation;
     if (where.slot >= 0) {
-        const std::string rack = designation;
-        const std::string head = "(S" + std::to_string(where.slot) + ")";
-        designation.clear();
-        for (const FoundNode& child : node->children)
-            if (child.text.rfind(head, 0) == 0) designation = child.text.substr(head.size());
-        if (designation.empty()) {
-            if (!m.slotMissingSaid)
-                log_(KeyText(m.key) + ": the " + rack + " at " + Hex2(where.address) +
-                     " has no module in slot " + std::to_string(where.slot) + "; asking again every cycle");
-            m.slotMissingSaid = true;
+        // The rack says what sits in the slot, and in the name its points are made by.
+        SlotLookup lookup = SlotLookup::NoAnswer;
+        std::string error;
+        const auto slot = IdentifySlot(*port_, where, lookup, error);
+        if (!slot) {
+            if (lookup != SlotLookup::NoAnswer && error != m.slotMissingSaid)
+                log_(KeyText(m.key) + ": " + error + "; asking again every cycle");
+            m.slotMissingSaid = lookup == SlotLookup::NoAnswer ? std::string() : error;
             return false;
         }
+        m.slotMissingSaid.clear();
+        designation = slot->model;
+    } else {
+        const auto node = ProbeAddress(*port_, where.address, LinkOf(where.protocol));
+        if (!node) return false;
+        std::string inner;
+        ParseItemText(node->text, inner, designation);
     }
     std::string why;
     auto points = MakeModulePoints(designation, where, why);

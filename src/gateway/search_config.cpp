@@ -14,6 +14,14 @@ std::optional<ModuleConfig> Module(const std::string& designation, const ModuleL
                                    const std::string& label, std::vector<std::string>& notes) {
     std::string why;
     if (!MakeModulePoints(designation, where, why)) {
+        // A slot the search names by a name no family knows is a generic analog input
+        // as a rule, which only the rack's slot table tells for sure.
+        if (where.slot >= 0) {
+            notes.push_back(label + " has no model here: the rack is asked at start which points it has");
+            ModuleConfig m;
+            m.where = where;
+            return m;
+        }
         notes.push_back(label + " is left out: " + why);
         return std::nullopt;
     }
