@@ -82,6 +82,10 @@ TEST(GatewayConfig, EachMistakeIsOneLineWithItsPlace) {
         {"key given twice", "mqtt: {port: 1, port: 2}\n" + bus, "1:17: 'port' is given twice in 'mqtt'"},
         {"prefix with a wildcard", "mqtt: {prefix: plant/#}\n" + bus,
          "1:16: 'prefix' must be topic levels separated by '/'"},
+        {"a line break in a value", "mqtt: {client_id: \"gw\\n1\"}\n" + bus,
+         "1:19: 'client_id' must be 1 to 64 letters, digits, '-' or '_' (got 'gw\\x0A1')"},
+        {"a control character in yaml-cpp's own message", std::string("mqtt: {host: \"a\\\x01") + "b\"}\n" + bus,
+         "1:18: unknown escape character: \\x01"},
         {"client id with a slash", "mqtt: {client_id: gw/1}\n" + bus,
          "1:19: 'client_id' must be 1 to 64 letters, digits, '-' or '_' (got 'gw/1')"},
         {"network port without its number",
@@ -90,6 +94,8 @@ TEST(GatewayConfig, EachMistakeIsOneLineWithItsPlace) {
         {"empty file", "", " the configuration is empty: it needs 'buses' (and 'mqtt')"},
         {"key without a value", "mqtt:\n  host:\n" + bus, "2:3: 'host' in 'mqtt' has no value"},
         {"syntax error", "buses: [\n", "2:1: "},
+        {"a comma where a document could start", "- a\n, b\n", "2:1: no value may start here: a ','"},
+        {"a comma before everything", ",buses: []\n", "1:1: no value may start here: a ','"},
         {"two documents", bus + "      - {address: \"01\", protocol: ascii}\n---\nbuses: []\n",
          "7:1: the file holds more than one YAML document"},
     };
@@ -173,6 +179,14 @@ buses:
                                           {"/etc/tavo/gw.key", "KEY"}})))
         << error << "\n" << yaml;
     EXPECT_EQ(again, c) << yaml;
+}
+
+TEST(GatewayConfig, AConfigurationWithoutBusesIsWrittenSoThatItReadsBack) {
+    GatewayConfig empty, again;
+    std::string error;
+    ASSERT_TRUE(ParseGatewayConfig("buses: []\n", "gw.yaml", empty, error, Files({}))) << error;
+    ASSERT_TRUE(ParseGatewayConfig(GatewayConfigYaml(empty), "gw.yaml", again, error, Files({}))) << error;
+    EXPECT_EQ(again, empty);
 }
 
 TEST(GatewayConfig, BusNamesFollowThePortName) {

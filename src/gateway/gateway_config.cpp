@@ -2,6 +2,7 @@
 
 #include "workspace/core/network_address.h"
 
+#include <yaml-cpp/eventhandler.h>
 #include <yaml-cpp/yaml.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 
 namespace tavo::gateway {
 namespace {
@@ -323,17 +325,50 @@ private:
     const FileReader& files_;
 };
 
+// Where each document of a text starts, as yaml-cpp's parser reports it.
+struct DocumentStarts : YAML::EventHandler {
+    std::vector<YAML::Mark> marks;
+    void OnDocumentStart(const YAML::Mark& mark) override { marks.push_back(mark); }
+    void OnDocumentEnd() override {}
+    void OnNull(const YAML::Mark&, YAML::anchor_t) override {}
+    void OnAlias(const YAML::Mark&, YAML::anchor_t) override {}
+    void OnScalar(const YAML::Mark&, const std::string&, YAML::anchor_t, const std::string&) override {}
+    void OnSequenceStart(const YAML::Mark&, const std::string&, YAML::anchor_t, YAML::EmitterStyle::value) override {}
+    void OnSequenceEnd() override {}
+    void OnMapStart(const YAML::Mark&, const std::string&, YAML::anchor_t, YAML::EmitterStyle::value) override {}
+    void OnMapEnd() override {}
+};
+
+// Fails unless `text` holds at most one document. Counted by events, before any node
+// is built, and never past a third start: yaml-cpp takes a ',' outside [ ] or { }
+// where a document could start for an endless row of empty documents at that place
+// (YAML::LoadAll then fills the memory).
+void CheckOneDocument(const std::string& text) {
+    std::istringstream in(text);
+    YAML::Parser parser(in);
+    DocumentStarts starts;
+    while (parser && starts.marks.size() < 3 && parser.HandleNextDocument(starts)) {
+    }
+    const auto& m = starts.marks;
+    if (m.size() == 3 && m[2].pos == m[1].pos)
+        throw Failure{m[1], "no value may start here: a ',' outside [ ] or { } (quote the text it is part of)"};
+    if (m.size() > 1) throw Failure{m[1], "the file holds more than one YAML document"};
+}
+
+// A control character as YAML's double-quoted escape ("\x0A"); other characters as they are.
+std::string Escaped(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 0x20 && u != 0x7F) return std::string(1, c);
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "\\x%02X", u);
+    return hex;
+}
+
 std::string Quoted(const std::string& text) {
     std::string out = "\"";
     for (const char c : text) {
         if (c == '"' || c == '\\') out += '\\';
-        if (static_cast<unsigned char>(c) < 0x20) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(c));
-            out += hex;
-            continue;
-        }
-        out += c;
+        out += Escaped(c);
     }
     return out + '"';
 }
@@ -369,13 +404,10 @@ bool ParseGatewayConfig(std::string_view text, const std::string& path, GatewayC
         return false;
     }
     try {
-        const std::vector<YAML::Node> documents = YAML::LoadAll(std::string(text));
-        if (documents.size() > 1) {
-            error = at(documents[1].Mark()) + "the file holds more than one YAML document";
-            return false;
-        }
+        const std::string all(text);
+        CheckOneDocument(all);
         Reader reader(path, files);
-        config = reader.Read(documents.empty() ? YAML::Node() : documents.front());
+        config = reader.Read(YAML::Load(all));
         return true;
     } catch (const Failure& f) {
         error = at(f.mark) + f.message;
@@ -384,6 +416,11 @@ bool ParseGatewayConfig(std::string_view text, const std::string& path, GatewayC
     } catch (const std::exception& e) {
         error = path + ": " + e.what();
     }
+    // Values from the file (and yaml-cpp's messages, which quote them) may hold any
+    // byte; the message stays one line whatever they hold.
+    std::string line;
+    for (const char c : error) line += Escaped(c);
+    error = std::move(line);
     return false;
 }
 
@@ -432,7 +469,7 @@ std::string GatewayConfigYaml(const GatewayConfig& config, const std::vector<std
         y += "  # tls: {ca_file: ca.pem, cert_file: gw.pem, key_file: gw.key}\n";
     }
     for (const std::string& c : comments) y += "# " + c + "\n";
-    y += "buses:\n";
+    y += config.buses.empty() ? "buses: []\n" : "buses:\n";
     for (const BusConfig& b : config.buses) {
         const LineSettings& l = b.line;
         y += "  - name: " + Quoted(b.name) + "\n";
