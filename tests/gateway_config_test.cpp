@@ -97,7 +97,7 @@ TEST(GatewayConfig, EachMistakeIsOneLineWithItsPlace) {
         {"a comma where a document could start", "- a\n, b\n", "2:1: no value may start here: a ','"},
         {"a comma before everything", ",buses: []\n", "1:1: no value may start here: a ','"},
         {"two documents", bus + "      - {address: \"01\", protocol: ascii}\n---\nbuses: []\n",
-         "7:1: the file holds more than one YAML document"},
+         "6:1: the file holds more than one YAML document"},
     };
     for (const Row& row : rows) {
         GatewayConfig config;
