@@ -15,6 +15,14 @@ tavo_install_files(DESTINATION share/doc/tavo-utility
 tavo_install_files(DESTINATION share/tavo-utility/loader
                    FILES ${PROJECT_SOURCE_DIR}/docs/package/loader-README RENAME README)
 
+# tavo gateway as a service: the unit template, its system user (created by the
+# postinst through systemd-sysusers) and an example configuration.
+tavo_install_files(DESTINATION lib/systemd/system FILES ${PROJECT_SOURCE_DIR}/docs/package/tavo-gateway@.service)
+tavo_install_files(DESTINATION lib/sysusers.d FILES ${PROJECT_SOURCE_DIR}/docs/package/tavo-gateway.sysusers
+                   RENAME tavo-gateway.conf)
+tavo_install_files(DESTINATION share/doc/tavo-utility/examples FILES ${PROJECT_SOURCE_DIR}/docs/package/gateway.yaml)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/docs/package/postinst)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tavo-utility)
 set(CPACK_PACKAGE_VERSION ${TAVO_PROGRAM_VERSION})
@@ -38,6 +46,8 @@ drives their outputs, calibrates them and loads their firmware. It speaks
 the modules' ASCII command protocol and Modbus RTU.
 
 The package holds the desktop program tavo-utility, the command-line tool
-tavo, and a module simulator (tavo sim) that serves a simulated bus on a
-pseudo-terminal.")
+tavo, a module simulator (tavo sim) that serves a simulated bus on a
+pseudo-terminal, and tavo gateway, a service (tavo-gateway@.service) that
+publishes the modules' values on an MQTT broker with Home Assistant discovery
+and takes commands for their outputs.")
 include(CPack)

@@ -1,8 +1,19 @@
 #!/bin/sh
 # Sets up, builds and starts the utility on its simulated bus. Without a display
 # it shows the same bus through the command-line tool instead.
+#   --gateway: the simulated bus on MQTT instead: a broker of its own on a free
+#   loopback port, a gateway configured by a search of the bus, and the topics as
+#   they arrive, until Ctrl-C, which stops all of them.
 set -eu
 cd "$(dirname "$0")/.."
+case "${1:-}" in
+"") ;;
+--gateway) exec ./scripts/demo-gateway.sh ;;
+*)
+    echo "usage: $0 [--gateway]" >&2
+    exit 2
+    ;;
+esac
 ./scripts/setup.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # Only the two programs the demo runs: the tests and benchmarks wait for

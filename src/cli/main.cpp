@@ -1,4 +1,5 @@
 // tavo: the utility's command-line tool.
+#include "gateway_command.h"
 #include "options.h"
 
 #include "sim/bus_file.h"
@@ -18,7 +19,9 @@
 #include <algorithm>
 #include <atomic>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -48,7 +51,9 @@ const char* kUsageText =
     "  tavo search --port P [--start N] [--end N] [--baud B] [--parity N|E|O] [--stop 1|2]\n"
     "              [--timeout MS] [--turnaround MS] [--kinds]\n"
     "              [--probes ascii,checksum,modbus] [--bauds B,B,...] [--parities N,E,O]\n"
+    "              [--gateway-config FILE]\n"
     "  tavo sim [--link PATH] [--tcp PORT] BUSFILE\n"
+    "  tavo gateway [--check] CONFIG.yaml\n"
     "  tavo firmware r8xx --port P [--baud B] [--timeout MS] [--force] FILE.hex\n"
     "  tavo firmware rack --port P --designation D --version V FILE\n"
     "  tavo --version\n"
@@ -323,7 +328,8 @@ private:
 int Search(const std::vector<std::string>& argv) {
     const Args args = Args::Parse(argv,
                                   {"port", "baud", "parity", "stop", "timeout", "turnaround",
-                                   "start", "end", "probes", "bauds", "parities"},
+                                   "start", "end", "probes", "bauds", "parities",
+                                   "gateway-config"},
                                   {"kinds"});
     if (!args.words.empty()) throw UsageError{"tavo search takes no commands"};
     const int start = static_cast<int>(args.GetInt("start", 0, 0, 255));
@@ -332,6 +338,15 @@ int Search(const std::vector<std::string>& argv) {
     const PortOptions o = ReadPortOptions(args);
     SearchOptions options = ReadSearchOptions(args, o);
     const bool sweep = !options.sweep.empty();
+    // A file that cannot be written is said before the search, not after it.
+    if (args.Has("gateway-config")) {
+        const std::string file = args.Get("gateway-config");
+        const auto slash = file.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash + 1);
+        if (access(folder.c_str(), W_OK) != 0)
+            throw PortFailure{"cannot write the gateway configuration into " + folder + ": " +
+                              std::strerror(errno)};
+    }
     auto port = OpenPort(o);
     TavoModbusCOM::SetDefaultTurnaroundDelay(o.turnaroundMs);
     ClearLineBeforeSearch(*port);
@@ -359,7 +374,9 @@ int Search(const std::vector<std::string>& argv) {
                       DurationText(elapsed).c_str(), DurationText(e.EstimatedRemainingMs()).c_str());
         progress.Show(text);
     };
+    std::vector<FoundNode> found;
     hooks.found = [&](const FoundNode& node, const SearchEngine&) {
+        found.push_back(node);
         progress.Clear();
         PrintNode(node, 1, kinds);
         std::cout << std::flush;
@@ -372,6 +389,13 @@ int Search(const std::vector<std::string>& argv) {
                   << "were found before\n";
     if (sweep && engine.Notices().size() == static_cast<std::size_t>(engine.SettingCount()))
         throw PortFailure{"the port refused every line setting of the sweep"};
+    if (args.Has("gateway-config")) {
+        std::string error;
+        if (!WriteSearchGatewayConfig(args.Get("gateway-config"), o, found, error))
+            throw PortFailure{error};
+        std::cerr << "tavo: the gateway configuration of the " << found.size()
+                  << " modules found is in " << args.Get("gateway-config") << "\n";
+    }
     return kOk;
 }
 
@@ -549,6 +573,7 @@ int main(int argc, char** argv) {
         if (command == "sim") return Sim(args);
         if (command == "search") return Search(args);
         if (command == "firmware") return Firmware(args);
+        if (command == "gateway") return Gateway(args);
         throw UsageError{"unknown command '" + command + "'"};
     } catch (const UsageError& e) {
         std::cerr << "tavo: " << e.message << "\n" << kUsageText;

@@ -31,6 +31,7 @@ struct ModuleLocation {
     int address = 1; // 0 to 255, as the module answers
     int slot = -1;   // slot of a rack or Z-series controller; -1 for a module of its own
     PointProtocol protocol = PointProtocol::Ascii;
+    friend bool operator==(const ModuleLocation&, const ModuleLocation&) = default;
 };
 // "09", or "40S2" for slot 2 of the rack at 40.
 std::string LocationText(const ModuleLocation& where);

@@ -23,13 +23,18 @@ public:
     static constexpr int kDefaultTurnaroundMs = 20;
     static constexpr std::size_t kFrameLimit = 1200;
 
-    explicit TavoModbusCOM(TavoComPort* port) : port_(port), turnaroundMs_(DefaultTurnaround()) {}
+    explicit TavoModbusCOM(TavoComPort* port) : port_(port), turnaroundMs_(NewTurnaround()) {}
 
     // The turnaround new objects start with (20 ms unless changed). The port settings
     // panel and `--turnaround` set it for the program; tests against the simulator may
     // shorten it. Slow slaves on real buses need the pause.
     static void SetDefaultTurnaroundDelay(int ms) { DefaultTurnaround() = ms; }
     static int GetDefaultTurnaroundDelay() { return DefaultTurnaround(); }
+    // The turnaround of objects made on the calling thread from now on, over the
+    // program's default (a negative value: the default again). A thread that owns
+    // a bus of its own (the gateway's) keeps that bus's pause this way, whatever the
+    // other buses use.
+    static void SetThreadTurnaroundDelay(int ms) { ThreadTurnaround() = ms; }
 
     TavoComPort* GetPort() const { return port_; }
 
@@ -86,6 +91,14 @@ private:
     static int& DefaultTurnaround() {
         static int ms = kDefaultTurnaroundMs;
         return ms;
+    }
+    static int& ThreadTurnaround() {
+        thread_local int ms = -1;
+        return ms;
+    }
+    static int NewTurnaround() {
+        const int own = ThreadTurnaround();
+        return own >= 0 ? own : DefaultTurnaround();
     }
 
     TavoComPort* port_;

@@ -41,7 +41,8 @@ for f in usr/bin/tavo usr/bin/tavo-utility usr/share/man/man1/tavo.1.gz \
     usr/share/man/man1/tavo-utility.1.gz usr/share/applications/tavo-utility.desktop \
     usr/share/icons/hicolor/scalable/apps/tavo-utility.svg usr/share/tavo-utility/help/index.html \
     usr/share/tavo-utility/loader/README usr/share/doc/tavo-utility/copyright \
-    usr/share/doc/tavo-utility/changelog.gz; do
+    usr/share/doc/tavo-utility/changelog.gz usr/lib/systemd/system/tavo-gateway@.service \
+    usr/lib/sysusers.d/tavo-gateway.conf usr/share/doc/tavo-utility/examples/gateway.yaml; do
     [ -f "$ROOT/$f" ] || fail "the package lacks /$f"
 done
 for p in tavo tavo-utility; do
@@ -56,6 +57,14 @@ OUT=$("$ROOT/usr/bin/tavo" --version) || fail "installed tavo --version failed"
 OUT=$(QT_QPA_PLATFORM=offscreen "$ROOT/usr/bin/tavo-utility" --version) ||
     fail "installed tavo-utility --version failed"
 echo "$OUT" | grep -q "^tavo-utility " || fail "installed tavo-utility --version printed '$OUT'"
+
+# The service starts the installed program on the configuration its name gives, and
+# the example configuration reads.
+grep -qx 'ExecStart=/usr/bin/tavo gateway /etc/tavo/%i.yaml' "$ROOT/usr/lib/systemd/system/tavo-gateway@.service" ||
+    fail "tavo-gateway@.service does not run tavo gateway /etc/tavo/%i.yaml"
+dpkg-deb --ctrl-tarfile "$DEB" | tar -tf - | grep -q 'postinst$' || fail "the package has no postinst for the gateway's user"
+"$ROOT/usr/bin/tavo" gateway --check "$ROOT/usr/share/doc/tavo-utility/examples/gateway.yaml" ||
+    fail "the example gateway configuration does not read"
 
 # The installed simulator and search, talking over a pseudo-terminal.
 printf '01 R210D\n02 R550 checksum\n03 R560SO protocol=modbus\n' > "$SCRATCH/bus.txt"
