@@ -62,8 +62,8 @@ protected:
 
     // The commands to this module: the configuration's here, the others the kind's.
     bool Take(const PortExchange& exchange) final {
-        const auto command = SplitAsciiCommand(exchange);
-        if (!command || !SameAddressText(command->address, AddressText())) return false;
+        const auto command = AsciiCommandTo(exchange, Location().address);
+        if (!command) return false;
         if (!TakeConfiguration(*command, exchange)) TakeCommand(*command, exchange);
         return true;
     }
@@ -83,8 +83,9 @@ protected:
             if (!exchange.ok) return true;
             const auto tt = HexByte(command.body.substr(2, 2));
             const auto ff = HexByte(command.body.substr(6, 2));
+            const auto nn = HexByte(command.body.substr(0, 2));
             // A module that moved to another address is no longer this one.
-            if (tt && ff && SameAddressText(command.body.substr(0, 2), command.address)) {
+            if (tt && ff && nn && static_cast<int>(*nn) == command.address) {
                 SetConfiguration(*tt, *ff);
             } else {
                 type_.reset();

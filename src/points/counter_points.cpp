@@ -38,7 +38,7 @@ public:
 
 protected:
     bool Take(const PortExchange& exchange) override {
-        const auto request = ParseAsciiRequest(exchange);
+        const auto request = decode::SplitAsciiCommand(exchange);
         if (!request || request->address != Location().address) return false;
         const std::string_view body = request->body;
         if (request->lead == '$' && body == "2") {
@@ -51,7 +51,7 @@ protected:
             // A configuration written at the same address: its type code is the mode.
             if (exchange.ok) LearnMode(CounterMeasuresFrequency(body.substr(2, 2)));
         } else if (request->lead == '#' && (body == "0" || body == "1")) {
-            const auto data = exchange.ok ? ReplyDataAfter(exchange.reply, '>', 1) : std::nullopt;
+            const auto data = decode::ValueData(exchange);
             TakeReading(body[0] - '0', data ? CountFromDigits(*data) : std::nullopt);
         } else if (request->lead == '@' && body == "DI") {
             TakeAlarmState(exchange);

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "digital_rules.h"
+#include "exchange_parts.h"
 #include "module_points.h"
-#include "request_parts.h"
 
 #include <memory>
 #include <string>
@@ -33,8 +33,8 @@ protected:
     bool WritePoint(TavoComPort& port, int index, double value, std::string& error) override;
 
     // A member's own commands and requests (the plain modules have none).
-    virtual void TakeAscii(const AsciiRequest&, const PortExchange&) {}
-    virtual void TakeModbus(const ModbusRequest&, const PortExchange&) {}
+    virtual void TakeAscii(const decode::AsciiCommand&, const PortExchange&) {}
+    virtual void TakeModbus(const decode::ModbusRequest&, const PortExchange&) {}
     // After each state read the member renews what it derives from it.
     virtual void StateTaken() {}
     // Why the module refused a write of output `channel`, asked of the module after
@@ -47,7 +47,7 @@ protected:
 
 private:
     void TakeState(const PortExchange& exchange);
-    void TakeCoils(const ModbusRequest& request, const PortExchange& exchange);
+    void TakeCoils(const decode::ModbusRequest& request, const PortExchange& exchange);
 
     const DigitalIoModel& row_;
 };

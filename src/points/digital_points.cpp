@@ -88,13 +88,13 @@ bool DigitalIoPoints::Take(const PortExchange& exchange) {
     // this module's protocol is its own.
     if (exchange.modbus != Modbus()) return false;
     if (exchange.modbus) {
-        const auto request = ParseModbusRequest(exchange);
+        const auto request = decode::SplitModbusRequest(exchange);
         if (!request || request->slave != Location().address) return false;
         if (request->function == 0x01) TakeCoils(*request, exchange);
         TakeModbus(*request, exchange);
         return true;
     }
-    const auto request = ParseAsciiRequest(exchange);
+    const auto request = decode::SplitAsciiCommand(exchange);
     if (!request || request->address != Location().address) return false;
     if (request->lead == '$' && request->body == "6")
         TakeState(exchange);
@@ -105,7 +105,7 @@ bool DigitalIoPoints::Take(const PortExchange& exchange) {
 
 void DigitalIoPoints::TakeState(const PortExchange& exchange) {
     // The state read's reply carries its data right after the '!', no address.
-    const auto data = exchange.ok ? ReplyDataAfter(exchange.reply, '!', 1) : std::nullopt;
+    const auto data = decode::ReplyDataAfter(exchange, '!', 1);
     DioReading reading;
     const bool ok = data && DecodeDioState(row_.layout, *data, reading);
     for (int c = 0; c < row_.inputs; ++c) {
@@ -124,8 +124,9 @@ void DigitalIoPoints::TakeState(const PortExchange& exchange) {
 }
 
 // Coils are decoded by number, whatever block they came in.
-void DigitalIoPoints::TakeCoils(const ModbusRequest& request, const PortExchange& exchange) {
-    const auto data = ModbusReadData(exchange, request);
+void DigitalIoPoints::TakeCoils(const decode::ModbusRequest& request,
+                                const PortExchange& exchange) {
+    const auto data = decode::ModbusReadData(exchange, request);
     bool any = false;
     for (int i = 0; i < request.count; ++i) {
         const int coil = request.first + i;
@@ -137,7 +138,7 @@ void DigitalIoPoints::TakeCoils(const ModbusRequest& request, const PortExchange
         if (index < 0) continue;
         any = true;
         if (data)
-            SetGood(index, ((*data)[static_cast<std::size_t>(i / 8)] >> (i % 8)) & 1);
+            SetGood(index, decode::DataBit(*data, i));
         else
             SetBad(index, PointQuality::Failed);
     }

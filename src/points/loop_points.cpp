@@ -45,6 +45,7 @@
 namespace tavo {
 namespace {
 
+using namespace decode;
 using namespace loop;
 
 // Entries 0 .. 77 of a loop hold everything its points need (mode, SV, PV and MV
@@ -344,7 +345,7 @@ private:
 
     void TakeHash(const PortExchange& exchange, std::string_view body) {
         if (body.empty()) {
-            const auto data = ReplyDataOf(exchange, '>');
+            const auto data = ValueData(exchange);
             std::vector<std::string> fields;
             const bool cut = data && CutFields(*data, kInputs, fields);
             for (int n = 0; n < kInputs; ++n)
@@ -352,7 +353,7 @@ private:
                     cut ? std::optional(fields[static_cast<std::size_t>(n)]) : std::nullopt;
             UpdateInputs();
         } else if (body == "O") {
-            const auto data = ReplyDataOf(exchange, '>');
+            const auto data = ValueData(exchange);
             std::vector<std::string> fields;
             const bool cut = data && CutFields(*data, kOutputs, fields);
             // In mA or V whatever the range; its unit comes with the range.
@@ -367,9 +368,9 @@ private:
         } else if (body.size() == 6 && body.substr(0, 2) == "PR" && IsHexField(body.substr(2), 4)) {
             const int first = static_cast<int>(*HexValue(body.substr(2, 2)));
             const int count = static_cast<int>(*HexValue(body.substr(4, 2)));
-            const auto data = ReplyDataOf(exchange, '>');
+            const auto data = ValueData(exchange);
             std::vector<std::int32_t> values;
-            const bool ok = data && ParseParameterEntries(*data, count, values);
+            const bool ok = data && ParseParameterEntries(std::string(*data), count, values);
             TakeEntries(first, count, ok ? &values : nullptr);
         } else if (body.size() == 12 && body.substr(0, 2) == "PW" &&
                    IsHexField(body.substr(2), 10) && exchange.ok) {
@@ -380,12 +381,13 @@ private:
     }
 
     void TakeDollar(const PortExchange& exchange, std::string_view body) {
-        const auto data = ReplyDataOf(exchange, '!');
+        const auto data = AddressedData(exchange);
         if (body == "6") {
             mask_ = data && IsHexField(*data, 2) ? HexValue(*data) : std::nullopt;
             UpdateInputs();
         } else if (body == "B") {
-            status_ = data && data->size() == kInputs ? data : std::nullopt;
+            status_ =
+                data && data->size() == kInputs ? std::optional<std::string>(*data) : std::nullopt;
             UpdateInputs();
         } else if (body == "7") {
             const bool ok = data && IsHexField(*data, 4);
@@ -415,7 +417,7 @@ private:
         int code;
     };
     static std::optional<RangeCode> RangeOf(const PortExchange& exchange, std::string_view body,
-                                            const std::optional<std::string>& data) {
+                                            std::optional<std::string_view> data) {
         if (body.size() < 3 || body[1] != 'C' || body[2] < '0' || body[2] > '9')
             return std::nullopt;
         const int n = body[2] - '0';
@@ -426,7 +428,7 @@ private:
             if (!data || data->size() != 5 || (*data)[0] != 'C' || (*data)[1] != body[2] ||
                 (*data)[2] != 'R')
                 return std::nullopt;
-            tt = std::string_view(*data).substr(3);
+            tt = data->substr(3);
         } else if (body.size() == 6 && (body[0] == '7' || body[0] == '9') && body[3] == 'R' &&
                    exchange.ok) {
             input = body[0] == '7';
@@ -661,8 +663,7 @@ private:
             const std::vector<std::uint16_t>& words = write->values;
             TakeTableWords(write->first, static_cast<int>(words.size()), &words);
         }
-        return exchange.modbus && !exchange.request.empty() &&
-               static_cast<std::uint8_t>(exchange.request[0]) == (slave & 0xFF);
+        return IsModbusTo(exchange, slave);
     }
 
     // The whole entries among registers first .. first + count - 1.

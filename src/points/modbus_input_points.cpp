@@ -71,14 +71,10 @@ private:
             renewed = TakeCoils(*request, ModbusReadData(exchange, *request));
             break;
         case 0x06:
-            // The echo of a single write repeats the value written.
-            if (exchange.ok)
-                renewed = SetRegister(request->first, static_cast<std::uint16_t>(request->count));
-            break;
         case 0x10:
-            if (exchange.ok && request->data.size() == 2 * static_cast<std::size_t>(request->count))
-                for (int i = 0; i < request->count; ++i)
-                    renewed |= SetRegister(request->first + i, DataWord(request->data, i));
+            if (const auto write = ModbusWriteOf(exchange, request->slave); write && write->ok)
+                for (std::size_t i = 0; i < write->values.size(); ++i)
+                    renewed |= SetRegister(write->first + static_cast<int>(i), write->values[i]);
             break;
         default:
             break;

@@ -1,13 +1,15 @@
 // What the output family's files share: the configuration read of an R-series
-// module, a point's description, and the loop controller's maker.
+// module, a point's description, the line of a failed write, and the loop
+// controller's maker.
 #pragma once
 
+#include "exchange_parts.h"
 #include "module_points.h"
-#include "output_exchange.h"
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tavo {
 
@@ -16,7 +18,13 @@ struct ModuleConfiguration {
     int typeCode = 0;
     int formatCode = 0;
 };
-std::optional<ModuleConfiguration> ConfigurationOf(const std::string& data);
+std::optional<ModuleConfiguration> ConfigurationOf(std::string_view data);
+
+// The reason of a failed write for its error line: the module refused it ('?', or
+// the Modbus exception `modbusException` when not 0), or did not answer (with the
+// port's reason).
+std::string WriteFailure(const TavoComPort& port, const std::string& model,
+                         int modbusException = 0);
 
 // A point: writable when it is an output.
 PointInfo FamilyPoint(std::string name, PointKind kind, std::string unit, double min, double max,

@@ -28,6 +28,8 @@
 namespace tavo {
 namespace {
 
+using namespace decode;
+
 OutputFormat FormatOf(int formatCode) {
     const char bits[] = {static_cast<char>('0' + ((formatCode >> 1) & 1)),
                          static_cast<char>('0' + (formatCode & 1)), 0};
@@ -48,11 +50,6 @@ const char* FormatName(OutputFormat format) {
 
 PointInfo Point(std::string name, PointKind kind, double min, double max, int decimals) {
     return FamilyPoint(std::move(name), kind, "", min, max, decimals);
-}
-
-bool IsModbusTo(const PortExchange& exchange, int slave) {
-    return exchange.modbus && !exchange.request.empty() &&
-           static_cast<std::uint8_t>(exchange.request[0]) == (slave & 0xFF);
 }
 
 // ---- R310 ----------------------------------------------------------------------------
@@ -77,7 +74,7 @@ private:
             config_.reset();
             Configure();
         } else if (command->lead == '$' && command->body == "2") {
-            if (const auto data = ReplyDataOf(exchange, '!'))
+            if (const auto data = AddressedData(exchange))
                 if (const auto config = ConfigurationOf(*data)) Configure(config);
         } else if (command->lead == '$' && command->body == "6") {
             TakeValue(kOutput, exchange);
@@ -160,10 +157,11 @@ private:
             SetBad(index, PointQuality::Disabled);
             return;
         }
-        const auto data = ReplyDataOf(exchange, '!');
+        const auto data = AddressedData(exchange);
         const OutputFormat format =
             config_ ? FormatOf(config_->formatCode) : OutputFormat::Engineering;
-        const auto number = data && range ? OutputReplyNumber(*data, format) : std::nullopt;
+        const auto number =
+            data && range ? OutputReplyNumber(std::string(*data), format) : std::nullopt;
         if (number)
             SetGood(index, EngineeringFromFormat(*number, format, *range));
         else
@@ -251,7 +249,7 @@ private:
         const std::string_view body = command->body;
         if (command->lead != '$') return true;
         if (body == "I") {
-            const auto data = ReplyDataOf(exchange, '!');
+            const auto data = AddressedData(exchange);
             SetInputs(data && IsHexField(*data, 2) ? HexValue(*data) : std::nullopt);
             return true;
         }
@@ -260,19 +258,20 @@ private:
             return true;
         const int n = body[2] - '0';
         if (body.size() == 3 && body[0] == '6') {
-            const auto data = ReplyDataOf(exchange, '!');
+            const auto data = AddressedData(exchange);
             const auto value =
-                data ? OutputReplyNumber(*data, OutputFormat::Engineering) : std::nullopt;
+                data ? OutputReplyNumber(std::string(*data), OutputFormat::Engineering)
+                     : std::nullopt;
             if (value)
                 SetGood(n, *value);
             else
                 SetBad(n, PointQuality::Failed);
         } else if (body.size() == 3 && body[0] == '8') {
             // "C{n}{tt}"; a failed read leaves the range as it was known.
-            const auto data = ReplyDataOf(exchange, '!');
+            const auto data = AddressedData(exchange);
             if (data && data->size() == 4 && (*data)[0] == 'C' && (*data)[1] == body[2] &&
-                IsHexField(std::string_view(*data).substr(2), 2))
-                SetRange(n, static_cast<int>(*HexValue(std::string_view(*data).substr(2))));
+                IsHexField(data->substr(2), 2))
+                SetRange(n, static_cast<int>(*HexValue(data->substr(2))));
         } else if (body.size() == 6 && body[0] == '7' && body[3] == 'R' && exchange.ok &&
                    IsHexField(body.substr(4), 2)) {
             SetRange(n, static_cast<int>(*HexValue(body.substr(4))));
@@ -382,10 +381,20 @@ private:
 
 } // namespace
 
-std::optional<ModuleConfiguration> ConfigurationOf(const std::string& data) {
-    if (data.size() < 6 || !IsHexText(std::string_view(data).substr(0, 6))) return std::nullopt;
-    return ModuleConfiguration{static_cast<int>(*HexValue(std::string_view(data).substr(0, 2))),
-                               static_cast<int>(*HexValue(std::string_view(data).substr(4, 2)))};
+std::optional<ModuleConfiguration> ConfigurationOf(std::string_view data) {
+    if (data.size() < 6 || !IsHexText(data.substr(0, 6))) return std::nullopt;
+    return ModuleConfiguration{static_cast<int>(*HexValue(data.substr(0, 2))),
+                               static_cast<int>(*HexValue(data.substr(4, 2)))};
+}
+
+std::string WriteFailure(const TavoComPort& port, const std::string& model, int modbusException) {
+    if (modbusException != 0)
+        return "the " + model + " refused the write (Modbus exception " +
+               HexText(static_cast<unsigned>(modbusException), 2) + ")";
+    const PortError& error = port.LastError();
+    if (error.kind == PortError::Kind::Refused) return "the " + model + " refused the write";
+    return "the " + model + " did not confirm the write" +
+           (error.text.empty() ? std::string() : ": " + error.text);
 }
 
 PointInfo FamilyPoint(std::string name, PointKind kind, std::string unit, double min, double max,

@@ -89,7 +89,7 @@ protected:
         }
     }
 
-    void TakeAscii(const AsciiRequest& request, const PortExchange& exchange) override {
+    void TakeAscii(const decode::AsciiCommand& request, const PortExchange& exchange) override {
         const std::string_view body = request.body;
         if (request.lead == '$' && body.substr(0, 3) == "CIC" &&
             (body.size() == 4 || body.size() == 6)) {
@@ -101,25 +101,24 @@ protected:
                     Learn(c, HexValue(body.substr(4, 2)));
                 return;
             }
-            const auto data = exchange.ok ? ReplyDataAfter(exchange.reply, '!', 3) : std::nullopt;
+            const auto data = decode::AddressedData(exchange);
             Learn(c, data && data->size() == 2 ? HexValue(*data) : std::nullopt);
         } else if (request.lead == '#' && body.size() == 1) {
             const int c = InputChannel(body[0]);
             if (c < 0) return;
-            const auto data = exchange.ok ? ReplyDataAfter(exchange.reply, '>', 1) : std::nullopt;
+            const auto data = decode::ValueData(exchange);
             TakeValue(c, data ? CountFromDigits(*data) : std::nullopt);
         }
     }
 
     // Registers are decoded by number, whatever block they came in; a channel value
     // only from a reply that holds both its words.
-    void TakeModbus(const ModbusRequest& request, const PortExchange& exchange) override {
+    void TakeModbus(const decode::ModbusRequest& request, const PortExchange& exchange) override {
         const int end = request.first + request.count; // one past the last number
         if (request.function == 0x03) {
-            const auto data = ModbusReadData(exchange, request);
-            const auto word = [&](int reg) {
-                const auto i = static_cast<std::size_t>(2 * (reg - request.first));
-                return static_cast<unsigned>((*data)[i] << 8 | (*data)[i + 1]);
+            const auto data = decode::ModbusReadData(exchange, request);
+            const auto word = [&](int reg) -> unsigned {
+                return decode::DataWord(*data, reg - request.first);
             };
             for (int c = 0; c < Row().inputs; ++c) {
                 const int mode = universal::kInputModes + c;
@@ -131,15 +130,12 @@ protected:
                               data ? std::optional<std::uint32_t>(word(high) << 16 | word(high + 1))
                                    : std::nullopt);
             }
-        } else if (exchange.ok && (request.function == 0x06 || request.function == 0x10)) {
-            const auto written = request.function == 0x06
-                                     ? std::optional(std::vector<std::uint16_t>{request.value})
-                                     : ModbusWrittenWords(exchange, request);
-            if (!written) return;
+        } else if (const auto write = decode::ModbusWriteOf(exchange, request.slave);
+                   write && write->ok && !write->coils) {
             for (int c = 0; c < Row().inputs; ++c) {
-                const int i = universal::kInputModes + c - request.first;
-                if (i >= 0 && i < static_cast<int>(written->size()))
-                    Learn(c, (*written)[static_cast<std::size_t>(i)] & 0xFFu);
+                const int i = universal::kInputModes + c - write->first;
+                if (i >= 0 && i < static_cast<int>(write->values.size()))
+                    Learn(c, write->values[static_cast<std::size_t>(i)] & 0xFFu);
             }
         }
     }
