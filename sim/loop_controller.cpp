@@ -206,6 +206,9 @@ void LoopCommands::Advance(SimModule& m, TimePoint) {
     const auto* inputs = m.Find<InputCommands>();
     const double now = inputs ? inputs->Elapsed(m) : 0.0;
     const double elapsed = lastSeconds_ ? now - *lastSeconds_ : 0.0;
+    // The outputs drive MV from power-on, not from the first control step on.
+    if (!lastSeconds_)
+        for (int loop = 0; loop < 2; ++loop) FollowMV(loop);
     lastSeconds_ = now;
     for (int loop = 0; loop < 2; ++loop) {
         const auto l = static_cast<std::size_t>(loop);

@@ -103,14 +103,14 @@ TEST(PointsOfPanels, R320TPagesFeedThePointsAReadAllGives) {
         PointProtocol protocol;
         std::map<std::string, double> tolerance;
     };
-    // The processes move by themselves, slowly: the PVs and the inputs that measure
-    // them may have moved a step between the panel's reads and the point read.
+    // The processes move by themselves, so slowly that a loaded machine's pause
+    // between the panel's reads and the point read moves them less than a step.
     const Case cases[] = {
-        {"01 R320T tau=3600 value2=12 value3=5 di=01\n",
+        {"01 R320T tau=100000000 value2=12 value3=5 di=01\n",
          LinkKind::AsciiPlain,
          PointProtocol::Ascii,
          {{"pv0", 0.01}, {"pv1", 0.01}, {"ai0", 0.02}, {"ai1", 0.02}}},
-        {"01 R320T protocol=modbus tau=3600 value2=12 value3=5 di=01\n",
+        {"01 R320T protocol=modbus tau=100000000 value2=12 value3=5 di=01\n",
          LinkKind::ModbusRtu,
          PointProtocol::Modbus,
          {{"pv0", 0.01}, {"pv1", 0.01}, {"ai0", 8}, {"ai1", 8}}},
