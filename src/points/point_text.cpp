@@ -160,7 +160,7 @@ std::string IsoTimeUtc(std::chrono::system_clock::time_point time) {
     const std::time_t seconds = static_cast<std::time_t>(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
     std::tm utc{};
     gmtime_r(&seconds, &utc);
-    char text[40];
+    char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
                   utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
                   static_cast<int>(ms - static_cast<long long>(seconds) * 1000));
@@ -168,6 +168,13 @@ std::string IsoTimeUtc(std::chrono::system_clock::time_point time) {
 }
 
 std::string PointsJson(const ModulePoints& module, std::chrono::system_clock::time_point time) {
+    std::vector<std::size_t> all(module.Points().size());
+    for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+    return PointsJson(module, time, all);
+}
+
+std::string PointsJson(const ModulePoints& module, std::chrono::system_clock::time_point time,
+                       const std::vector<std::size_t>& indexes) {
     nlohmann::ordered_json object;
     object["address"] = LocationText(module.Location());
     object["model"] = module.Model();
@@ -176,7 +183,8 @@ std::string PointsJson(const ModulePoints& module, std::chrono::system_clock::ti
     auto& list = object["points"] = nlohmann::ordered_json::array();
     const auto& points = module.Points();
     const auto& readings = module.Readings();
-    for (std::size_t i = 0; i < points.size(); ++i) {
+    for (const std::size_t i : indexes) {
+        if (i >= points.size()) continue;
         nlohmann::ordered_json point;
         point["name"] = points[i].name;
         point["kind"] = PointKindName(points[i].kind);
