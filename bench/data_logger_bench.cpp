@@ -5,6 +5,7 @@
 // over its loopback TCP port (a raw network port), whose hand-over costs no kernel
 // worker's wake-up per write as the pty driver's does; the difference between the
 // two is the test rig's, not the upload's.
+#include "workspace/application.h"
 #include "panels/analog/data_logger_panel.h"
 #include "panels/panels.h"
 #include "sim/bus_file.h"
@@ -211,7 +212,7 @@ BENCHMARK(BM_RecordReadsAlone)->Apply(OverBothLinks);
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
+    tavo::Application app(argc, argv);
     tavo::RegisterAllPanels();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

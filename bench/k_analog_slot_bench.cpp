@@ -3,6 +3,7 @@
 // its first poll) compared with its fixed waits plus the same transactions sent
 // straight through the port, and what a polling thermocouple slot panel costs the
 // user-interface thread.
+#include "workspace/application.h"
 #include "bench_support.h"
 #include "panels/panels.h"
 #include "panels/system/k310_panel.h"
@@ -168,7 +169,7 @@ BENCHMARK(BM_PollThermocoupleSlot)->UseManualTime()->Unit(benchmark::kSecond)->I
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
+    tavo::Application app(argc, argv);
     tavo::RegisterAllPanels();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

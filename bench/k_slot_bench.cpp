@@ -2,6 +2,7 @@
 // next (the old one freed, the new one attached and polled once) against the sum
 // of the same transactions sent one by one (the panels have no fixed waits on the
 // way); and the CPU a polling slot panel costs its thread.
+#include "workspace/application.h"
 #include "bench_support.h"
 #include "panels/system/k710_panels.h"
 #include "panels/system/k_digital_panels.h"
@@ -208,7 +209,7 @@ BENCHMARK(BM_PollK710Slot)->Arg(10000)->UseManualTime()->Iterations(1)->Unit(ben
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
+    tavo::Application app(argc, argv);
     tavo::InstallUi(std::make_unique<BenchUi>());
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

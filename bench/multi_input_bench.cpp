@@ -1,6 +1,7 @@
 // The multi-channel analog input panels against the simulator on a pseudo-terminal:
 // how long the R260 panel takes to open compared with the transactions it needs,
 // what polling an eight-channel panel costs, and which fields a poll repaints.
+#include "workspace/application.h"
 #include "bench_support.h"
 #include "panels/analog/multi_input_panels.h"
 #include "panels/panels.h"
@@ -204,7 +205,7 @@ BENCHMARK(BM_PollRepaintsOnlyChangedFields)->Iterations(20);
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
+    tavo::Application app(argc, argv);
     tavo::RegisterAllPanels();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

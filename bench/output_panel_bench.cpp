@@ -3,6 +3,7 @@
 // transactions it makes, each at the speed the simulator answers that very command
 // (measured by sending the same commands again on the same port). The ratio should
 // stay at or below 1.05.
+#include "workspace/application.h"
 #include "panels/panels.h"
 #include "sim/bus_file.h"
 #include "sim/pty_server.h"
@@ -99,7 +100,7 @@ BENCHMARK(BM_OpenR310Panel)->Arg(1)->Arg(0)->UseManualTime()->Unit(benchmark::kM
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
+    tavo::Application app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     return 0;

@@ -1,5 +1,6 @@
 // Start-up of the main window (port listing included) and a whole search of an
 // empty bus through the search dialog and its timer.
+#include "workspace/application.h"
 #include "panels/panels.h"
 #include "sim/bus_file.h"
 #include "sim/pty_server.h"
@@ -110,7 +111,7 @@ BENCHMARK(BM_TerminalLongSession)->UseManualTime()->Unit(benchmark::kSecond)->It
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
+    tavo::Application app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     return 0;

@@ -6,6 +6,7 @@
 // polling through its own timer in the event loop for a while; core_percent is the
 // user-interface thread's CPU time over the time polled (the simulator runs in a
 // thread of its own and is counted apart, in sim_core_percent).
+#include "workspace/application.h"
 #include "panels/panels.h"
 #include "sim/bus_file.h"
 #include "sim/pty_server.h"
@@ -247,7 +248,7 @@ BENCHMARK(BM_PollR910)->Arg(10000)->UseManualTime()->Unit(benchmark::kSecond)->I
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
+    tavo::Application app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     return 0;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -20,9 +21,10 @@ using namespace tavo;
 std::string WriteFile(const char* name, std::size_t bytes, const std::uint8_t* fill,
                       std::size_t fillSize) {
     static const std::string dir = [] {
-        char path[] = "/tmp/tavo-rack-fuzz-XXXXXX";
-        if (!mkdtemp(path)) std::abort();
-        return std::string(path);
+        std::string path =
+            (std::filesystem::temp_directory_path() / "tavo-rack-fuzz-XXXXXX").string();
+        if (!mkdtemp(path.data())) std::abort();
+        return path;
     }();
     const std::string path = dir + "/" + name;
     std::string content(bytes, '\0');

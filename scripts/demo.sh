@@ -21,9 +21,10 @@ LINK="${TMPDIR:-/tmp}/tavo-demo-$$"
 "$TAVO" sim --link "$LINK" --tcp 0 docs/demo-bus.txt > "$LINK.names" &
 SIM=$!
 trap 'kill $SIM 2>/dev/null; wait $SIM 2>/dev/null || true; rm -f "$LINK.names"' EXIT INT TERM
-# Wait for the names to appear rather than for a fixed time.
+# Wait for the names to appear rather than for a fixed time (60 s at most, for a
+# simulator that cannot start).
 i=0
-while [ -z "$(sed -n 2p "$LINK.names" 2>/dev/null)" ] && [ $i -lt 100 ]; do sleep 0.05; i=$((i + 1)); done
+while [ -z "$(sed -n 2p "$LINK.names" 2>/dev/null)" ] && [ $i -lt 1200 ]; do sleep 0.05; i=$((i + 1)); done
 NET=$(sed -n 2p "$LINK.names")
 
 run() {

@@ -25,20 +25,21 @@ fi
 mkdir -p "$BUILD/fuzz-artifacts" "$BUILD/fuzz-logs"
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-export LSAN_OPTIONS="suppressions=$(pwd)/tests/lsan.supp"
+# Quoted: the sanitizers split their options at spaces, and the path may hold one.
+export LSAN_OPTIONS="suppressions='$(pwd)/tests/lsan.supp'"
 export QT_QPA_PLATFORM=offscreen
 
 # One harness: its own corpus first (written to), the seeds after (only read).
 run_one() {
     name=$1
     mkdir -p "$BUILD/fuzz-corpus/$name"
-    seeds="$SEEDS/$name"
-    [ -d "$seeds" ] || seeds=""
-    # shellcheck disable=SC2086
+    # The folders as the last arguments, each one word whatever its path holds.
+    set -- "$BUILD/fuzz-corpus/$name"
+    [ -d "$SEEDS/$name" ] && set -- "$@" "$SEEDS/$name"
     if "$BUILD/bin/fuzz/${name}_fuzz" -max_total_time="$SECONDS_EACH" -timeout=10 \
         -rss_limit_mb=2048 -print_final_stats=1 \
         -artifact_prefix="$BUILD/fuzz-artifacts/$name-" \
-        "$BUILD/fuzz-corpus/$name" $seeds >"$BUILD/fuzz-logs/$name.log" 2>&1; then
+        "$@" >"$BUILD/fuzz-logs/$name.log" 2>&1; then
         echo "fuzz: $name ok ($(grep -o 'stat::number_of_executed_units: *[0-9]*' \
             "$BUILD/fuzz-logs/$name.log" | grep -o '[0-9]*$') runs)"
     else

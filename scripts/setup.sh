@@ -3,8 +3,9 @@
 # (dpkg-dev for its Depends, lintian to check it), the benchmarks (socat), the
 # network port tests (ser2net), the gateway (yaml-cpp, libmosquitto, nlohmann-json)
 # and its tests (mosquitto and its clients, mbpoll, openssl), the window tests on a
-# real X server (Xvfb) and the sanitizer and fuzzer builds (clang, lld, the
-# clang runtimes) need.
+# real X server (Xvfb), the window tests under a comma-decimal language (locales,
+# whose sources localedef compiles) and the sanitizer and fuzzer builds (clang, lld,
+# the clang runtimes) need.
 # Safe to run again: does nothing when all of them are present. Works as root or
 # through sudo.
 set -eu
@@ -41,6 +42,7 @@ mbpoll
 openssl
 xvfb
 xauth
+locales
 "
 
 missing=""

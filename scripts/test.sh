@@ -65,14 +65,16 @@ normal() {
     took "normal tests"
 }
 
-# Set for the builds too: test discovery runs the test programs.
+# Set for the builds too: test discovery runs the test programs. The sanitizers
+# split their options at spaces and colons, so a path is quoted inside them (the
+# clone's folder may hold a space).
 sanitize_env() {
     export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-    export LSAN_OPTIONS="suppressions=$(pwd)/tests/lsan.supp"
+    export LSAN_OPTIONS="suppressions='$(pwd)/tests/lsan.supp'"
 }
 tsan_env() {
-    export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(pwd)/tests/tsan/qt.supp"
+    export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions='$(pwd)/tests/tsan/qt.supp'"
 }
 
 sanitize_build() {

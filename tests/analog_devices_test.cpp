@@ -45,7 +45,7 @@ template <class Model> void RunRows(const std::vector<Row<Model>>& rows) {
         }
     TavoComPort port(peer.path());
     ASSERT_TRUE(port.OpenPort());
-    port.SetTimeOut(30);
+    port.SetTimeOut(1000); // every request is answered: only a slow peer would wait
     Model model(&port, "01");
     for (const auto& r : rows) {
         std::string out = kUntouched;
@@ -443,7 +443,7 @@ TEST(AnalogModels, EveryFamilyFollowsTheAddress) {
         peer.Then(r);
     TavoComPort port(peer.path());
     ASSERT_TRUE(port.OpenPort());
-    port.SetTimeOut(30);
+    port.SetTimeOut(1000); // every request is answered: only a slow peer would wait
     TavoMR250 m(&port);
     std::string out;
     EXPECT_FALSE(m.ReadAll(out)); // no address yet: nothing is sent
@@ -470,7 +470,7 @@ TEST(AnalogModels, R320TDigitalOutputFollowsTheAddress) {
         peer.Then(r);
     TavoComPort port(peer.path());
     ASSERT_TRUE(port.OpenPort());
-    port.SetTimeOut(30);
+    port.SetTimeOut(1000); // every request is answered: only a slow peer would wait
     TavoMR320T m(&port);
     std::string a, b;
     EXPECT_FALSE(m.ClearError()); // no address yet: nothing is sent

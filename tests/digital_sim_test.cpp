@@ -257,15 +257,17 @@ TEST(UniversalSim, PulseTrainsAndSwitchingDelays) {
     auto port = sim.Open(30);
     TavoMR850 m(port.get(), "01");
     std::string s, n, a, b, c, d;
+    // Pulses and delays last far longer than a loaded machine takes between two
+    // commands, so a check made at once still finds the train or the delay running.
     ASSERT_TRUE(m.SetOutputMode(0, 1));
-    ASSERT_TRUE(m.SetPulseWidths(0, 20, 20, 0, 0)); // 2 ms high, 2 ms low
+    ASSERT_TRUE(m.SetPulseWidths(0, 500, 500, 0, 0)); // 50 ms high, 50 ms low
     ASSERT_TRUE(m.ReadPulseWidths(0, a, b, c, d));
-    EXPECT_EQ(a + b + c + d, "00000014000000140000000000000000");
+    EXPECT_EQ(a + b + c + d, "000001F4000001F40000000000000000");
     EXPECT_FALSE(m.WriteDO(0, 1)); // a pulse channel takes no level
     ASSERT_TRUE(m.SetPulseCount(0, 5));
     ASSERT_TRUE(m.ReadPulseCount(0, s, n));
     EXPECT_EQ(s, "1");
-    std::this_thread::sleep_for(40ms);
+    std::this_thread::sleep_for(600ms); // five pulses: 500 ms
     ASSERT_TRUE(m.ReadPulseCount(0, s, n));
     EXPECT_EQ(s + n, "000000000");
     ASSERT_TRUE(m.SetPulseCount(0, 0)); // without end
@@ -273,7 +275,7 @@ TEST(UniversalSim, PulseTrainsAndSwitchingDelays) {
     ASSERT_TRUE(m.ReadPulseCount(0, s, n));
     EXPECT_EQ(s + n, "100000000");
     ASSERT_TRUE(m.SetPulseCount(0, 1)); // one more, then stop
-    std::this_thread::sleep_for(15ms);
+    std::this_thread::sleep_for(150ms);
     ASSERT_TRUE(m.ReadPulseCount(0, s, n));
     EXPECT_EQ(s, "0");
 
@@ -291,11 +293,11 @@ TEST(UniversalSim, PulseTrainsAndSwitchingDelays) {
     EXPECT_FALSE(m.SetOutputMode(0, 4));
     EXPECT_FALSE(m.ReadInputMode(0, a)); // the R860 has no inputs
 
-    // Low-to-high delay of 100 ms; high-to-low delay of 100 ms.
+    // Low-to-high delay of 1 s; high-to-low delay of 1 s.
     ASSERT_TRUE(m.SetOutputMode(1, 2));
-    ASSERT_TRUE(m.SetPulseWidths(1, 10, 10, 1000, 0));
+    ASSERT_TRUE(m.SetPulseWidths(1, 10, 10, 10000, 0));
     ASSERT_TRUE(m.SetOutputMode(2, 3));
-    ASSERT_TRUE(m.SetPulseWidths(2, 10, 10, 0, 1000));
+    ASSERT_TRUE(m.SetPulseWidths(2, 10, 10, 0, 10000));
     ASSERT_TRUE(m.WriteDO(1, 1));
     ASSERT_TRUE(m.WriteDO(2, 1));
     ASSERT_TRUE(m.ReadDIO(a, b));
@@ -303,7 +305,7 @@ TEST(UniversalSim, PulseTrainsAndSwitchingDelays) {
     ASSERT_TRUE(m.WriteDO(2, 0));
     ASSERT_TRUE(m.ReadDIO(a, b));
     EXPECT_EQ(a, "04");
-    std::this_thread::sleep_for(130ms);
+    std::this_thread::sleep_for(1100ms);
     ASSERT_TRUE(m.ReadDIO(a, b));
     EXPECT_EQ(a, "02");
 }

@@ -13,7 +13,7 @@
 
 #include <algorithm>
 #include <csignal>
-#include <cstdio>
+#include <sys/wait.h>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -54,43 +54,23 @@ TEST(SimTcp, ServesTheBusBesideThePseudoTerminalAndANewClientReplacesTheOld) {
 }
 
 TEST(SimTcp, CliPrintsTheChosenPortAndServesIt) {
-    // The shell prints its process id and becomes the simulator.
-    FILE* sim = popen(("echo $$; exec " + std::string(TAVO_CLI) + " sim --tcp 0 " TAVO_DEMO_BUS)
-                          .c_str(),
-                      "r");
-    ASSERT_NE(sim, nullptr);
-    char line[256];
-    std::string lines[3];
-    for (auto& l : lines)
-        if (fgets(line, sizeof line, sim)) l = line;
-    // Whatever happens (an exception included), the simulator must not outlive the test.
-    struct Process {
-        FILE* pipe;
-        int pid;
-        int Stop() {
-            kill(pid, SIGTERM);
-            const int status = pclose(pipe);
-            pipe = nullptr;
-            return status;
-        }
-        ~Process() {
-            if (pipe) Stop();
-        }
-    } process{sim, std::stoi(lines[0])};
-    EXPECT_EQ(lines[1].rfind("/dev/pts/", 0), 0u) << lines[1];
-    std::string& url = lines[2];
+    test::Child sim({TAVO_CLI, "sim", "--tcp", "0", TAVO_DEMO_BUS});
+    std::string pty, url;
+    ASSERT_TRUE(sim.ReadLine(pty));
+    ASSERT_TRUE(sim.ReadLine(url));
+    EXPECT_EQ(pty.rfind("/dev/pts/", 0), 0u) << pty;
     ASSERT_EQ(url.rfind("tcp://127.0.0.1:", 0), 0u) << url;
-    url.pop_back(); // the newline
     {
         auto net = OpenNet(url);
         EXPECT_EQ(test::Send(*net, "$01M").reply, "!01R210D\r");
     }
     // The rack loader's speed changes cannot go over raw TCP.
-    const auto r = test::Tavo("firmware rack --port " + url +
-                              " --designation K100 --version A1.00 /nonexistent.bin");
+    const auto r = test::Tavo({"firmware", "rack", "--port", url, "--designation", "K100",
+                               "--version", "A1.00", "/nonexistent.bin"});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.out.find("cannot change the line speed (raw TCP"), std::string::npos) << r.out;
-    EXPECT_EQ(process.Stop(), 0);
+    const int status = sim.Stop(SIGTERM);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 // ---- through ser2net, raw and as Telnet with the COM-PORT-OPTION ----
@@ -117,15 +97,15 @@ INSTANTIATE_TEST_SUITE_P(Modes, OverSer2net, ::testing::Values(Mode::Raw, Mode::
 TEST_P(OverSer2net, SearchSendAndModbusAnswerExactly) {
     test::SimBus sim("01 R210D firmware=A1.02\n02 R550 checksum\n03 R560SO protocol=modbus\n");
     const auto server = Serve(sim);
-    const std::string port = " --port " + server->Url();
-    auto r = test::Tavo("search" + port + " --timeout 30 --start 1 --end 3");
+    const std::string url = server->Url();
+    auto r = test::Tavo({"search", "--port", url, "--timeout", "30", "--start", "1", "--end", "3"});
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out, server->Url() + "\r\n\t(01)R210D\r\n\t(02)R550\r\n\t(03)R560SO\r\n");
-    r = test::Tavo("send" + port + " '$01M' '$01F'");
+    r = test::Tavo({"send", "--port", url, "$01M", "$01F"});
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("$01M\t!01R210D\t"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("$01F\t!01A1.02\t"), std::string::npos) << r.out;
-    r = test::Tavo("modbus" + port + " --slave 3 read-holding 211 2");
+    r = test::Tavo({"modbus", "--port", url, "--slave", "3", "read-holding", "211", "2"});
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out, "15 60 53 4F\n");
 }
@@ -138,7 +118,7 @@ TEST_P(OverSer2net, R8xxImageWithFfBytesArrivesIntact) {
     test::WriteFile(dir.File("r850.hex"), test::R8xxFile("R850", image));
     test::SimBus sim("05 R8XX target=R850\n");
     const auto server = Serve(sim);
-    const auto r = test::Tavo("firmware r8xx --port " + server->Url() + " " + dir.File("r850.hex"));
+    const auto r = test::Tavo({"firmware", "r8xx", "--port", server->Url(), dir.File("r850.hex")});
     EXPECT_EQ(r.status, 0) << r.out;
     std::lock_guard lock(sim.bus().mutex());
     auto* loader = sim.module(0).Find<sim::R8xxBootLoader>();

@@ -2,6 +2,8 @@
 // exactly as RFC 2217 gives them, 0xFF doubling, raw TCP and the bad-input cases.
 #include "transport/com_port.h"
 #include "transport/network_serial.h"
+#include "support/process.h"
+#include "support/reserved_port.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +15,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <memory>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -83,19 +85,6 @@ void FloodIac(int fd) {
     const auto until = Clock::now() + std::chrono::seconds(5);
     while (Clock::now() < until && ::send(fd, nops.data(), nops.size(), MSG_NOSIGNAL) > 0) {
     }
-}
-
-// A port nobody listens on: bound and closed again.
-int UnusedPort() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(s);
-    return ntohs(a.sin_port);
 }
 
 const Bytes kOffer{255, 251, 44, 255, 251, 0, 255, 253, 0, 255, 251, 3, 255, 253, 3};
@@ -182,7 +171,8 @@ TEST(NetworkPort, BadInputGivesOneLineErrorsWithoutHanging) {
         EXPECT_NE(port.LastError().text.find("bad network port"), std::string::npos);
     }
     {
-        TavoComPort port("tcp://127.0.0.1:" + std::to_string(UnusedPort()));
+        const test::ReservedPort nobodyListens;
+        TavoComPort port("tcp://127.0.0.1:" + std::to_string(nobodyListens.number()));
         EXPECT_FALSE(port.OpenPort());
         EXPECT_NE(port.LastError().text.find("refused"), std::string::npos);
     }
@@ -240,28 +230,25 @@ TEST(NetworkPort, CliExitsWithTwoAndOneLine) {
         SendBytes(fd, {255, 250, 44, 101, 1, 2, 3, 4, 255, 240}); // another speed
         ReadN(fd, 1);
     });
+    const test::ReservedPort nobodyListens;
     struct Case {
         std::string url, says;
     };
     const Case cases[] = {
         {"tcp://no-such-host.invalid:7000", "cannot resolve host no-such-host.invalid"},
-        {"tcp://127.0.0.1:" + std::to_string(UnusedPort()), "Connection refused"},
+        {"tcp://127.0.0.1:" + std::to_string(nobodyListens.number()), "Connection refused"},
         {rawCloses.Url("tcp"), rawCloses.Url("tcp")}, // closed or reset: either says so
         {telnetCloses.Url("rfc2217"), "rfc2217://"},
         {garbage.Url("rfc2217"), "did not take the line settings"},
     };
-    std::vector<FILE*> runs;
+    std::vector<std::unique_ptr<test::Child>> runs;
     for (const auto& c : cases)
-        runs.push_back(popen((std::string(TAVO_CLI) + " send --port " + c.url +
-                              " --timeout 100 '$01M' 2>&1 >/dev/null")
-                                 .c_str(),
-                             "r"));
+        runs.push_back(std::make_unique<test::Child>(
+            std::vector<std::string>{TAVO_CLI, "send", "--port", c.url, "--timeout", "100", "$01M"},
+            test::EnvChanges{}, test::Streams::ErrorOnly));
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        std::string out;
-        char buf[512];
-        while (std::size_t n = fread(buf, 1, sizeof buf, runs[i])) out.append(buf, n);
-        const int status = pclose(runs[i]);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << cases[i].url << ": " << out;
+        const auto [status, out] = runs[i]->Wait();
+        EXPECT_EQ(status, 2) << cases[i].url << ": " << out;
         EXPECT_EQ(out.rfind("tavo: ", 0), 0u) << out;
         EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
         EXPECT_NE(out.find(cases[i].says), std::string::npos) << out;

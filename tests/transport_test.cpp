@@ -1,11 +1,13 @@
 // The serial port and the ASCII transaction, byte-exact over pseudo-terminals.
 #include "support/pty_peer.h"
 #include "support/sim_bus.h"
+#include "support/temp_dir.h"
 #include "transport/com_port.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -146,24 +148,27 @@ TEST(ComPort, ReadLineStopsAtTheFirstCr) {
     EXPECT_EQ(std::string(rest, rest + 4), "REST");
 }
 
-// Whatever comes from the wire, a transaction ends cleanly within its time-out.
-TEST(ComPort, GarbageFailsWithinTheTimeOut) {
-    const std::vector<Bytes> garbage = {
-        {0x00, 0x00, 0x00},
-        {0xFF, 0xFF, 0xFF, '\r'},
-        ToBytes("!01 no carriage return"),
-        Bytes(10000, 'A'),
-        ToBytes("\x13\x80noise!01R210D\r"),
+// Whatever comes from the wire, a transaction ends cleanly: at the line end, at
+// the reply limit, or at the first silence as long as the time-out. Where the
+// bytes decide, the time-out is long, so that a slow peer cannot turn the verdict
+// into a time-out.
+TEST(ComPort, GarbageFailsForWhatItIs) {
+    using K = PortError::Kind;
+    const std::pair<Bytes, K> garbage[] = {
+        {{0x00, 0x00, 0x00}, K::Timeout},
+        {{0xFF, 0xFF, 0xFF, '\r'}, K::BadReply},
+        {ToBytes("!01 no carriage return"), K::Timeout},
+        {Bytes(10000, 'A'), K::Overlong},
+        {ToBytes("\x13\x80noise!01R210D\r"), K::BadReply},
     };
-    for (const auto& g : garbage) {
+    for (const auto& [g, kind] : garbage) {
         ScriptedPeer peer;
         peer.ThenBytes(g);
-        auto port = OpenOn(peer.path(), 40);
+        auto port = OpenOn(peer.path(), kind == K::Timeout ? 40 : 2000);
         std::string cmd = "$01M\r", reply;
-        const auto start = Clock::now();
         EXPECT_FALSE(port->SendCommand(cmd, 64, &reply)) << test::Hex(g);
+        EXPECT_EQ(port->LastError().kind, kind) << test::Hex(g) << ": " << port->LastError().text;
         EXPECT_LE(reply.size(), 63u);
-        EXPECT_LE(MsSince(start), 400);
     }
 }
 
@@ -178,7 +183,7 @@ TEST(ComPort, OpeningIsExclusiveAndSaysWhoHoldsThePort) {
     }
     TavoComPort probe(peer.path());
     bool refused = false;
-    for (int i = 0; i < 100 && !refused; ++i) {
+    for (int i = 0; i < 3000 && !refused; ++i) { // until the child holds it (30 s at most)
         std::this_thread::sleep_for(10ms);
         refused = !probe.OpenPort();
         if (!refused) probe.ClosePort();
@@ -189,7 +194,22 @@ TEST(ComPort, OpeningIsExclusiveAndSaysWhoHoldsThePort) {
         << probe.LastError().text;
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
+    peer.pty().DropExclusive(); // what the killed holder's last close would do on an adapter
     EXPECT_TRUE(probe.OpenPort()) << probe.LastError().text;
+}
+
+// The next open of a device that stays open elsewhere (a simulator's
+// pseudo-terminal) must not find it exclusive, or every user but root would be
+// told that it is in use.
+TEST(ComPort, ClosingLeavesTheDeviceOpenToTheNextProgram) {
+    ScriptedPeer peer;
+    TavoComPort port(peer.path());
+    ASSERT_TRUE(port.OpenPort()) << port.LastError().text;
+    EXPECT_TRUE(peer.pty().Exclusive());
+    port.ClosePort();
+    EXPECT_FALSE(peer.pty().Exclusive());
+    ASSERT_TRUE(port.OpenPort()) << port.LastError().text;
+    EXPECT_TRUE(peer.pty().Exclusive());
 }
 
 TEST(ComPort, StateWithoutADevice) {
@@ -205,10 +225,13 @@ TEST(ComPort, StateWithoutADevice) {
 }
 
 TEST(ComPort, PermissionErrorNamesTheDialoutGroup) {
-    // A device node only its owner may open, tried by another user (root opens
-    // anything, so the check runs in a child that gives up root first).
-    const std::string path = "/tmp/tavo-noperm-" + std::to_string(getpid());
+    // A node nobody may open but root, which opens anything: as root the check runs
+    // in a child that gives up root first.
+    test::TempDir dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    const std::string path = dir.File("noperm");
     ::close(::open(path.c_str(), O_CREAT | O_WRONLY, 0600));
+    ASSERT_EQ(::chmod(path.c_str(), 0), 0);
     const pid_t child = fork();
     if (child == 0) {
         if (geteuid() == 0 && setuid(65534) != 0) _exit(3);
@@ -219,13 +242,13 @@ TEST(ComPort, PermissionErrorNamesTheDialoutGroup) {
     }
     int status = 0;
     waitpid(child, &status, 0);
-    ::unlink(path.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(ComPort, UnpluggedDeviceFailsAndWorksAgainWhenBack) {
-    const std::string link = "/tmp/tavo-unplug-" + std::to_string(getpid());
+    test::TempDir dir;
+    const std::string link = dir.File("unplug");
     auto first = std::make_unique<test::SimBus>("01 R210D\n");
     ::unlink(link.c_str());
     ASSERT_EQ(::symlink(first->path().c_str(), link.c_str()), 0);
@@ -246,34 +269,77 @@ TEST(ComPort, UnpluggedDeviceFailsAndWorksAgainWhenBack) {
     cmd = "$01M\r";
     EXPECT_TRUE(port->SendCommand(cmd, 64, &reply)) << port->LastError().text;
     EXPECT_EQ(reply, "!01R210D\r");
-    ::unlink(link.c_str());
 }
 
 TEST(ComPort, TwoThreadsOnOnePortIsALoudError) {
-    ScriptedPeer peer;
-    peer.Then("!01X\r", 300ms);
-    auto port = OpenOn(peer.path(), 200);
+    test::Pty line;
+    auto port = OpenOn(line.path(), 5000);
+    bool slowOk = false;
+    std::string slowReply;
     std::thread slow([&] {
-        std::string cmd = "$01M\r", reply;
-        port->SendCommand(cmd, 64, &reply);
+        std::string cmd = "$01M\r";
+        slowOk = port->SendCommand(cmd, 64, &slowReply);
     });
-    std::this_thread::sleep_for(50ms);
+    // Once its command is on the line, the first thread waits for the reply inside
+    // the transaction, however long the machine took to get there.
+    EXPECT_EQ(line.ReadSome(30s, 20ms), ToBytes("$01M\r"));
     std::string cmd = "$02M\r", reply;
     EXPECT_THROW(port->SendCommand(cmd, 64, &reply), std::logic_error);
+    line.Write(ToBytes("!01X\r"));
     slow.join();
+    EXPECT_TRUE(slowOk);
+    EXPECT_EQ(slowReply, "!01X\r");
 }
 
+// A back end that records the deadline of each read and reports a time-out at once.
+class DeadlineRecorder final : public SerialBackend {
+public:
+    explicit DeadlineRecorder(std::vector<Deadline>& deadlines) : deadlines_(deadlines) {}
+    bool Open(const std::string&, PortError& error) override {
+        error = {};
+        return true;
+    }
+    void Close() override {}
+    bool IsOpen() const override { return true; }
+    LineSettings CurrentSettings() const override { return {}; }
+    bool Apply(const LineSettings&, PortError& error) override {
+        error = {};
+        return true;
+    }
+    IoResult Write(const std::uint8_t*, std::size_t n, Deadline) override { return {n, {}}; }
+    IoResult Read(std::uint8_t*, std::size_t, Deadline deadline) override {
+        deadlines_.push_back(deadline);
+        return {0, {PortError::Kind::Timeout, 0, "time-out"}};
+    }
+    bool DiscardInput() override { return true; }
+
+private:
+    std::vector<Deadline>& deadlines_;
+};
+
+// A read of n bytes may take n + 1 time-outs: the driver counts an interval per
+// character and a total.
 TEST(ComPort, TimeOutArithmeticForMultiByteReads) {
-    ScriptedPeer peer;
-    auto port = OpenOn(peer.path(), 10);
+    std::vector<Deadline> deadlines;
+    TavoComPort port("recorded", std::make_unique<DeadlineRecorder>(deadlines));
+    ASSERT_TRUE(port.OpenPort());
+    port.SetTimeOut(10);
     std::uint8_t buf[8];
     std::size_t got = 99;
-    const auto start = Clock::now();
-    EXPECT_FALSE(port->ReadBytes(8, buf, &got)); // limit 10 * 8 + 10 ms
-    const auto ms = MsSince(start);
+    const auto before = Clock::now();
+    EXPECT_FALSE(port.ReadBytes(8, buf, &got));
+    const auto after = Clock::now();
     EXPECT_EQ(got, 0u);
-    EXPECT_GE(ms, 88);
-    EXPECT_LE(ms, 160);
+    EXPECT_EQ(port.LastError().kind, PortError::Kind::Timeout);
+    ASSERT_EQ(deadlines.size(), 1u);
+    EXPECT_GE(deadlines[0], before + 90ms);
+    EXPECT_LE(deadlines[0], after + 90ms);
+    // On a pseudo-terminal that stays silent the read gives up no earlier.
+    ScriptedPeer peer;
+    auto real = OpenOn(peer.path(), 10);
+    const auto start = Clock::now();
+    EXPECT_FALSE(real->ReadBytes(8, buf, &got));
+    EXPECT_GE(MsSince(start), 88);
 }
 
 } // namespace

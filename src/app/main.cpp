@@ -6,6 +6,7 @@
 #include "sim/bus_file.h"
 #include "sim/pty_server.h"
 #include "workspace/core/network_address.h"
+#include "workspace/application.h"
 #include "workspace/core/version.h"
 #include "workspace/main_window.h"
 #include "workspace/ui_services.h"
@@ -86,6 +87,7 @@ int main(int argc, char** argv) {
     QStringList ports;
     {
         const QCoreApplication plain(argc, argv); // needs no display
+        tavo::KeepNumbersInCForm();
         parser.parse(QCoreApplication::arguments());
         if (parser.isSet(help)) {
             std::fputs(qPrintable(parser.helpText()), stdout);
@@ -111,7 +113,7 @@ int main(int argc, char** argv) {
             ports << QString::fromStdString(address.name);
         }
     }
-    QApplication app(argc, argv);
+    tavo::Application app(argc, argv);
     parser.process(app);
 
     tavo::sim::Bus bus;

@@ -189,7 +189,11 @@ bool PosixSerialBackend::Open(const std::string& name, PortError& error) {
 
 void PosixSerialBackend::Close() {
     if (fd_ < 0) return;
-    ::close(fd_); // releases the lock and the exclusive mode with it
+    // Exclusive mode belongs to the device, not to this descriptor: while anything
+    // else keeps the device open (a simulator's pseudo-terminal does) it would
+    // outlive the close and refuse the next open, ours included, to all but root.
+    (void)ioctl(fd_, TIOCNXCL);
+    ::close(fd_); // releases the lock
     fd_ = -1;
 }
 

@@ -3,6 +3,7 @@
 #include "sim/bus_file.h"
 #include "sim/pty_server.h"
 #include "support/sim_bus.h"
+#include "support/temp_dir.h"
 #include "test_ui.h"
 
 #include "workspace/com_set.h"
@@ -563,7 +564,8 @@ namespace {
 // reaches the module again without a click.
 TEST(MainWindowPorts, APollingPanelResumesWhenItsPortComesBack) {
     ScopedTestUi ui;
-    const std::string link = "/tmp/tavo-unplug-" + std::to_string(getpid());
+    test::TempDir dir;
+    const std::string link = dir.File("unplug");
     sim::Bus bus;
     std::string error;
     ASSERT_TRUE(sim::LoadBusText("01 R210D\n", bus, error)) << error;

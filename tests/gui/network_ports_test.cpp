@@ -3,6 +3,7 @@
 // sockets.
 #include "panel_fixture.h"
 #include "support/firmware_files.h"
+#include "support/reserved_port.h"
 #include "support/ser2net.h"
 #include "test_ui.h"
 
@@ -185,11 +186,8 @@ TEST(NetworkPortsWindow, AddCommandChecksTheAddressAndOpensTheRawTcpPort) {
 
 TEST(NetworkPortsWindow, CommandLinePortIsListedAndAFailedConnectSaysWhy) {
     ScopedTestUi ui;
-    QString url;
-    {
-        Listener gone; // a port nobody listens on once this closes
-        url = gone.Url("tcp");
-    }
+    const test::ReservedPort nobodyListens;
+    const QString url = QString("tcp://127.0.0.1:%1").arg(nobodyListens.number());
     TfrmMain window(QStringList{url});
     QTreeWidgetItem* node = window.Tree()->FindPort(url);
     ASSERT_NE(node, nullptr);
@@ -300,7 +298,6 @@ TEST(NetworkPortsWindow, RawTcpBusIsSearchedAndItsPanelResumesAfterTheServerCome
     const auto status = [&](const char* part) {
         return QTest::qWaitFor([&] { return fx.StatusText().contains(part); }, 3000);
     };
-    const auto portNumber = static_cast<std::uint16_t>(fx.portName().section(':', -1).toUInt());
     fx.sim().StopTcp();
     ASSERT_TRUE(status("was lost")) << fx.StatusText().toStdString();
     EXPECT_TRUE(fx.StatusText().startsWith("Port " + fx.portName() + " was lost ("))
@@ -308,7 +305,7 @@ TEST(NetworkPortsWindow, RawTcpBusIsSearchedAndItsPanelResumesAfterTheServerCome
     QTest::qWait(600); // polls fail quietly meanwhile
     EXPECT_TRUE(fx.ui().boxes.empty());
 
-    fx.sim().ServeTcp(portNumber);
+    ASSERT_EQ(QString::fromStdString(fx.sim().ServeTcp()), fx.portName());
     fx.Received(0xFE);
     EXPECT_TRUE(QTest::qWaitFor(polled, 3000)) << "the panel did not poll the module again";
     ASSERT_TRUE(status("is back"));

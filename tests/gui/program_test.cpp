@@ -1,16 +1,16 @@
 // tavo-utility and tavo run as programs: the options that must answer anywhere,
 // the demo's link when the program is stopped by a signal, the window's layout on
 // a real X server, and the screenshot mode's refusals.
+#include "support/process.h"
+
 #include <QDir>
 #include <QString>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -28,67 +28,10 @@ extern char** environ;
 
 namespace {
 
-struct Run {
-    int status;
-    std::string out; // standard output and standard error together
-};
+using tavo::test::RunProgram;
 
-Run Program(const std::string& command) {
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    std::string out;
-    std::array<char, 512> buf{};
-    while (std::size_t n = fread(buf.data(), 1, buf.size(), pipe)) out.append(buf.data(), n);
-    const int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
-
-// Runs `argv` without a shell between, with the environment changed by `set`
-// ("NAME=value") and without the variables named in `unset`; standard output and
-// standard error come back together.
-Run Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& set,
-          const std::vector<std::string>& unset = {}) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        const std::string entry(*e);
-        const std::string name = entry.substr(0, entry.find('='));
-        const auto named = [&](const std::string& s) {
-            return s == name || s.rfind(name + "=", 0) == 0;
-        };
-        if (std::none_of(set.begin(), set.end(), named) &&
-            std::none_of(unset.begin(), unset.end(), named))
-            env.push_back(entry);
-    }
-    env.insert(env.end(), set.begin(), set.end());
-    std::vector<char*> args, envp;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
-    args.push_back(nullptr);
-    envp.push_back(nullptr);
-
-    int out[2];
-    if (pipe(out) != 0) return {-1, "pipe failed"};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 2);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    Run r{-1, {}};
-    std::array<char, 512> buf{};
-    ssize_t n = 0;
-    while ((n = read(out[0], buf.data(), buf.size())) > 0 || (n < 0 && errno == EINTR))
-        if (n > 0) r.out.append(buf.data(), static_cast<std::size_t>(n));
-    close(out[0]);
-    if (spawned != 0) return {-1, std::string("cannot start ") + argv[0]};
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+// The environment of a user without a display.
+const tavo::test::EnvChanges kNoDisplay = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
 
 // A program's path on PATH, or empty.
 std::string OnPath(const std::string& program) {
@@ -164,48 +107,40 @@ bool Exists(const std::string& path) {
 }
 
 TEST(Programs, HelpAndVersionAnswerWithoutADisplay) {
-    const std::string noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ";
-    auto r = Program(noDisplay + TAVO_UTILITY + " --help");
+    auto r = RunProgram({TAVO_UTILITY, "--help"}, kNoDisplay);
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("tavo-utility [options]"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("--demo"), std::string::npos) << r.out;
-    r = Program(noDisplay + TAVO_UTILITY + " --version");
+    r = RunProgram({TAVO_UTILITY, "--version"}, kNoDisplay);
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out, "tavo-utility 4.00.06\n");
-    r = Program(noDisplay + TAVO_CLI + " --version");
+    r = RunProgram({TAVO_CLI, "--version"}, kNoDisplay);
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(r.out, "tavo 4.00.06\n");
 }
 
 TEST(Programs, UtilityRefusesAMalformedNetworkPortAtOnce) {
-    const std::string noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ";
-    auto r = Program(noDisplay + TAVO_UTILITY + " --port tcp://127.0.0.1:99999");
+    auto r = RunProgram({TAVO_UTILITY, "--port", "tcp://127.0.0.1:99999"}, kNoDisplay);
     EXPECT_EQ(r.status, 2) << r.out;
     EXPECT_EQ(r.out, "tavo-utility: --port tcp://127.0.0.1:99999: The port number \"99999\" of "
                      "tcp://127.0.0.1:99999 is not a number from 1 to 65535.\n");
-    r = Program(std::string("QT_QPA_PLATFORM=offscreen ") + TAVO_UTILITY +
-                " --port rfc2217://127.0.0.1:4000 --quit-after-start");
+    r = RunProgram({TAVO_UTILITY, "--port", "rfc2217://127.0.0.1:4000", "--quit-after-start"},
+                   {"QT_QPA_PLATFORM=offscreen"});
     EXPECT_EQ(r.status, 0) << r.out;
 }
 
 TEST(Programs, StoppedDemoLeavesNoLinkBehind) {
     for (const int signal : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(signal);
-        char program[] = TAVO_UTILITY;
-        char demo[] = "--demo";
-        char* argv[] = {program, demo, nullptr};
-        pid_t pid = 0;
-        ASSERT_EQ(posix_spawn(&pid, program, nullptr, nullptr, argv, environ), 0);
+        tavo::test::Child program({TAVO_UTILITY, "--demo"}, {"QT_QPA_PLATFORM=offscreen"});
+        const pid_t pid = program.pid();
         const std::string link =
             QDir::temp().filePath(QString("tavo-demo-%1").arg(pid)).toStdString();
         // The link is there once the simulated bus is up.
         for (int i = 0; i < 2000 && !Exists(link); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_TRUE(Exists(link)) << link;
-        kill(pid, signal);
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        const int status = program.Stop(signal);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
         EXPECT_FALSE(Exists(link)) << link << " was left behind";
         if (Exists(link)) unlink(link.c_str());
@@ -254,9 +189,8 @@ TEST(Programs, PanelAreaHasItsWidthFromTheFirstShowOnAnXServer) {
     ASSERT_TRUE(dir.isValid());
     const Xvfb server(program, dir.filePath("xvfb.log").toStdString());
     ASSERT_TRUE(server.Running()) << server.Why();
-    const auto r = Spawn({TAVO_UTILITY, "--demo", "--report-layout"},
-                        {"DISPLAY=" + server.Display(), "QT_QPA_PLATFORM=xcb"},
-                        {"WAYLAND_DISPLAY"});
+    const auto r = RunProgram({TAVO_UTILITY, "--demo", "--report-layout"},
+                              {"DISPLAY=" + server.Display(), "QT_QPA_PLATFORM=xcb", "WAYLAND_DISPLAY"});
     ASSERT_EQ(r.status, 0) << r.out;
     const Layout layout = ParseLayout(r.out);
     EXPECT_EQ(layout.window, 800) << r.out;
@@ -279,8 +213,8 @@ TEST(Programs, ScreenshotOfANodeThatIsNotInTheTreeIsRefused) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::string file = dir.filePath("window.png").toStdString();
-    const auto r = Spawn({TAVO_UTILITY, "--demo", "--screenshot", file, "--select", "(7F)R999"},
-                        {"QT_QPA_PLATFORM=offscreen"});
+    const auto r = RunProgram({TAVO_UTILITY, "--demo", "--screenshot", file, "--select", "(7F)R999"},
+                              {"QT_QPA_PLATFORM=offscreen"});
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_NE(r.out.find("tavo-utility: no node \"(7F)R999\" below "), std::string::npos) << r.out;
     EXPECT_FALSE(Exists(file));

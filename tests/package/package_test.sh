@@ -61,8 +61,8 @@ echo "$OUT" | grep -q "^tavo-utility " || fail "installed tavo-utility --version
 printf '01 R210D\n02 R550 checksum\n03 R560SO protocol=modbus\n' > "$SCRATCH/bus.txt"
 "$ROOT/usr/bin/tavo" sim --link "$SCRATCH/bus" "$SCRATCH/bus.txt" > /dev/null &
 SIM=$!
-i=0
-while [ ! -e "$SCRATCH/bus" ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i + 1)); done
+i=0 # 60 s at most, for a simulator that cannot start
+while [ ! -e "$SCRATCH/bus" ] && [ $i -lt 1200 ]; do sleep 0.05; i=$((i + 1)); done
 [ -e "$SCRATCH/bus" ] || fail "installed tavo sim made no device"
 OUT=$("$ROOT/usr/bin/tavo" search --port "$SCRATCH/bus" --timeout 10 --turnaround 0 --start 1 \
     --end 3 --kinds | tr -d '\r') || fail "installed tavo search failed"

@@ -2,6 +2,8 @@
 // go to the simulator.
 #pragma once
 
+#include "support/temp_dir.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -70,26 +72,5 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
 inline void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     WriteFile(path, std::string(bytes.begin(), bytes.end()));
 }
-
-// A fresh directory below the system's temporary one, removed with everything in it.
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tavo-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary directory");
-        path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
 
 } // namespace tavo::test

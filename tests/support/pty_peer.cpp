@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <stdexcept>
 #include <termios.h>
 #include <unistd.h>
@@ -45,6 +46,13 @@ void Pty::Close() {
     if (master_ >= 0) ::close(master_);
     hold_ = master_ = -1;
 }
+
+bool Pty::Exclusive() const {
+    int exclusive = 0;
+    return ::ioctl(hold_, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+}
+
+void Pty::DropExclusive() { ::ioctl(hold_, TIOCNXCL); }
 
 Bytes Pty::ReadSome(std::chrono::milliseconds first, std::chrono::milliseconds quiet) {
     Bytes out;
@@ -94,6 +102,11 @@ std::vector<Bytes> ScriptedPeer::Requests() {
     return requests_;
 }
 
+std::size_t ScriptedPeer::RepliesWritten() {
+    std::lock_guard lock(mutex_);
+    return written_;
+}
+
 void ScriptedPeer::Run() {
     while (!stop_) {
         Bytes request = pty_.ReadSome(std::chrono::milliseconds(20), std::chrono::milliseconds(3));
@@ -105,7 +118,10 @@ void ScriptedPeer::Run() {
             if (next_ < steps_.size()) step = steps_[next_++];
         }
         if (step.delay.count()) std::this_thread::sleep_for(step.delay);
-        if (!step.reply.empty()) pty_.Write(step.reply);
+        if (step.reply.empty()) continue;
+        pty_.Write(step.reply);
+        std::lock_guard lock(mutex_);
+        ++written_;
     }
 }
 

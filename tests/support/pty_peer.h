@@ -31,6 +31,12 @@ public:
     Bytes ReadSome(std::chrono::milliseconds first, std::chrono::milliseconds quiet);
     void Write(const Bytes& bytes);
     void Close(); // the device goes away, as an unplugged adapter does
+    // Whether the device is in exclusive mode (TIOCEXCL), which refuses every open
+    // but root's.
+    bool Exclusive() const;
+    // Ends exclusive mode, as the last close of a real adapter does: this side
+    // keeps the device open, so a holder that was killed leaves it behind.
+    void DropExclusive();
 
 private:
     int master_ = -1;
@@ -52,8 +58,11 @@ public:
     void Then(const std::string& reply, std::chrono::milliseconds delay = {});
     void ThenBytes(const Bytes& reply, std::chrono::milliseconds delay = {});
     std::vector<Bytes> Requests();
+    // How many scripted replies have been written so far.
+    std::size_t RepliesWritten();
     // Sends bytes unasked, at once.
     void Inject(const Bytes& bytes) { pty_.Write(bytes); }
+    Pty& pty() { return pty_; }
 
 private:
     void Run();
@@ -62,6 +71,7 @@ private:
     std::vector<Step> steps_;
     std::size_t next_ = 0;
     std::vector<Bytes> requests_;
+    std::size_t written_ = 0;
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };

@@ -24,20 +24,6 @@ extern char** environ;
 namespace tavo::test {
 namespace {
 
-// A port the system has just handed out, so free for now.
-std::uint16_t FreePort() {
-    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    if (s < 0 || ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) != 0)
-        throw std::runtime_error(std::string("no free port: ") + std::strerror(errno));
-    ::close(s);
-    return ntohs(a.sin_port);
-}
-
 } // namespace
 
 std::string Ser2net::Program() {
@@ -56,7 +42,6 @@ Ser2net::Ser2net(std::string device, Mode mode) : device_(std::move(device)), mo
     std::string pattern = (std::filesystem::temp_directory_path() / "tavo-ser2net-XXXXXX").string();
     if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     dir_ = pattern;
-    port_ = FreePort();
 }
 
 Ser2net::~Ser2net() {
@@ -67,14 +52,14 @@ Ser2net::~Ser2net() {
 
 std::string Ser2net::Url() const {
     return std::string(mode_ == Mode::Raw ? "tcp" : "rfc2217") + "://127.0.0.1:" +
-           std::to_string(port_);
+           std::to_string(port_.number());
 }
 
 // The kernel's socket table shows the listening socket without connecting to it (a
 // connection would make ser2net open the device).
 bool Ser2net::Listening() const {
     char local[32];
-    std::snprintf(local, sizeof local, "0100007F:%04X", port_);
+    std::snprintf(local, sizeof local, "0100007F:%04X", port_.number());
     std::ifstream table("/proc/net/tcp");
     for (std::string line; std::getline(table, line);) {
         std::istringstream fields(line);
@@ -86,20 +71,6 @@ bool Ser2net::Listening() const {
 }
 
 bool Ser2net::Start(std::string& error) {
-    // Another program may take the free port before ser2net binds it: until it has
-    // served once, try again on another one.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        if (Launch(error)) {
-            served_ = true;
-            return true;
-        }
-        if (served_) return false; // a restart must keep its port
-        port_ = FreePort();
-    }
-    return false;
-}
-
-bool Ser2net::Launch(std::string& error) {
     const std::string program = Program();
     if (program.empty()) {
         error = "ser2net is not installed";
@@ -110,7 +81,7 @@ bool Ser2net::Launch(std::string& error) {
         std::ofstream out(config);
         out << "connection: &tavo\n"
             << "  accepter: " << (mode_ == Mode::Raw ? "" : "telnet(rfc2217),") << "tcp,127.0.0.1,"
-            << port_ << "\n"
+            << port_.number() << "\n"
             << "  connector: serialdev," << device_ << ",9600n81,local\n"
             << "  options:\n"
             << "    kickolduser: true\n"
@@ -134,7 +105,7 @@ bool Ser2net::Launch(std::string& error) {
         error = "cannot start ser2net: " + std::string(std::strerror(rc));
         return false;
     }
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!Listening()) {
         int status = 0;
         const bool ended = ::waitpid(pid_, &status, WNOHANG) == pid_;
@@ -144,8 +115,8 @@ bool Ser2net::Launch(std::string& error) {
             std::ifstream in(log);
             std::stringstream text;
             text << in.rdbuf();
-            error = std::string("ser2net ") + (ended ? "ended" : "did not listen within 5 s") +
-                    " on port " + std::to_string(port_) + ": " + text.str();
+            error = std::string("ser2net ") + (ended ? "ended" : "did not listen within 30 s") +
+                    " on port " + std::to_string(port_.number()) + ": " + text.str();
             return false;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -25,10 +25,11 @@ SimBus::~SimBus() {
     server_->Stop();
 }
 
-std::string SimBus::ServeTcp(std::uint16_t port) {
+std::string SimBus::ServeTcp() {
+    if (!tcpPort_) tcpPort_ = std::make_unique<ReservedPort>();
     tcp_ = std::make_unique<sim::TcpServer>(bus_);
     std::string error;
-    if (!tcp_->Start(error, port)) throw std::runtime_error(error);
+    if (!tcp_->Start(error, tcpPort_->number())) throw std::runtime_error(error);
     return "tcp://127.0.0.1:" + std::to_string(tcp_->Port());
 }
 

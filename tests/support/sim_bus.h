@@ -5,6 +5,7 @@
 #include "sim/bus_file.h"
 #include "sim/pty_server.h"
 #include "sim/tcp_server.h"
+#include "support/reserved_port.h"
 #include "transport/com_port.h"
 
 #include <memory>
@@ -32,9 +33,10 @@ public:
     sim::SimModule& module(unsigned address);
 
     // Serves the bus on a loopback TCP port as well, raw as a device server passes
-    // the line (`port` 0: a free one); returns "tcp://127.0.0.1:PORT". Throws when
-    // it cannot listen. StopTcp() drops the connection and the listener.
-    std::string ServeTcp(std::uint16_t port = 0);
+    // the line; returns "tcp://127.0.0.1:PORT". The port is reserved for this bus
+    // at the first call, so after StopTcp() (which drops the connection and the
+    // listener) a later call serves the same one again. Throws when it cannot listen.
+    std::string ServeTcp();
     void StopTcp() { tcp_.reset(); }
 
     // A port opened on the bus at `baud`, 8N1, with the given time-out.
@@ -43,6 +45,7 @@ public:
 private:
     sim::Bus bus_;
     std::unique_ptr<sim::PtyServer> server_;
+    std::unique_ptr<ReservedPort> tcpPort_;
     std::unique_ptr<sim::TcpServer> tcp_;
 };
 
