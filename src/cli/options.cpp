@@ -52,8 +52,15 @@ long ParseInt(const std::string& text, long lo, long hi, const std::string& what
     }
     if (used == 0 || used != text.size() || value < lo || value > hi)
         throw UsageError{what + " must be a number from " + std::to_string(lo) + " to " +
-                         std::to_string(hi) + " (got '" + text + "')"};
+                         std::to_string(hi) + " (got " + ShownArgument(text) + ")"};
     return value;
+}
+
+std::string ShownArgument(const std::string& text) {
+    std::string shown;
+    for (const char c : text.substr(0, 40))
+        shown += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+    return "'" + shown + (text.size() > 40 ? "...'" : "'");
 }
 
 long Args::GetInt(const std::string& name, long fallback, long lo, long hi) const {

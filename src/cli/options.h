@@ -41,6 +41,9 @@ struct Args {
 };
 
 long ParseInt(const std::string& text, long lo, long hi, const std::string& what);
+// What a user typed, quoted for a message of one line: control characters as '?',
+// at most 40 characters and "..." ("'ai0'", "'4?5'").
+std::string ShownArgument(const std::string& text);
 
 struct PortOptions {
     std::string port;

@@ -129,8 +129,10 @@ public:
         sigemptyset(&action.sa_mask);
         sigaction(SIGINT, &action, nullptr);
         sigaction(SIGTERM, &action, nullptr);
-        // A reader that goes away (`tavo watch | head`) ends the watch like Ctrl-C.
+        // A reader that goes away (`tavo watch | head`) ends the watch like Ctrl-C, and
+        // a CSV file at the size limit fails its write instead of ending the program.
         std::signal(SIGPIPE, SIG_IGN);
+        std::signal(SIGXFSZ, SIG_IGN);
     }
     ~StopSignals() {
         std::signal(SIGINT, SIG_DFL);
@@ -195,7 +197,11 @@ int Watch(const std::vector<std::string>& argv) {
         const auto start = Clock::now();
         PointWatch::Output out;
         const bool going = watch.Cycle(out, [] { return g_stop != 0; });
-        std::cerr << out.notes << std::flush;
+        for (std::size_t from = 0; from < out.notes.size();) {
+            const std::size_t end = out.notes.find('\n', from);
+            std::cerr << "tavo: " << out.notes.substr(from, end - from) << "\n";
+            from = end == std::string::npos ? out.notes.size() : end + 1;
+        }
         if (!Print(out.lines)) g_stop = 1;
         if (!out.csvRows.empty() && !csv.Append(out.csvRows, error)) {
             std::cerr << "tavo: " << error << "\n";
@@ -220,6 +226,13 @@ int Watch(const std::vector<std::string>& argv) {
     return status;
 }
 
+// A message of one line, whatever text of the user's it quotes.
+std::string OneLine(std::string message) {
+    for (char& c : message)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return message;
+}
+
 } // namespace
 
 int RunPointCommand(const std::string& command, const std::vector<std::string>& argv) {
@@ -228,9 +241,9 @@ int RunPointCommand(const std::string& command, const std::vector<std::string>& 
         if (command == "write") return Write(argv);
         return Watch(argv);
     } catch (const UsageError& e) {
-        std::cerr << "tavo: " << e.message << "\n";
+        std::cerr << "tavo: " << OneLine(e.message) << "\n";
     } catch (const PortFailure& e) {
-        std::cerr << "tavo: " << e.message << "\n";
+        std::cerr << "tavo: " << OneLine(e.message) << "\n";
     }
     return kUsage;
 }

@@ -9,14 +9,6 @@ namespace {
 
 bool IsHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
 
-std::string Quoted(const std::string& text) {
-    // One line whatever was typed: control characters would break it.
-    std::string shown;
-    for (const char c : text.substr(0, 40))
-        shown += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
-    return "'" + shown + (text.size() > 40 ? "...'" : "'");
-}
-
 // A module's own options, or the defaults written before the first --address.
 struct ModuleOptions {
     std::optional<int> slot;
@@ -63,13 +55,13 @@ void SetOnce(ModuleOptions& target, const std::string& option, const std::string
 int ParseModuleAddress(const std::string& text) {
     if (text.size() != 2 || !IsHexDigit(text[0]) || !IsHexDigit(text[1]))
         throw UsageError{"--address takes two hexadecimal digits, as the tree shows the address "
-                         "(such as 09 or 4A; 00 for a module in its INIT state), not " + Quoted(text)};
+                         "(such as 09 or 4A; 00 for a module in its INIT state), not " + ShownArgument(text)};
     return std::stoi(text, nullptr, 16);
 }
 
 int ParseSlotNumber(const std::string& text) {
     if (text.size() != 1 || text[0] < '0' || text[0] > '7')
-        throw UsageError{"--slot takes the slot's number, 0 to 7, not " + Quoted(text)};
+        throw UsageError{"--slot takes the slot's number, 0 to 7, not " + ShownArgument(text)};
     return text[0] - '0';
 }
 
@@ -80,7 +72,7 @@ std::string ParseModelName(const std::string& text) {
                       });
     if (!fits)
         throw UsageError{"--model takes a designation as the tree shows it (such as R270P), not " +
-                         Quoted(text)};
+                         ShownArgument(text)};
     std::string upper = text;
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return upper;
@@ -106,7 +98,7 @@ PointCommand ParsePointCommand(PointCommandKind kind, const std::vector<std::str
         const std::string name = word.substr(2);
         const bool flag = Listed(flags, name);
         if (!flag && !Listed(valued, name))
-            throw UsageError{"unknown option " + Quoted(word) + " for " + CommandName(kind)};
+            throw UsageError{"unknown option " + ShownArgument(word) + " for " + CommandName(kind)};
         std::string value = "1";
         if (!flag) {
             if (i + 1 >= argv.size()) throw UsageError{"option " + word + " needs a value"};
@@ -135,7 +127,7 @@ PointCommand ParsePointCommand(PointCommandKind kind, const std::vector<std::str
         command.point = rest.words[0];
         command.value = rest.words[1];
     } else if (!rest.words.empty()) {
-        throw UsageError{CommandName(kind) + " takes options only, not " + Quoted(rest.words[0])};
+        throw UsageError{CommandName(kind) + " takes options only, not " + ShownArgument(rest.words[0])};
     }
     if (modules.empty())
         throw UsageError{"--address is required: the module's address as two hexadecimal digits, "

@@ -119,9 +119,12 @@ bool WithinLimits(const PointInfo& info, double value, std::string& error) {
 std::string FormatPointNumber(double value, int decimals) {
     decimals = std::clamp(decimals, 0, 12);
     const double scale = std::pow(10.0, decimals);
-    double rounded = std::round(value * scale) / scale;
+    // A value too large to scale has no digits after the point to round anyway.
+    const double scaled = value * scale;
+    double rounded = std::isfinite(scaled) ? std::round(scaled) / scale : value;
     if (rounded == 0.0) rounded = 0.0; // no "-0"
-    std::array<char, 64> text{};
+    // Room for the largest double in fixed notation (309 digits) and 12 decimals.
+    std::array<char, 336> text{};
     auto result = std::to_chars(text.data(), text.data() + text.size(), rounded);
     if (result.ec != std::errc() || std::fabs(rounded) >= 1e15)
         result = std::to_chars(text.data(), text.data() + text.size(), rounded,
