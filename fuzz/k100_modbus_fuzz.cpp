@@ -1,7 +1,7 @@
 // What a K100 rack's Modbus side sends: the identification and name blocks, and
 // slot data decoded by every module type, from any bytes without a crash or a read
 // past their end.
-#include "panels/system/k100_modbus.h"
+#include "points/k100_modbus.h"
 
 #include <cstdint>
 #include <string>

@@ -5,7 +5,7 @@
 // "Burn-out", a plain number or four hexadecimal digits; an alarm limit goes out
 // only as a sign and zero-padded digits within the range it was checked against.
 #include "panels/common/settings_file.h"
-#include "panels/system/k_analog_ranges.h"
+#include "points/k_analog_ranges.h"
 #include "panels/system/k_analog_slot.h"
 
 #include <QByteArray>

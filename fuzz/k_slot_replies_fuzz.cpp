@@ -2,7 +2,7 @@
 // from their edit fields: any bytes are judged without a crash, and what is taken
 // keeps its meaning (a state word is the digits it came from, an accepted count
 // writes back as the number it was, a reading is shown only in its own form).
-#include "panels/system/k_slot_data.h"
+#include "points/k_slot_data.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -30,6 +30,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (format == 2 && shown->rfind("0x", 0) != 0) std::abort();
                 if (format != 2 && type != 2 && *shown != text) std::abort();
             }
+    for (unsigned type = 0; type < 3; ++type)
+        for (unsigned format : {0u, 2u}) {
+            // A number exactly where a text is shown, and never a negative one.
+            const auto value = tavo::CounterValue(text, type, format);
+            if (value.has_value() != tavo::CounterValueText(text, type, format).has_value())
+                std::abort();
+            if (value && !(*value >= 0.0)) std::abort();
+        }
+    if (size >= 4)
+        if (const auto setup = tavo::CounterConfig(text.substr(0, 2), text.substr(2, 2)))
+            if (setup->type >= tavo::kCounterModes || setup->format > 0xFF) std::abort();
     if (const auto scale = tavo::FilterScale(text))
         if (*scale > 99999999999LL || *scale < -99999999999LL) std::abort();
     if (size >= 2) {

@@ -2,8 +2,8 @@
 // any table and range code, and the R330's output register both ways. Byte 0 picks
 // the table, byte 1 the range code, bytes 2..3 the register; the rest is a value
 // for the output conversion.
-#include "panels/analog/modbus_analog_data.h"
-#include "panels/analog/output_values.h"
+#include "points/modbus_analog_data.h"
+#include "points/output_values.h"
 
 #include <cmath>
 #include <cstdint>

@@ -8,7 +8,7 @@
 #include "scripted_backend.h"
 
 #include "panels/analog/modbus_analog_links.h"
-#include "panels/analog/output_values.h"
+#include "points/output_values.h"
 #include "panels/digital/digital_links.h"
 
 #include "devices/models_analog.h"

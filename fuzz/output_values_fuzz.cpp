@@ -1,7 +1,7 @@
 // Replies and typed values of the analog output panels: the read-back texts and
 // where they put the track bar, the value edit's parser and the command fields built from what it accepts. The first
 // byte picks the data format and the range; the rest is the text.
-#include "panels/analog/output_values.h"
+#include "points/output_values.h"
 
 #include <cstdint>
 #include <cstdlib>

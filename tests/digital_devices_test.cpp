@@ -277,6 +277,8 @@ TEST(CounterCommands, OperationsOnTheWire) {
         // Replies shorter than "!AA": empty data, no read past the end.
         {"$0170", "!0\r", false, {}, [&](Outs& o) { return c.ReadOverflowFlag(0, o[0]); }},
         {"#010", ">\r", true, {""}, [&](Outs& o) { return c.ReadCount(0, o[0]); }},
+        // A count comes only in a '>' reading: "!01..." is another command's reply.
+        {"#010", "!01000000FF\r", false, {}, [&](Outs& o) { return c.ReadCount(0, o[0]); }},
         {"$0131", "?01\r", false, {}, [&](Outs& o) { return c.ReadMaxCount(1, o[0]); }},
     });
 }

@@ -1,5 +1,6 @@
 // Network ports against a scripted peer on a loopback socket: the Telnet bytes
 // exactly as RFC 2217 gives them, 0xFF doubling, raw TCP and the bad-input cases.
+#include "loopback_listener.h"
 #include "transport/com_port.h"
 #include "transport/network_serial.h"
 #include "support/process.h"
@@ -29,34 +30,19 @@ using Bytes = std::vector<std::uint8_t>;
 class ScriptedPeer {
 public:
     explicit ScriptedPeer(std::function<void(int)> script) {
-        listen_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(listen_, 1);
-        socklen_t len = sizeof a;
-        ::getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
         thread_ = std::thread([this, script] {
-            const int fd = ::accept(listen_, nullptr, nullptr);
+            const int fd = ::accept(listener_.fd(), nullptr, nullptr);
             if (fd >= 0) {
                 script(fd);
                 ::close(fd);
             }
         });
     }
-    ~ScriptedPeer() {
-        thread_.join();
-        ::close(listen_);
-    }
-    std::string Url(const char* scheme) const {
-        return std::string(scheme) + "://127.0.0.1:" + std::to_string(port_);
-    }
+    ~ScriptedPeer() { thread_.join(); }
+    std::string Url(const char* scheme) const { return listener_.Url(scheme); }
 
 private:
-    int listen_ = -1;
-    int port_ = 0;
+    test::LoopbackListener listener_;
     std::thread thread_;
 };
 

@@ -1,5 +1,6 @@
 // The terminal's log lines and command files.
 #include "support/pty_peer.h"
+#include "support/sim_bus.h"
 #include "transport/com_port.h"
 #include "workspace/core/terminal_log.h"
 
@@ -53,6 +54,45 @@ TEST(TerminalLog, ExchangeCutsAtFiftyNineAndNamesTimeouts) {
     x = TerminalSend(port, "$01M", false);
     EXPECT_EQ(x.reply, "Timeout!");
     EXPECT_GE(x.elapsedMs, 35);
+}
+
+// Replies whose first characters are data, not an address, are taken at once as
+// they come: not flagged as late replies, not waited past, and no quiet wait
+// before the next command.
+TEST(TerminalLog, RepliesWithoutAddressAreTakenAsTheyCome) {
+    test::SimBus sim("02 R550 inputs=E0 outputs=05\n03 R560S\n"
+                     "40 K100E slots=K220,K520,-,K710\n01 R210D value=5\n");
+    auto port = sim.Open(20);
+    struct Case {
+        const char* command;
+        unsigned module;
+        const char* reply;
+    };
+    const Case cases[] = {
+        {"$026", 0x02, "!05E0"},      // outputs 05, inputs E0
+        {"$02X1", 0x02, "!00000000"}, // safety time-out and value
+        {"$03X1", 0x03, "!00000000"},
+        {"$40S1N", 0x40, "!Tavo-K520"}, // the rack's slot name
+        {"$40S3N0", 0x40, "!4-channel counter/frequency module"},
+        {"#01", 0x01, ">+05.000"},  // a data read
+        {"$01M", 0x01, "!01R210D"}, // an ordinary addressed reply
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        {
+            std::lock_guard lock(sim.bus().mutex());
+            sim.module(c.module).received.clear();
+        }
+        const TerminalExchange x = TerminalSend(*port, c.command, false);
+        EXPECT_TRUE(x.ok);
+        EXPECT_EQ(x.reply, c.reply);
+        EXPECT_FALSE(port->QuietWaitArmed());
+        EXPECT_EQ(port->LastError().kind, PortError::Kind::None) << port->LastError().text;
+        std::lock_guard lock(sim.bus().mutex());
+        EXPECT_EQ(std::vector<std::string>(sim.module(c.module).received.begin(),
+                                           sim.module(c.module).received.end()),
+                  std::vector<std::string>{c.command});
+    }
 }
 
 } // namespace

@@ -323,9 +323,7 @@ int Search(const std::vector<std::string>& argv) {
     const bool sweep = !options.sweep.empty();
     auto port = OpenPort(o);
     TavoModbusCOM::SetDefaultTurnaroundDelay(o.turnaroundMs);
-    std::uint8_t byte = 0;
-    for (int i = 0; i < 1025 && port->ReadBytes(1, &byte); ++i) {
-    }
+    ClearLineBeforeSearch(*port);
     const bool kinds = args.Has("kinds");
     SearchEngine engine(*port, start, end, std::move(options));
     std::cout << o.port << "\r\n" << std::flush;

@@ -1,6 +1,7 @@
 #include "analog_input.h"
 
 #include "reply.h"
+#include "reply_layouts.h"
 
 #include <cmath>
 
@@ -46,11 +47,11 @@ bool TavoRAnalogInput::NegativeCalibrateChannel(int n) {
 }
 
 bool TavoRAnalogInput::ReadAll(std::string& out) {
-    return Tail('#', "", 1, out, ReplyLayout::Value);
+    return Tail('#', "", 1, out, LayoutOf('#', ""));
 }
 
 bool TavoRAnalogInput::ReadChannel(int n, std::string& out) {
-    return IsChannelDigit(n) && Tail('#', DecimalText(n), 1, out, ReplyLayout::Value);
+    return IsChannelDigit(n) && Tail('#', DecimalText(n), 1, out, LayoutOf('#', DecimalText(n)));
 }
 
 bool TavoRAnalogInput::SetChannelEnable(int mask) {

@@ -1,6 +1,7 @@
 #include "analog_output.h"
 
 #include "reply.h"
+#include "reply_layouts.h"
 
 namespace tavo {
 
@@ -65,7 +66,7 @@ bool TavoRAnalogOutput::SetCommSafety(int tenths) {
 
 bool TavoRAnalogOutput::ReadCommSafety(std::string& out) {
     std::string field;
-    if (!Field('$', "X1", 0, {1, 4}, field, ReplyLayout::Unaddressed) || !IsHexText(field))
+    if (!Field('$', "X1", 0, {1, 4}, field, LayoutOf('$', "X1")) || !IsHexText(field))
         return false;
     out = field;
     return true;

@@ -1,6 +1,7 @@
 #include "counter.h"
 
 #include "reply.h"
+#include "reply_layouts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -68,7 +69,15 @@ bool TavoRCounter::ClearCount(int n) {
 }
 
 bool TavoRCounter::ReadCount(int n, std::string& out) {
-    return IsChannelDigit(n) && Tail('#', DecimalText(n), 1, out);
+    // A count is a '>' reading; a '!' line is another command's answer.
+    std::string reply;
+    const std::string body = DecimalText(n);
+    if (!IsChannelDigit(n) ||
+        !Command('#', body, reply, TavoComPort::kReplyLimit, LayoutOf('#', body)) ||
+        reply.empty() || reply.front() != '>')
+        return false;
+    out = ReplyTail(reply, 1);
+    return true;
 }
 
 bool TavoRCounter::ReadOverflowFlag(int n, std::string& out) {

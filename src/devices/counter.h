@@ -33,7 +33,7 @@ public:
     bool SetCounting(int n, const std::string& x);  // $AA5{n}{x}: 1 start, 0 stop
     bool ReadCounting(int n, std::string& out);     // $AA5{n}
     bool ClearCount(int n);                         // $AA6{n}
-    bool ReadCount(int n, std::string& out);        // #AA{n} -> characters 1 to n - 2
+    bool ReadCount(int n, std::string& out);        // '>' #AA{n} -> characters 1 to n - 2
     bool ReadOverflowFlag(int n, std::string& out); // $AA7{n}
     bool SetFilter(const std::string& x);           // $AA4{x}
     bool ReadFilter(std::string& out);              // $AA4

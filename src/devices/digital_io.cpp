@@ -1,13 +1,14 @@
 #include "digital_io.h"
 
 #include "reply.h"
+#include "reply_layouts.h"
 
 namespace tavo {
 
 // ---- inputs ----
 
 bool TavoRDigitalInput::ReadDIO(std::string& out) {
-    return Tail('$', "6", 1, out, ReplyLayout::Unaddressed); // "!{data}": no address
+    return Tail('$', "6", 1, out, LayoutOf('$', "6")); // "!{data}": no address
 }
 
 bool TavoRDigitalInput::SetV(unsigned mask) {
@@ -87,7 +88,7 @@ bool TavoRDigitalOutput::SetSafety(unsigned timeoutTenths, unsigned value, int v
 
 bool TavoRDigitalOutput::ReadSafety(std::string& timeout, std::string& value) {
     std::vector<std::string> f;
-    if (!Fields('$', "X1", 0, {{1, 4}, {5, 8}}, f, ReplyLayout::Unaddressed)) return false;
+    if (!Fields('$', "X1", 0, {{1, 4}, {5, 8}}, f, LayoutOf('$', "X1"))) return false;
     timeout = f[0];
     value = f[1];
     return true;

@@ -1,6 +1,7 @@
 #include "family_object.h"
 
 #include "reply.h"
+#include "reply_layouts.h"
 
 #include <cctype>
 
@@ -27,7 +28,9 @@ bool TavoRFamilyObject::Command(char lead, const std::string& body) {
 bool TavoRFamilyObject::CommandExpecting(char lead, const std::string& body, char first,
                                          std::string& reply) {
     std::string received;
-    if (!Command(lead, body, received) || received.empty() || received[0] != first) return false;
+    if (!Command(lead, body, received, TavoComPort::kReplyLimit, LayoutOf(lead, body)) ||
+        received.empty() || received[0] != first)
+        return false;
     reply = std::move(received);
     return true;
 }

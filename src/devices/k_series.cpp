@@ -2,6 +2,7 @@
 
 #include "hex_codes.h"
 #include "reply.h"
+#include "reply_layouts.h"
 
 namespace tavo {
 
@@ -593,13 +594,27 @@ bool TavoMK100::GetSlotDesignation(int i, std::string& out) {
     return GetSlotCode(i, code) && DesignationForCode(code, out);
 }
 
+bool TavoMK100::ReadSlotNodeDesignation(int i, std::string& out, bool* generic) {
+    std::string designation;
+    if (!GetSlotDesignation(i, designation)) return false;
+    const bool isGeneric = designation.rfind("K0AI", 0) == 0;
+    if (generic) *generic = isGeneric;
+    if (!isGeneric) {
+        out = designation;
+        return true;
+    }
+    std::string name;
+    if (!ReadSlotName(i, name)) return false;
+    out = SlotNameDesignation(name);
+    return true;
+}
+
 bool TavoMK100::SlotInfo(int i, const char* which, std::string& out) {
     if (i < 0 || i >= kMaxSlots || !IsHexCode(Address())) return false;
     std::string reply;
     // "!{text}": the slot's name or information right after the '!'.
-    if (!Command('$', "S" + std::to_string(i) + which, reply, TavoComPort::kReplyLimit,
-                 ReplyLayout::Unaddressed))
-        return false;
+    const std::string body = "S" + std::to_string(i) + which;
+    if (!Command('$', body, reply, TavoComPort::kReplyLimit, LayoutOf('$', body))) return false;
     out = ReplyTail(reply, 1);
     return true;
 }

@@ -10,6 +10,7 @@
 
 #include "r_base.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -278,10 +279,22 @@ private:
     std::string slotTable_;
 };
 
+// The model number codes the racks' Modbus side reports (in the search's model
+// registers and at the head of the identification block): the K100E rack with
+// Modbus (eight slots) and the Modbus-only K100 (four).
+inline constexpr std::uint16_t kK100EModbusCode = 0x2190;
+inline constexpr std::uint16_t kK100ModbusCode = 0x2191;
+
 // The K100 system controller (four slots; the K100E has eight).
 class TavoMK100 : public TavoRackController {
 public:
     explicit TavoMK100(TavoComPort* port, const std::string& address = "");
+
+    // Slots of the rack whose name reply is `designation`: 8 for exactly "K100E",
+    // else 4.
+    static int SlotCountFor(const std::string& designation) {
+        return designation == "K100E" ? 8 : 4;
+    }
 
     // Reads the configuration, changes what is given (cc: two hex digits or empty to
     // keep; checksum and protocol: '1', '0' or 0 to keep) and writes it back.
@@ -291,6 +304,12 @@ public:
     // K220H, 2U K220UH, AI the generic analog input K0AI, any other code c "K" + c + "0".
     bool GetSlotDesignation(int i, std::string& out);
     static bool DesignationForCode(const std::string& code, std::string& out);
+    // The designation a slot node of the module tree shows: GetSlotDesignation, but
+    // for a generic analog input slot (K0AI) the name the slot module reports
+    // ($AAS{i}N) from its sixth character on ("Tavo-K230P" shows "K230P"). Fails for
+    // an empty slot, a slot beyond the table, and a generic slot that does not tell
+    // its name. `generic` (may be null) says whether the slot is a generic one.
+    bool ReadSlotNodeDesignation(int i, std::string& out, bool* generic = nullptr);
 
     // $AAS{i}N, $AAS{i}N0, N1, N2: reply characters 1 to n - 2. N1 gives an analog
     // input slot's channel count in hexadecimal.

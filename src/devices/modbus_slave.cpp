@@ -108,10 +108,14 @@ bool ModbusSlave::WriteRegisters(int first, const std::vector<std::uint16_t>& wo
 bool ModbusSlave::ReadFirmware(std::string& out) {
     std::vector<std::uint16_t> words;
     if (!ReadRegisters(kFirmwareRegister, 1, words)) return false;
-    char text[8];
-    std::snprintf(text, sizeof text, "%02X.%02X", words[0] >> 8, words[0] & 0xFF);
-    out = text;
+    out = FirmwareWordText(words[0]);
     return true;
+}
+
+std::string FirmwareWordText(std::uint16_t word) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02X.%02X", word >> 8, word & 0xFF);
+    return text;
 }
 
 } // namespace tavo

@@ -51,6 +51,10 @@ private:
     int slave_;
 };
 
+// The firmware register's word as ReadFirmware gives it: high and low byte as
+// "%02X.%02X" ("A2.01").
+std::string FirmwareWordText(std::uint16_t word);
+
 // The data bytes of a coil read of `count` coils: exactly (count + 7) / 8 bytes, bit
 // i of `bits` = coil i (bits past `count` are dropped). False when the length differs.
 bool CoilBitsFromData(const std::vector<std::uint8_t>& data, int count, std::uint32_t& bits);

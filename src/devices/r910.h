@@ -34,6 +34,9 @@ public:
     bool Update(bool initState);
     // Forgets the held configuration; the next getter reads it again.
     void ClearConverterConfig();
+    // Talks to `address` from now on, with no change of address pending (a write
+    // that failed leaves the converter where it was).
+    void HoldAddress(const std::string& address);
     // The 10 characters WriteConverterConfig would send.
     bool GetConfigString(std::string& out);
 
@@ -77,7 +80,6 @@ private:
     bool Held();
     bool SetDigit(std::size_t at, int value);
     bool GetDigit(std::size_t at, int& value);
-    void HoldAddress(const std::string& address);
 };
 
 } // namespace tavo

@@ -4,6 +4,7 @@
 // (some end in a blank).
 #pragma once
 
+#include <limits>
 #include <span>
 
 namespace tavo {
@@ -12,6 +13,9 @@ struct RangeItem {
     int code;         // the two-digit hexadecimal type code
     const char* text; // list text
     const char* unit; // unit of the engineering value: "mV", "V", "mA", "'C", "'F"
+    // The range's ends in that unit; NaN where a list does not give them.
+    double min = std::numeric_limits<double>::quiet_NaN();
+    double max = std::numeric_limits<double>::quiet_NaN();
 };
 
 enum class RangeList {
@@ -47,5 +51,7 @@ std::span<const RangeItem> RangeItems(RangeList list);
 int RangeCodeToIndex(RangeList list, int code);
 // Code at list position `index`, or -1 outside the list.
 int RangeIndexToCode(RangeList list, int index);
+// The item of `code`, or null when the list does not hold it.
+const RangeItem* FindRangeItem(RangeList list, int code);
 
 } // namespace tavo

@@ -49,6 +49,10 @@ class ZelMZ320 : public ZelZBase,
 public:
     ZelMZ320(TavoComPort* port, const std::string& address, const std::string& slot);
 
+    // The port time-out the module's answers want, in ms (its panel holds the port
+    // at it while open).
+    static constexpr int kTimeOutMs = 1000;
+
     using TavoKDigitalInput::ReadDIO;
     using TavoKDigitalOutput::WriteDO;
     using ZelZBase::ReadDIO;
@@ -65,6 +69,11 @@ public:
 class ZelMZ350 : public TavoRackController {
 public:
     explicit ZelMZ350(TavoComPort* port, const std::string& address = "");
+
+    // Slots of the controller whose name reply is `designation`: 8 for a Z352, else 4.
+    static int SlotCountFor(const std::string& designation) {
+        return designation == "Z352" ? 8 : 4;
+    }
 
     // FF (empty slot) fails; any other code c gives "Z" + c + "0" (31: Z310, 32: Z320).
     bool GetSlotDesignation(int i, std::string& out);

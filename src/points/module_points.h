@@ -52,6 +52,10 @@ public:
     // How many exchanges have been observed so far (readings carry the serial of the
     // exchange that set them).
     unsigned long Serial() const { return serial_; }
+    // One line on why points read Failed although the module answers (a rack slot
+    // that holds another module, an address map that does not carry the points);
+    // empty when there is nothing to say.
+    const std::string& Notice() const { return notice_; }
 
     // One finished transaction of anybody's on the module's port. Exchanges meant for
     // other modules, and replies that are not what the request asks for, are taken
@@ -99,6 +103,7 @@ protected:
     PointInfo& Info(int index) { return points_[static_cast<std::size_t>(index)]; }
     void SetGood(int index, double value);
     void SetBad(int index, PointQuality quality);
+    void SetNotice(std::string text) { notice_ = std::move(text); }
     // The module's address as commands write it ("09").
     std::string AddressText() const;
     unsigned long CurrentSerial() const { return serial_; }
@@ -109,6 +114,7 @@ private:
     std::vector<PointInfo> points_;
     std::vector<PointReading> readings_;
     unsigned long serial_ = 0;
+    std::string notice_;
     // While ReadAll runs: how many of this module's exchanges succeeded.
     int answered_ = 0;
 };

@@ -105,6 +105,14 @@ std::optional<double> ParsePointValue(const PointInfo& info, std::string_view te
     return number;
 }
 
+std::string PointUnit(std::string_view panelUnit) {
+    if (panelUnit == "'C") return "°C";
+    if (panelUnit == "'F") return "°F";
+    if (panelUnit == "Ohms" || panelUnit == "ohm" || panelUnit == "Ohm") return "Ω";
+    if (panelUnit == "?") return {};
+    return std::string(panelUnit);
+}
+
 bool WithinLimits(const PointInfo& info, double value, std::string& error) {
     const bool low = !std::isnan(info.min) && value < info.min;
     const bool high = !std::isnan(info.max) && value > info.max;

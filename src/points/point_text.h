@@ -19,6 +19,10 @@ namespace tavo {
 // no inf, nan, hexadecimal or trailing text). nullopt with one line in `error`.
 std::optional<double> ParsePointValue(const PointInfo& info, std::string_view text,
                                       std::string& error);
+// A unit as the panels write it ("'C", "'F", "Ohms", "ohm", "?" for one they do not
+// know) as people write it ("°C", "°F", "Ω", empty); others unchanged ("mV", "mA").
+std::string PointUnit(std::string_view panelUnit);
+
 // False with one line in `error` when `value` lies outside the point's limits.
 bool WithinLimits(const PointInfo& info, double value, std::string& error);
 

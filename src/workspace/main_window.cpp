@@ -11,6 +11,7 @@
 #include "ui_services.h"
 
 #include "core/network_address.h"
+#include "core/search_engine.h"
 
 #include "transport/com_port.h"
 #include "transport/modbus.h"
@@ -506,9 +507,7 @@ void TfrmMain::tlbtnSearchClick() {
     }
     TfrmDlgAskAddr ask(this);
     if (Ui().Exec(ask) != QDialog::Accepted) return;
-    std::uint8_t byte = 0;
-    for (int i = 0; i < 1025 && port_->ReadBytes(1, &byte); ++i) {
-    }
+    ClearLineBeforeSearch(*port_);
     ShowStatusMessage("Searching modules, please wait a moment...");
     QStringList notices;
     {

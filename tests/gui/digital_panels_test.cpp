@@ -326,13 +326,15 @@ TEST(DigitalPanels, R520InvertPagePausesThePollAndWritesTheMask) {
 TEST(DigitalPanels, R560SOShowsOverCurrentGroupsUntilCleared) {
     PanelFixture fx("01 R560SO outputs=FFF overcurrent=2\n");
     auto* p = fx.Open<TfrmMR560SO>("(01)R560SO");
-    ASSERT_TRUE(p->btClrError->isVisibleTo(p));
-    ASSERT_TRUE(p->btClrError->isEnabled());
+    // The clear command is not offered: its button is hidden and disabled.
+    EXPECT_FALSE(p->btClrError->isVisibleTo(p));
+    EXPECT_FALSE(p->btClrError->isEnabled());
+    EXPECT_EQ(p->btClrError->text(), "&Clear Error Status");
     p->tmrUpdateDIDataTimer();
     test::ExpectTrippedGroups(*p, 2);
     EXPECT_EQ(test::Lamps(p->bitbtnDO), 0xF0Fu);
     fx.Received(1);
-    p->btClrError->click();
+    p->btClrErrorClick();
     EXPECT_EQ(fx.Received(1), Strings{"$01E1"});
     EXPECT_EQ(fx.ui().Texts().back(), "Clear succeeded!");
     EXPECT_EQ(p->bitbtnDO[5]->text(), "DO 5");
@@ -343,7 +345,7 @@ TEST(DigitalPanels, R560SOShowsOverCurrentGroupsUntilCleared) {
     EXPECT_EQ(p->bitbtnDO[0]->text(), "Fail");
     EXPECT_EQ(p->bitbtnDO[4]->text(), "DO 4");
     fx.WithModule(1, [](sim::SimModule& m) { m.faults().noReply.count = 1; });
-    p->btClrError->click();
+    p->btClrErrorClick();
     EXPECT_EQ(fx.ui().Texts().back(), "Clear failed!");
     EXPECT_EQ(p->bitbtnDO[0]->text(), "Fail");
 }

@@ -2,7 +2,7 @@
 // shows, Apply's plan, the map file reader, and the decoding of the Modbus side's
 // identification, names and slot data.
 #include "panels/system/k100_map.h"
-#include "panels/system/k100_modbus.h"
+#include "points/k100_modbus.h"
 
 #include <gtest/gtest.h>
 

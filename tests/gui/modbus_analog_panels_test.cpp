@@ -4,11 +4,11 @@
 // poll interval, the read-only general settings, and bad answers failing cleanly.
 #include "panel_fixture.h"
 
-#include "panels/analog/modbus_analog_data.h"
 #include "panels/analog/modbus_analog_panels.h"
-#include "panels/analog/output_values.h"
 #include "panels/common/channel_controls.h"
 #include "panels/common/modbus_panel.h"
+#include "points/modbus_analog_data.h"
+#include "points/output_values.h"
 #include "support/pty_peer.h"
 #include "transport/com_port.h"
 #include "transport/modbus.h"

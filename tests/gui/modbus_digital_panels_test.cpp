@@ -244,17 +244,18 @@ TEST(ModbusDigitalPanels, R520InvertPageFollowsTheFirmwareRegisterAndWritesRegis
 TEST(ModbusDigitalPanels, R560SOShowsErrorCoilsAndClearsThemWithOneMultipleCoilWrite) {
     PanelFixture fx("0A R560SO protocol=modbus outputs=FFF overcurrent=2\n");
     auto* p = fx.Open<TfrmMR560SOMod>("(0A)R560SO", LinkKind::ModbusRtu);
+    EXPECT_FALSE(p->btClrError->isVisibleTo(p));
     p->tmrUpdateDIDataTimer();
     test::ExpectTrippedGroups(*p, 2);
     EXPECT_EQ(test::Lamps(p->bitbtnDO), 0xF0Fu);
     fx.Received(0x0A);
-    p->btClrError->click();
+    p->btClrErrorClick();
     EXPECT_EQ(fx.Received(0x0A), Strings{"0A0F001C00030100"});
     EXPECT_EQ(fx.ui().Texts().back(), "Clear succeeded!");
     EXPECT_EQ(p->bitbtnDO[5]->text(), "DO 5");
     EXPECT_EQ(fx.WithModule(0x0A, [](sim::SimModule& m) { return Dio(m).OverCurrent(); }), 0u);
     fx.WithModule(0x0A, [](sim::SimModule& m) { m.faults().noReply.count = 1; });
-    p->btClrError->click();
+    p->btClrErrorClick();
     EXPECT_EQ(fx.ui().Texts().back(), "Clear failed!");
 }
 

@@ -183,7 +183,7 @@ TEST(MultiInputMembers, R810AdvancedPageScanFilterBurnOutAndLocate) {
     EXPECT_TRUE(panel->PageControl1->isTabVisible(panel->PageControl1->indexOf(panel->TS_Filter)));
     EXPECT_EQ(panel->PageControl1->tabText(panel->PageControl1->indexOf(panel->TS_Filter)),
               "Advanced Setup");
-    EXPECT_TRUE(panel->CB_ThmoMode->isHidden()); // no thermocouples
+    EXPECT_FALSE(panel->CB_ThmoMode->isHidden());
     EXPECT_EQ(panel->CB_BOScale->currentText(), "Disable");
     EXPECT_EQ(panel->cmbIntegrationTime->count(), 3);
     auto* poll = panel->findChild<QTimer*>("tmrUpdateAIData");

@@ -135,41 +135,25 @@ TEST(MultiInputPanels, EachMemberOpensFromTheTreeAndPolls) {
         int channels;
         bool perChannel; // range list per channel (else one for all)
         bool watchdog;   // watchdog and protocol rows
-        bool cjc;
         Lines extra;       // reads of the member's own after the general ones
         const char* value; // channel 0's first poll with value=5
         const char* unit;
     };
     const Case cases[] = {
-        {"R270P", "TfrmMR270P", " Tavo-R270+ ", 8, true, true, true, {}, "+0005.0", "'C"},
-        {"R270", "TfrmMR270", " Tavo-R270 ", 8, false, false, true, {}, "+05.000", "mV"},
-        {"R260", "TfrmMR260", " Tavo-R260 ", 8, false, false, false, {}, "+05.000", "V"},
-        {"R260P", "TfrmMR260P", " Tavo-R260+ ", 8, true, true, false, {}, "+05.000", "mA"},
-        {"R240", "TfrmMR240", " Tavo-R240 ", 6, true, true, false, {}, "+005.00", "'C"},
-        {"R240T", "TfrmMR240T", " Tavo-R240T ", 6, true, true, false, {}, "+005.00", "'C"},
-        {"R280", "TfrmMR280", " Tavo-R280 ", 8, true, true, true, {}, "+005.00", "mV"},
-        {"R280P", "TfrmMR280B", " Tavo-R280+ ", 8, true, true, true, {}, "+005.00", "mV"},
-        {"R810", "TfrmMR810", " Tavo-R810 ", 8, true, true, false, {"$01D2"}, "+05.000", "mA"},
-        {"R820",
-         "TfrmMR820",
-         " Tavo-R820 ",
-         8,
-         true,
-         true,
-         true,
-         {"$01D2", "$01OD"},
-         "+05.000",
-         "mV"},
-        {"R260AN", "TfrmMR260AN", " Tavo-R260AN ", 8, true, true, false, {"$01D2"}, "+05.000", "V"},
-        {"R270AN",
-         "TfrmMR270AN",
-         " Tavo-R270AN ",
-         8,
-         true,
-         true,
-         true,
-         {"$01D2", "$01OD"},
-         "+0005.0",
+        {"R270P", "TfrmMR270P", " Tavo-R270+ ", 8, true, true, {}, "+0005.0", "'C"},
+        {"R270", "TfrmMR270", " Tavo-R270 ", 8, false, false, {}, "+05.000", "mV"},
+        {"R260", "TfrmMR260", " Tavo-R260 ", 8, false, false, {}, "+05.000", "V"},
+        {"R260P", "TfrmMR260P", " Tavo-R260+ ", 8, true, true, {}, "+05.000", "mA"},
+        {"R240", "TfrmMR240", " Tavo-R240 ", 6, true, true, {}, "+005.00", "'C"},
+        {"R240T", "TfrmMR240T", " Tavo-R240T ", 6, true, true, {}, "+005.00", "'C"},
+        {"R280", "TfrmMR280", " Tavo-R280 ", 8, true, true, {}, "+005.00", "mV"},
+        {"R280P", "TfrmMR280B", " Tavo-R280+ ", 8, true, true, {}, "+005.00", "mV"},
+        // The R810 family reads its burn-out choice and its thermocouple mode.
+        {"R810", "TfrmMR810", " Tavo-R810 ", 8, true, true, {"$01D2", "$01OD"}, "+05.000", "mA"},
+        {"R820", "TfrmMR820", " Tavo-R820 ", 8, true, true, {"$01D2", "$01OD"}, "+05.000", "mV"},
+        {"R260AN", "TfrmMR260AN", " Tavo-R260AN ", 8, true, true, {"$01D2", "$01OD"}, "+05.000",
+         "V"},
+        {"R270AN", "TfrmMR270AN", " Tavo-R270AN ", 8, true, true, {"$01D2", "$01OD"}, "+0005.0",
          "'C"},
     };
     for (const auto& c : cases) {
@@ -197,7 +181,11 @@ TEST(MultiInputPanels, EachMemberOpensFromTheTreeAndPolls) {
         }
         EXPECT_EQ(panel->edtCommWDT->isVisibleTo(panel), c.watchdog);
         EXPECT_EQ(panel->cmbPotocolSelect->isVisibleTo(panel), c.watchdog);
-        EXPECT_EQ(panel->btCJCCal->isVisibleTo(panel), c.cjc);
+        // No member drops the cold-junction calibration; the thermocouple mode is
+        // on every member of the R810 family.
+        EXPECT_TRUE(panel->btCJCCal->isVisibleTo(panel));
+        auto* thermoMode = panel->findChild<QWidget*>("CB_ThmoMode");
+        EXPECT_EQ(thermoMode != nullptr && !thermoMode->isHidden(), !c.extra.empty());
         EXPECT_EQ(panel->edtFirmwareVer->text(), "A2.02");
         EXPECT_EQ(panel->edtAddress_Hex->text(), "01");
         ASSERT_NE(PollTimer(panel), nullptr);

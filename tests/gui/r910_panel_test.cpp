@@ -7,6 +7,8 @@
 #include "panels/common/edit_controls.h"
 #include "panels/converter/r910_panel.h"
 
+#include "devices/r910.h"
+
 #include "sim/module.h"
 
 #include <QCheckBox>
@@ -16,6 +18,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace tavo {
 namespace {
@@ -161,6 +165,59 @@ TEST(R910Panel, GeneralWriteMovesTheAddressAndRenamesTheNode) {
     EXPECT_EQ(fx.Received(0x39), Commands{"$39M"});
 }
 
+// The refresh before the write cannot read the configuration (its second read is
+// lost twice), so the write has to read it again: at the converter's address, not
+// at the one just typed, where nothing answers.
+TEST(R910Panel, GeneralWriteReadsAMissingConfigurationFromTheConverter) {
+    PanelFixture fx("38 R910\n");
+    auto* p = fx.Open<TfrmMR910>("(38)R910");
+    ASSERT_NE(p, nullptr);
+    fx.Received(0x38);
+    const auto loseSecondRead = [&](int skip) {
+        fx.WithModule(0x38, [skip](sim::SimModule& m) {
+            m.faults().startAfter = skip;
+            m.faults().noReply.count = 1;
+        });
+    };
+    // Identification, gate time, firmware and the first configuration read pass.
+    loseSecondRead(4);
+    fx.ui().onWait = [&](int ms) {
+        if (ms == 10) loseSecondRead(1); // the configuration read's second try
+    };
+    p->edtAddress_Dec->setText("58");
+    p->btGeneralSetUpdate->click();
+    fx.ui().onWait = nullptr;
+    EXPECT_EQ(fx.ui().Texts(), QStringList{"Update succeeded!"});
+    const Commands sent = fx.Received(0x3A);
+    EXPECT_EQ(Starting(sent, "%"), Commands{"%383A00660003"});
+    const auto write = std::find(sent.begin(), sent.end(), "%383A00660003");
+    EXPECT_EQ(std::find(sent.begin(), write, "$3A2"), write); // nothing went to 3A first
+    EXPECT_EQ(fx.node()->text(0), "(3A)R910");
+}
+
+TEST(R910Panel, AFailedGeneralWriteKeepsTalkingToTheConverter) {
+    // Another module sits at the address typed.
+    PanelFixture fx("38 R910\n39 R550\n");
+    auto* p = fx.Open<TfrmMR910>("(38)R910");
+    ASSERT_NE(p, nullptr);
+    fx.Received(0x38);
+    // Out of its INIT state the converter refuses a new addressing mode: every
+    // configuration write fails.
+    p->cmbAddressable->setCurrentIndex(1);
+    p->edtAddress_Dec->setText("57");
+    p->btGeneralSetUpdate->click();
+    EXPECT_EQ(fx.ui().Texts(), QStringList{"Error occurred during Update!"});
+    EXPECT_TRUE(fx.Received(0x39).empty());
+    EXPECT_EQ(Starting(fx.Received(0x38), "%"), Commands(6, "%383900668003"));
+    EXPECT_EQ(fx.node()->text(0), "(38)R910");
+    p->tmrPollingModuleTimer();
+    EXPECT_EQ(fx.Received(0x38), Commands{"$38M"});
+    EXPECT_TRUE(fx.Received(0x39).empty());
+    EXPECT_EQ(fx.StatusText(), "Polling R910 ...");
+    p->btRefreshClick();
+    EXPECT_EQ(fx.Received(0x38), kRefresh);
+}
+
 TEST(R910Panel, AnAddressAbove255IsRefusedAndNothingIsWritten) {
     PanelFixture fx("38 R910\n");
     auto* p = fx.Open<TfrmMR910>("(38)R910");
@@ -210,7 +267,8 @@ TEST(R910Panel, InitModeWritesLineSettingsAndKeepsAddress00) {
     p->tmrPollingModuleTimer();
     EXPECT_EQ(fx.Received(0x12), Commands{"$00M"});
     EXPECT_EQ(fx.StatusText(), "Polling R910 ...");
-    EXPECT_EQ(p->edtAddress_Hex->text(), "*00");
+    // The field shows the address the converter will take out of its INIT state.
+    EXPECT_EQ(p->edtAddress_Hex->text(), "*12");
     EXPECT_EQ(p->edtAddress_Dec->text(), "18");
 
     // Non-Addressable greys the address, delimiter and add-CR controls.

@@ -3,6 +3,7 @@
 // channel nodes, each input and output mode's display, writes and read-back, the
 // refresh timer, and the failures the dialog words.
 #include "digital_checks.h"
+#include "file_helpers.h"
 #include "panel_fixture.h"
 
 #include "panels/common/modbus_panel.h"
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 namespace tavo {
@@ -144,6 +146,169 @@ TEST(UniversalPanels, TreeChannelNodesOpenTheDialogOfTheirProtocol) {
     fx.Received(5);
     ASSERT_NE(fx.OpenChild<Dialog>({"(DO2)"}), nullptr);
     EXPECT_EQ(fx.Received(5), Strings{"$00COC2"}); // INIT: address 00
+}
+
+// ---- settings files ----
+
+// Sends a line on the panel's port (to set a module up as a user would have).
+void Set(PanelFixture& fx, const std::string& command) {
+    ASSERT_TRUE(test::Send(*fx.window().Port(), command).ok) << command;
+}
+
+// DO1's timings (low and high width 300 and 100, delays 250 and 16) and DI2's
+// filter widths (12 and 34), 0.1 ms.
+const std::string kDO1Timings = "0000012C00000064000000FA00000010";
+const std::string kDI2Widths = "0000000C00000022";
+
+// The file of an R850 whose channels are as the module starts, but DO1 (pulse
+// output, 300/100 wide, delays 250/16) and DI2 (counter, filter on, count kept,
+// widths 12/34).
+QByteArray R850File() {
+    QByteArray f = "Module Name:  Tavo-R850 \r\n";
+    for (int c = 0; c < 8; ++c) {
+        const bool pulse = c == 1;
+        f += QString("Ch%1 mode: %2\r\n").arg(c).arg(pulse ? 1 : 0).toUtf8();
+        f += QString("Ch%1 DO pulse low width: %2\r\nCh%1 DO pulse high width: %3\r\n"
+                     "Ch%1 DO pulse low delay: %4\r\nCh%1 DO pulse high delay: %5\r\n")
+                 .arg(c)
+                 .arg(pulse ? "0000012C" : "00001388", pulse ? "00000064" : "00001388",
+                      pulse ? "000000FA" : "00000000", pulse ? "00000010" : "00000000")
+                 .toUtf8();
+    }
+    for (int c = 0; c < 7; ++c) {
+        const bool counter = c == 2;
+        f += QString("Ch%1 mode: %2\r\nCh%1 DI filter min low width: %3\r\n"
+                     "Ch%1 DI filter min high width: %4\r\n")
+                 .arg(c)
+                 .arg(counter ? 97 : 0)
+                 .arg(counter ? "0000000C" : "00000000", counter ? "00000022" : "00000000")
+                 .toUtf8();
+    }
+    return f;
+}
+
+TEST(UniversalPanels, SettingsFileHoldsEachChannelsModeAndTimings) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("R850.txt");
+    PanelFixture fx("03 R850\n04 R850\n06 R860\n");
+    auto* source = fx.Open<TfrmMR850>("(03)R850");
+    ASSERT_NE(source, nullptr);
+    for (const std::string& line :
+         Strings{"$03COC101", "$0391" + kDO1Timings, "$03CIC261", "$030C2" + kDI2Widths})
+        Set(fx, line);
+    fx.Received(3);
+    fx.ui().saveNames.push_back(path);
+    source->SaveSettings();
+    EXPECT_EQ(fx.ui().defaultNames.back(), "R850.txt");
+    EXPECT_EQ(test::ReadAll(path), R850File());
+    const Strings saveReads = fx.Received(3);
+    ASSERT_EQ(saveReads.size(), 30u);
+    EXPECT_EQ(Strings(saveReads.begin(), saveReads.begin() + 4),
+              (Strings{"$03COC0", "$0390", "$03COC1", "$0391"}));
+    EXPECT_EQ(Strings(saveReads.end() - 2, saveReads.end()), (Strings{"$03CIC6", "$030C6"}));
+    EXPECT_TRUE(source->tmrUpdateDIData->isActive());
+
+    // Loaded into another R850: each channel as its dialog's Update writes it.
+    auto* target = fx.Open<TfrmMR850>("(04)R850");
+    fx.Received(4);
+    fx.ui().Clear();
+    fx.ui().openNames.push_back(path);
+    target->LoadSettings();
+    EXPECT_EQ(fx.ui().Texts(), QStringList{"Update succeeded!"});
+    const Strings writes = fx.Received(4);
+    ASSERT_EQ(writes.size(), 30u);
+    EXPECT_EQ(Strings(writes.begin() + 2, writes.begin() + 4),
+              (Strings{"$04COC101", "$0491" + kDO1Timings}));
+    EXPECT_EQ(Strings(writes.begin() + 20, writes.begin() + 22),
+              (Strings{"$040C2" + kDI2Widths, "$04CIC261"}));
+    EXPECT_TRUE(target->tmrUpdateDIData->isActive());
+    // What it holds now saves to the same file.
+    const QString again = dir.filePath("again.txt");
+    fx.ui().saveNames.push_back(again);
+    target->SaveSettings();
+    EXPECT_EQ(test::ReadAll(again), R850File());
+
+    // An R860 has outputs only, and takes no R850 file.
+    auto* r860 = fx.Open<TfrmMR860>("(06)R860");
+    const QString r860File = dir.filePath("R860.txt");
+    fx.ui().saveNames.push_back(r860File);
+    r860->SaveSettings();
+    const QByteArray saved = test::ReadAll(r860File);
+    EXPECT_TRUE(saved.startsWith("Module Name:  Tavo-R860 \r\nCh0 mode: 0\r\n"));
+    EXPECT_TRUE(saved.endsWith("Ch7 DO pulse high delay: 00000000\r\n"));
+    EXPECT_FALSE(saved.contains("DI filter"));
+    fx.Received(6);
+    fx.ui().Clear();
+    fx.ui().openNames.push_back(path);
+    r860->LoadSettings();
+    EXPECT_EQ(fx.ui().Texts(), QStringList{"Load Configuration File Error!"});
+    EXPECT_TRUE(fx.Received(6).empty());
+}
+
+TEST(UniversalPanels, BrokenSettingsFilesAndSilentModulesLoseNothing) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("R850.txt");
+    PanelFixture fx("03 R850\n");
+    auto* p = fx.Open<TfrmMR850>("(03)R850");
+    ASSERT_NE(p, nullptr);
+    fx.window().Port()->SetTimeOut(20); // the silences below are short
+
+    // A silent module: nothing is saved, and the file dialog never opens.
+    fx.WithModule(3, [](sim::SimModule& m) {
+        m.faults().startAfter = 2;
+        m.faults().noReply.count = 1;
+    });
+    fx.ui().saveNames.push_back(path);
+    p->SaveSettings();
+    EXPECT_EQ(fx.ui().Texts(),
+              QStringList{"Failed to read DO mode !\n(channel DO1: nothing was saved)"});
+    EXPECT_EQ(fx.ui().saveNames.size(), 1u);
+    EXPECT_FALSE(QFile::exists(path));
+    fx.ui().saveNames.clear();
+
+    // Channels are written as far as the file holds them whole.
+    const std::pair<QByteArray, QByteArray> broken[] = {
+        {"Ch2 mode: 0", "Ch2 mode: 4"}, // no such output mode
+        {"Ch2 DO pulse low width: 00001388", "Ch2 DO pulse low width: 1388x"},
+        {"Ch2 DO pulse low width: 00001388", "Ch2 DO pulse low width: 100001388"},
+        {"Ch2 DO pulse high delay: 00000000\r\n", ""}, // a line missing
+    };
+    for (const auto& [good, bad] : broken) {
+        SCOPED_TRACE(bad.toStdString());
+        QByteArray file = R850File();
+        file.replace(file.indexOf(good), good.size(), bad);
+        ASSERT_TRUE(test::WriteAll(path, file));
+        fx.Received(3);
+        fx.ui().Clear();
+        fx.ui().openNames.push_back(path);
+        p->LoadSettings();
+        ASSERT_EQ(fx.ui().Texts().size(), 1);
+        EXPECT_TRUE(fx.ui().Texts()[0].startsWith("Load Configuration File Error!\nLine "));
+        EXPECT_EQ(fx.Received(3).size(), 4u); // DO0 and DO1
+    }
+    // An input's mode byte must name a mode the module has.
+    QByteArray file = R850File();
+    file.replace("Ch2 mode: 97", "Ch2 mode: 101");
+    ASSERT_TRUE(test::WriteAll(path, file));
+    fx.Received(3);
+    fx.ui().openNames.push_back(path);
+    p->LoadSettings();
+    EXPECT_EQ(fx.Received(3).size(), 16u + 4u); // the outputs, DI0 and DI1
+
+    // A refused write stops the load there and says where.
+    ASSERT_TRUE(test::WriteAll(path, R850File()));
+    fx.WithModule(3, [](sim::SimModule& m) {
+        m.faults().startAfter = 2;
+        m.faults().noReply.count = 1;
+    });
+    fx.ui().Clear();
+    fx.ui().openNames.push_back(path);
+    p->LoadSettings();
+    EXPECT_EQ(fx.ui().Texts(),
+              QStringList{
+                  "Failed to set DO mode !\n(channel DO1: the channels after it were not loaded)"});
+    EXPECT_EQ(fx.Received(3).size(), 3u);
+    EXPECT_TRUE(p->tmrUpdateDIData->isActive());
 }
 
 // ---- the input side ----
@@ -364,6 +529,51 @@ TEST(UniversalChannelDialog, OutputModesPulsesAndDelaysOverBothProtocols) {
                    {"0D1001D8000204" "00000000"},
                    {"0D0601370002", "0D0301980008",
                     "0D1001980008100000012C00000064000000FA00000000", "0D0301980008"}});
+}
+
+// Opening a channel reads its mode and nothing else. What needs more reads (the
+// waveform, the delay, the input filter) shows once the user picks the mode, and
+// an Update before that keeps the module's timings and filter as they are.
+TEST(UniversalChannelDialog, StartUpReadsOnlyTheChannelsMode) {
+    PanelFixture fx("03 R850\n");
+    fx.Open("(03)R850");
+    for (const std::string& line :
+         Strings{"$03COC101", "$03COC202", "$03CIC261", "$030C2" + kDI2Widths})
+        Set(fx, line);
+    fx.Received(3);
+
+    auto* pulse = fx.OpenChild<Dialog>({"(DO1)"});
+    ASSERT_NE(pulse, nullptr);
+    EXPECT_EQ(fx.Received(3), Strings{"$03COC1"});
+    EXPECT_TRUE(pulse->rbtnDOMode[1]->isChecked());
+    EXPECT_TRUE(Shown(pulse->grpPulseCount));
+    EXPECT_FALSE(Shown(pulse->grpPulse));
+    pulse->bitbtnDOUpdate->click();
+    EXPECT_EQ(fx.ui().Texts().back(), "Success to set DO mode !");
+    EXPECT_EQ(fx.Received(3),
+              (Strings{"$03COC101", "$0391", "$0391" + std::string("00001388") + "00001388" +
+                                                     "00000000" + "00000000",
+                       "$0391"}));
+    EXPECT_TRUE(Shown(pulse->grpPulse)); // shown with what was read back
+
+    auto* delay = fx.OpenChild<Dialog>({"(DO2)"});
+    EXPECT_EQ(fx.Received(3), Strings{"$03COC2"});
+    EXPECT_TRUE(delay->rbtnDOMode[2]->isChecked());
+    EXPECT_FALSE(Shown(delay->grpDelay));
+    delay->rbtnDOMode[2]->click();
+    EXPECT_EQ(fx.Received(3), Strings{"$0392"});
+    EXPECT_TRUE(Shown(delay->grpDelay));
+
+    auto* counter = fx.OpenChild<Dialog>({"(DI2)"});
+    EXPECT_EQ(fx.Received(3), Strings{"$03CIC2"});
+    EXPECT_TRUE(counter->rbtnDIMode[1]->isChecked());
+    EXPECT_TRUE(Shown(counter->grpCounter));
+    EXPECT_FALSE(Shown(counter->grpFilter));
+    counter->bitbtnDIUpdate->click();
+    EXPECT_EQ(fx.Received(3), (Strings{"$03CIC261", "$03CIC2", "$030C2"}));
+    EXPECT_TRUE(Shown(counter->grpFilter));
+    EXPECT_EQ(counter->edtHiWidth->text(), "34");
+    EXPECT_TRUE(counter->chkKeepCounter->isChecked());
 }
 
 TEST(UniversalChannelDialog, WaveformOfThePulseFields) {

@@ -39,7 +39,6 @@ const MultiInputMember kR270M{
     .ranges = RangeList::R270M,
     .typeChangeDelayMs = 7000,
     .channelRereadPauseMs = 1000,
-    .coldJunction = true,
     .settingsFile = false,
     .spanTexts = {"15 mV", "50 mV", "100 mV", "500 mV", "1 V", "2.5 V", "20 mA", "50 mV", "50 mV",
                   "22 mV", "78 mV", "22 mV", "19 mV", "15 mV"},

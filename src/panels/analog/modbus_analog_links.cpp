@@ -1,7 +1,7 @@
 #include "modbus_analog_links.h"
 
-#include "modbus_analog_data.h"
-#include "output_values.h"
+#include "points/modbus_analog_data.h"
+#include "points/output_values.h"
 
 #include "panels/common/modbus_panel.h"
 

@@ -1,10 +1,11 @@
 #include "modbus_analog_panels.h"
 
 #include "modbus_analog_links.h"
-#include "output_values.h"
 
 #include "panels/common/channel_controls.h"
 #include "panels/common/modbus_panel.h"
+
+#include "points/output_values.h"
 
 #include "devices/models_analog.h"
 
@@ -44,7 +45,6 @@ const MultiInputMember& ModbusRow(const char* designation) {
         MultiInputMember& row = it->second;
         row.channelFailure = "Fail to fresh AI status!";
         row.settingsFile = false;
-        row.coldJunction = false; // no calibration over Modbus
     }
     return it->second;
 }

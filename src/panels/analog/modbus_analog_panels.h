@@ -8,9 +8,10 @@
 // TfrmMR330Mod is the R330 form with the Modbus channel link.
 #pragma once
 
-#include "modbus_analog_data.h"
 #include "multi_input_panels.h"
 #include "r330_panel.h"
+
+#include "points/modbus_analog_data.h"
 
 #include <cstdint>
 #include <vector>

@@ -4,93 +4,15 @@
 #include "panels/common/settings_file.h"
 
 #include <cmath>
-#include <cstdlib>
 
 namespace tavo {
 namespace {
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-bool IsHexDigit(char c) {
-    return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
-
-// Sign, then six characters of digits with at most one point ("+05.000", "-0100.0").
-bool IsSignedField(std::string_view field) {
-    if (field.size() != 7 || (field[0] != '+' && field[0] != '-')) return false;
-    int points = 0, digits = 0;
-    for (const char c : field.substr(1)) {
-        if (c == '.')
-            ++points;
-        else if (IsDigit(c))
-            ++digits;
-        else
-            return false;
-    }
-    return points <= 1 && digits > 0;
-}
-
-bool IsHexReading(std::string_view field) {
-    if (field.size() != 4) return false;
-    for (const char c : field)
-        if (!IsHexDigit(c)) return false;
-    return true;
-}
 
 QString ChannelKey(const char* format, int channel) {
     return QString(format).arg(channel);
 }
 
 } // namespace
-
-bool CutChannelFields(std::string_view data, int channels, bool hexFormat,
-                      std::vector<ChannelReading>& out) {
-    std::vector<ChannelReading> fields;
-    for (int n = 0; n < channels; ++n) {
-        ChannelReading reading;
-        if (data.substr(0, kBurnOutField.size()) == kBurnOutField) {
-            reading.burnOut = true;
-            reading.text = std::string(kBurnOutField);
-            data.remove_prefix(kBurnOutField.size());
-        } else {
-            const std::size_t width = hexFormat ? 4 : 7;
-            if (data.size() < width) return false;
-            const std::string_view field = data.substr(0, width);
-            if (hexFormat ? !IsHexReading(field) : !IsSignedField(field)) return false;
-            reading.text = std::string(field);
-            data.remove_prefix(width);
-        }
-        fields.push_back(std::move(reading));
-    }
-    out = std::move(fields);
-    return true;
-}
-
-std::optional<double> FirmwareNumber(std::string_view firmware, std::size_t last) {
-    if (firmware.empty() || (firmware[0] != 'A' && firmware[0] != 'a') || last < 2)
-        return std::nullopt;
-    const std::string_view digits = firmware.substr(1, last - 1);
-    // The leading plain decimal number: digits with at most one point.
-    std::size_t end = 0, points = 0, count = 0;
-    for (; end < digits.size(); ++end) {
-        if (IsDigit(digits[end]))
-            ++count;
-        else if (digits[end] == '.' && points == 0)
-            ++points;
-        else
-            break;
-    }
-    if (count == 0) return std::nullopt;
-    return std::strtod(std::string(digits.substr(0, end)).c_str(), nullptr);
-}
-
-bool NewThermocoupleSpan(std::string_view firmware) {
-    if (firmware.empty() || (firmware[0] != 'A' && firmware[0] != 'a')) return true;
-    const auto number = FirmwareNumber(firmware, 5);
-    return number && *number >= 2.02;
-}
 
 std::optional<int> WatchdogTenths(const QString& text) {
     const auto tenths = ParseTenths(text, kMaxWatchdogTenths);

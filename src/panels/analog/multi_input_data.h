@@ -1,7 +1,9 @@
-// Plain rules of the multi-channel analog input panels, below the widgets: cutting
-// the "#AA" reply into channel fields, the firmware numbers that some features
-// depend on, the communication watchdog field, and the lines of the settings files.
+// Plain rules of the multi-channel analog input panels, below the widgets: the
+// communication watchdog field and the lines of the settings files. The reply rules
+// (channel fields, burn-out, firmware numbers) are the module points' own.
 #pragma once
+
+#include "points/analog_fields.h"
 
 #include <QString>
 
@@ -16,33 +18,6 @@ namespace tavo {
 
 class SettingsReader;
 class SettingsWriter;
-
-// What a burnt-out (open) sensor reads, in every data format.
-inline constexpr std::string_view kBurnOutField = "+888888";
-
-// One channel of a poll: the field as the module sent it, or the burn-out mark.
-struct ChannelReading {
-    std::string text;
-    bool burnOut = false;
-};
-
-// Cuts the data of "#AA" (the text after ">") into the fields of the first
-// `channels` channels: four hexadecimal digits each in the two's-complement data
-// format, seven characters (sign, digits, at most one point) otherwise. A channel
-// that reads "+888888" is burnt out and takes seven characters in every format (a
-// hexadecimal field never starts with a sign). Text after the last field is not
-// looked at. False, with `out` untouched, when the data holds fewer fields or a
-// field that is no reading: the poll failed, and nothing of it may be shown.
-bool CutChannelFields(std::string_view data, int channels, bool hexFormat,
-                      std::vector<ChannelReading>& out);
-
-// The number that characters 2 to `last` (counted from 1) of a firmware text begin
-// with, for texts that begin with "A" or "a" ("A2.02" gives 2.02); nullopt for
-// other texts and when no number stands there.
-std::optional<double> FirmwareNumber(std::string_view firmware, std::size_t last);
-// Thermocouple span texts of firmware A2.02 and later (and of every firmware that
-// does not begin with "A").
-bool NewThermocoupleSpan(std::string_view firmware);
 
 // The largest watchdog time in tenths of a second ("999.9").
 inline constexpr int kMaxWatchdogTenths = 9999;

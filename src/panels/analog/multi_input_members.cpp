@@ -29,7 +29,6 @@ const MultiInputMember kR270P{
     .designation = "R270P",
     .captionModel = "R270+",
     .ranges = RangeList::R270P,
-    .coldJunction = true,
     .spanTexts = {"20mA", "20mA", "50mV", "50mV", "22mV", "78mV", "22mV", "19mV", "15mV"},
     // The K type reads "78mV" from firmware A2.02 on.
     .newSpanItem = 3,
@@ -40,7 +39,6 @@ const MultiInputMember kR270{
     .designation = "R270",
     .captionModel = "R270",
     .ranges = RangeList::R270,
-    .coldJunction = true,
     .spanTexts = {"15mV", "50mV", "100mV", "500mV", "1V", "2.5V", "20mA", "50mV", "50mV", "22mV",
                   "78mV", "22mV", "19mV", "15mV"},
     .zeroRule = ZeroText::ByUnit,
@@ -99,7 +97,6 @@ const MultiInputMember kR280{
     .ranges = RangeList::R280Channels,
     .channel0Ranges = RangeList::R280,
     .typeChangeDelayMs = 5000,
-    .coldJunction = true,
     .spanTexts = {"100mV", "500mV", "1V", "2.5V", "10V", "5V", "20mA", "50mV", "78mV", "22mV",
                   "78mV", "22mV", "19mV", "15mV"},
 };
@@ -108,7 +105,6 @@ const MultiInputMember kR280B{
     .designation = "R280B",
     .captionModel = "R280+",
     .ranges = RangeList::R280B,
-    .coldJunction = true,
     .spanTexts = {"100mV", "500mV", "1V", "2.5V", "20mA", "10V", "5V", "20mA", "50mV", "78mV",
                   "22mV", "78mV", "22mV", "19mV", "15mV"},
 };
@@ -130,7 +126,6 @@ const MultiInputMember kR820{
     .captionModel = "R820",
     .ranges = RangeList::R820,
     .typeChangeDelayMs = 500,
-    .coldJunction = true,
     .settingsFile = false,
     .spanTexts = {"15mV", "50mV", "100mV", "500mV", "1V", "2.5V", "20mA", "20mA", "50mV", "78mV",
                   "22mV", "78mV", "22mV", "19mV", "15mV"},
@@ -151,7 +146,6 @@ const MultiInputMember kR270AN{
     .captionModel = "R270AN",
     .ranges = RangeList::R270AN,
     .typeChangeDelayMs = 500,
-    .coldJunction = true,
     .settingsFile = false,
     .spanTexts = {"78mV", "500mV"},
     .zeroRule = ZeroText::Millivolt,

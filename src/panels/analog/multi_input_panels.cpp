@@ -118,7 +118,6 @@ void TfrmMR270P::BuildForm() {
     btCJCCal = NamedButton("&CJC Cal.", "btCJCCal", grpCalibration);
     for (QPushButton* b : {btZeroCal, btSpanCal, btCJCCal})
         calibration->addWidget(b);
-    if (!member_.coldJunction) Drop(btCJCCal);
     grid->addWidget(grpCalibration, 1, 0);
 
     // Channel setup.

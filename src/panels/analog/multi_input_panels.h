@@ -72,7 +72,6 @@ struct MultiInputMember {
     int channelRereadPauseMs = 100;
     // Status text when the enable mask cannot be read.
     const char* channelFailure = "Fail to fresh AI status!";
-    bool coldJunction = false; // thermocouple ranges: the CJC button is shown
     bool settingsFile = true;
     // Calibration signals by the list position of channel 0's range (or of the
     // all-channel range); positions beyond the table get spanOther / zeroOther.

@@ -4,7 +4,7 @@
 // calibration, and the settings file.
 #pragma once
 
-#include "output_values.h"
+#include "points/output_values.h"
 
 #include "panels/common/general_settings.h"
 

@@ -3,7 +3,7 @@
 // commands below, or Modbus registers for the module's Modbus variant.
 #pragma once
 
-#include "output_values.h"
+#include "points/output_values.h"
 
 #include <array>
 #include <optional>

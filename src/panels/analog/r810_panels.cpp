@@ -117,11 +117,6 @@ void TfrmMR810::BuildAdvancedPage() {
     burnOutGrid->addWidget(lblThmoMode, 1, 0);
     burnOutGrid->addWidget(CB_ThmoMode, 1, 1);
     burnOutGrid->addWidget(Bt_ThmoModeUpdate, 1, 2);
-    // The thermocouple mode is for the members with thermocouple ranges.
-    if (!Member().coldJunction) {
-        Drop(CB_ThmoMode, lblThmoMode);
-        Drop(Bt_ThmoModeUpdate);
-    }
     layout->addWidget(burnOut);
 
     auto* module = new QHBoxLayout;

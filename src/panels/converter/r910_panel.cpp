@@ -24,7 +24,6 @@ namespace {
 
 constexpr char kDelimiters[] = ":[]^{|}~";
 constexpr int kStepPauseMs = 20;
-constexpr int kRetryPauseMs = 10;
 constexpr int kRefreshTries = 3;
 constexpr int kRefreshAllPauseMs = 40;
 constexpr int kWriteTries = 3;
@@ -187,9 +186,9 @@ bool TfrmMR910::ReadConfiguration() {
         return false;
     if (tags_[kGeneral] == 1) {
         cmbAddressable->setCurrentIndex(nonAddressable ? 1 : 0);
-        // In the INIT state the converter is talked to at 00, whatever address it
-        // will take when the jumper is removed.
-        edtAddress_Hex->setText(InitMode() ? "*00" : Q(address));
+        // In the INIT state the converter is talked to at 00; the field shows the
+        // address it will take when the jumper is removed.
+        edtAddress_Hex->setText(InitMode() ? "*" + Q(address) : Q(address));
         const int dec = static_cast<int>(HexOrZero(address));
         edtAddress_Dec->setText(QString::number(dec));
         UpDownTAVO_ID->SetPosition(dec);
@@ -315,34 +314,18 @@ bool TfrmMR910::ReadDecimalAddress(int& address) {
     return true;
 }
 
-bool TfrmMR910::WriteConfig() {
-    // The converter still answers at the address it had until the write succeeds.
-    const std::string from =
-        IsHexCode(module_->PreviousAddress()) ? module_->PreviousAddress() : module_->Address();
-    bool ok = module_->WriteConverterConfig();
-    if (!ok) {
-        Pause(TavoMR910::kRetryPauseMs);
-        ok = module_->WriteConverterConfig();
-    }
-    const auto hold = [this](const std::string& address) {
-        module_->SetAddress(address);
-        module_->SetAddress(address);
-    };
-    if (InitMode())
-        hold("00");
-    else if (!ok)
-        hold(from);
-    return ok;
-}
-
 bool TfrmMR910::WriteGeneral() {
     const char delimiter = kDelimiters[std::max(0, cmbCmdDel->currentIndex())];
     if (!Twice([&] { return module_->SetDelimiter(delimiter); }, kStepPauseMs)) return false;
     int address = 0;
     if (!ReadDecimalAddress(address)) return false;
+    // The held fields first: when they have to be read again, the read must reach
+    // the converter, not whatever answers at the typed address.
+    if (!module_->SetNonAddressable(cmbAddressable->currentIndex() == 1) ||
+        !module_->SetAddCR(chkAddcr->isChecked()))
+        return false;
     module_->SetAddress(Hex2(address).toStdString());
-    return module_->SetNonAddressable(cmbAddressable->currentIndex() == 1) &&
-           module_->SetAddCR(chkAddcr->isChecked()) && WriteConfig();
+    return module_->Update(InitMode());
 }
 
 bool TfrmMR910::WriteRS232() {
@@ -354,7 +337,7 @@ bool TfrmMR910::WriteRS232() {
     if (!module_->SetRS232Baud(cmb232Baud->currentIndex() + 1) || !module_->SetFormatByte(format))
         return false;
     module_->SetAddress(Hex2(address).toStdString());
-    return WriteConfig();
+    return module_->Update(InitMode());
 }
 
 bool TfrmMR910::WriteRS485() {
@@ -364,7 +347,7 @@ bool TfrmMR910::WriteRS485() {
         !module_->SetRS485Baud(cmb485Baud->currentIndex() + 1))
         return false;
     module_->SetAddress(Hex2(address).toStdString());
-    return WriteConfig();
+    return module_->Update(InitMode());
 }
 
 void TfrmMR910::UpdateGroup(Group group, const std::function<bool()>& write, QPushButton* button) {
@@ -382,6 +365,9 @@ void TfrmMR910::UpdateGroup(Group group, const std::function<bool()>& write, QPu
         Refresh();
         ok = write();
         tags_[group] = 1;
+        // Whatever step failed, the converter is still where it was: the next try,
+        // the poll and the user's next action must not reach another module.
+        if (!ok) module_->HoldAddress(before);
     }
     if (ok) {
         Refresh();

@@ -77,7 +77,6 @@ private:
     bool WriteGeneral();
     bool WriteRS232();
     bool WriteRS485();
-    bool WriteConfig();
     bool ReadDecimalAddress(int& address);
 
     std::unique_ptr<TavoMR910> module_;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "panels/common/panel_base.h"
+#include "points/z_series_data.h"
 
 #include <QString>
 
@@ -26,29 +27,6 @@ namespace tavo {
 class ValueSlider;
 class ZelMZ320;
 class ZelMZ350;
-
-// One analog input range of the Z-series I/O modules.
-struct ZInputRange {
-    int code;
-    const char* text;
-    const char* unit;
-    const char* zeroPrompt;
-    const char* spanPrompt;
-};
-// The range list, in list order.
-const std::vector<ZInputRange>& ZInputRanges();
-// List position of a type code; a code not in the list gives 0 (the first entry).
-int ZInputRangeIndex(int code);
-// The range of a code, or null when the list does not hold it (unit "?", prompt
-// "#####").
-const ZInputRange* FindZInputRange(int code);
-
-// Splits the all-channel reading into its 8-character fields, one per channel;
-// a missing or short field is left out, so fewer fields than channels can come back.
-std::vector<std::string> SplitZInputFields(const std::string& data, int channels);
-
-// Low and high end of an analog output range (list position 0..2); false for others.
-bool ZOutputLimits(int position, double& low, double& high);
 
 class TfrmMZ320 : public PanelBase {
     Q_OBJECT

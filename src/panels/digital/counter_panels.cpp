@@ -7,6 +7,8 @@
 #include "devices/hex_codes.h"
 #include "devices/models_digital.h"
 
+#include "points/digital_rules.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -293,7 +295,7 @@ bool TfrmMR710::RefreshGeneral() {
         return false;
     }
     ShowGeneral(general, QString::fromStdString(general.firmware));
-    frequency_ = type == "51";
+    frequency_ = CounterMeasuresFrequency(type);
     for (QWidget* control : dataControls_)
         control->setEnabled(!frequency_);
     cmbFrequencyGateTime->setCurrentIndex(gateTime == "1" ? 1 : 0);
@@ -392,8 +394,10 @@ bool TfrmMR710::PollCounters() {
     for (int n = 0; n < 2 && ok; ++n) {
         const auto i = static_cast<std::size_t>(n);
         std::string value;
-        ok = device_->ReadCount(n, value) && ShowHex(edtCntVal[i], value);
+        const auto count = device_->ReadCount(n, value) ? CountFromDigits(value) : std::nullopt;
+        ok = count.has_value();
         if (!ok) break;
+        ShowText(edtCntVal[i], QString::number(*count));
         Status("Polling Counter Data....  ", Qt::red);
         if (frequency_) continue;
         std::string overflow, state;
@@ -415,25 +419,25 @@ bool TfrmMR710::PollAlarmStatus() {
         Status(kPollError);
         return false;
     }
-    // The two output digits, read as a decimal number ("00" to "03").
-    bool ok = false;
-    const int v = QString::fromStdString(outputs).toInt(&ok);
-    if (!ok) {
+    const auto state = ParseCounterAlarmState(status, outputs);
+    if (!state) {
         Status(kPollError);
         return false;
     }
     for (int n = 0; n < 2; ++n) {
-        const int on = (v >> n) & 1;
+        const int on = (state->outputs >> n) & 1;
         SetTag(btDO[static_cast<std::size_t>(n)], on);
         SetLamp(btDO[static_cast<std::size_t>(n)], on);
     }
-    ShowAlarmStatus(static_cast<int>(HexOrZero(status)));
+    ShowAlarmStatus(static_cast<int>(state->status));
     return true;
 }
 
 void TfrmMR710::ShowAlarmStatus(int status) {
-    labAlarmMode[0]->setText(status & 1 ? "Alarm Mode" : "Normal Mode");
-    labAlarmMode[1]->setText(status & 2 ? "Alarm Mode" : "Normal Mode");
+    for (int n = 0; n < 2; ++n)
+        labAlarmMode[static_cast<std::size_t>(n)]->setText(
+            OutputFollowsAlarm(false, static_cast<unsigned>(status), n) ? "Alarm Mode"
+                                                                         : "Normal Mode");
 }
 
 void TfrmMR710::tmrUpdateCounterDataTimer() {
@@ -872,7 +876,7 @@ void TfrmMR710D::CounterSettingUpdate(int channel) {
 }
 
 void TfrmMR710D::ShowAlarmStatus(int status) {
-    const bool alarm = status > 0;
+    const bool alarm = OutputFollowsAlarm(true, static_cast<unsigned>(status), 0);
     labAlarmMode[0]->setText(alarm ? "High Alarm" : "Normal Mode");
     labAlarmMode[1]->setText(alarm ? "Low Alarm" : "Normal Mode");
     ShowTip(btDO[0], alarm ? "Clear Latch" : "Director DO0 output");

@@ -630,10 +630,12 @@ TfrmMR560SO::TfrmMR560SO(QWidget* parent) : TfrmMR560SO(parent, DigitalProtocol:
 
 TfrmMR560SO::TfrmMR560SO(QWidget* parent, DigitalProtocol protocol)
     : TfrmMR560S(parent, "R560SO", protocol) {
-    // Without this button a tripped group could not be cleared from the panel.
+    // Hidden and disabled: clearing a tripped group is not offered on this panel.
     btClrError = NamedButton("&Clear Error Status", "btClrError", grpDO);
     static_cast<QGridLayout*>(grpDO->layout())->addWidget(btClrError, 3, 6, 1, 2);
-    connect(btClrError, &QPushButton::clicked, this, [this] { btClearErrorClick(); });
+    btClrError->hide();
+    btClrError->setEnabled(false);
+    connect(btClrError, &QPushButton::clicked, this, [this] { btClrErrorClick(); });
 }
 
 void TfrmMR560SO::ShowFaults(unsigned groups) {
@@ -650,7 +652,7 @@ void TfrmMR560SO::ShowFaults(unsigned groups) {
     }
 }
 
-void TfrmMR560SO::btClearErrorClick() {
+void TfrmMR560SO::btClrErrorClick() {
     if (!link_) return;
     Operation op(*this);
     if (!link_->ClearFaults()) {

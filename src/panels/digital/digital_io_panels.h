@@ -270,7 +270,7 @@ class TfrmMR560SO : public TfrmMR560S {
 public:
     explicit TfrmMR560SO(QWidget* parent = nullptr);
 
-    void btClearErrorClick();
+    void btClrErrorClick();
 
     QPushButton* btClrError;
 

@@ -5,6 +5,8 @@
 // table.
 #pragma once
 
+#include "points/digital_rules.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -23,21 +25,6 @@ class TavoRDigitalInput;
 // The protocol a panel talks to its module in; the Modbus variants of the panels
 // are the same forms with the Modbus protocol object behind them.
 enum class DigitalProtocol { Ascii, Modbus };
-
-// What one poll read. A group is set only when the poll read it; its digits are
-// the group's bytes in hexadecimal as the module gave them, high byte first ("5A";
-// "0A05" for twelve outputs).
-struct DioReading {
-    enum Group : unsigned { kOutputs = 1, kInputs = 2 };
-    unsigned asked = 0; // the groups the poll asked for, read or not
-    std::optional<unsigned> outputs; // bit n = output n
-    std::optional<unsigned> inputs;  // bit n = input n
-    // The over-current groups of the R560SO (bit g = outputs 4g..4g+3 tripped), when
-    // the poll was asked for them and read them.
-    std::optional<unsigned> faults;
-    std::string outputDigits;
-    std::string inputDigits;
-};
 
 class DigitalIoLink {
 public:
@@ -84,11 +71,5 @@ std::unique_ptr<DigitalIoLink> MakeAsciiDigitalLink(std::string_view model,
 // interval follows the port's time-out as it is now.
 std::unique_ptr<DigitalIoLink> MakeModbusDigitalLink(std::string_view model, TavoMR550& mr550,
                                                      const std::string& address);
-
-// The coil numbers of the Modbus digital modules.
-inline constexpr int kFirstInputCoil = 1;
-inline constexpr int kFirstOutputCoil = 17;
-inline constexpr int kFirstFaultCoil = 29;
-inline constexpr int kInvertRegister = 231;
 
 } // namespace tavo

@@ -5,6 +5,7 @@
 #include "devices/hex_codes.h"
 #include "devices/modbus_slave.h"
 #include "devices/models_digital.h"
+#include "points/digital_rules.h"
 
 #include <vector>
 
@@ -45,7 +46,10 @@ public:
 
     bool ReadCounter(int c, std::uint32_t& value) override {
         std::string text;
-        return d_.ReadCounter(c, text) && Hex(text, value);
+        const auto v = d_.ReadCounter(c, text) ? CountFromDigits(text) : std::nullopt;
+        if (!v) return false;
+        value = *v;
+        return true;
     }
     bool ReadCounting(int c, bool& counting) override {
         std::string text;
@@ -102,15 +106,7 @@ private:
 };
 
 // One-based numbers of the channel map.
-constexpr int kInputModes = 301;
-constexpr int kOutputModes = 311;
-constexpr int kValues = 321;
-constexpr int kFilterWidths = 341;
-constexpr int kTimings = 401;
-constexpr int kPulseCounts = 471;
-constexpr int kCountingCoils = 33;
-constexpr int kLatchCoils = 49;
-constexpr int kPulsingCoils = 65;
+using namespace universal;
 
 std::vector<std::uint16_t> Words(std::initializer_list<std::uint32_t> values) {
     std::vector<std::uint16_t> words;

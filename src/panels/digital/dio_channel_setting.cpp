@@ -302,7 +302,7 @@ void TfrmMDIOChannelSetting::StartOutput() {
         const int m = static_cast<int>(mode & 0x0F);
         if (m < 4) {
             rbtnDOMode[static_cast<std::size_t>(m)]->setChecked(true);
-            ShowOutputMode(m);
+            ShowOutputMode(m, Reads::ModeOnly);
         }
         return;
     }
@@ -321,7 +321,7 @@ void TfrmMDIOChannelSetting::StartInput() {
         moduleByte_ = mode;
         const int m = static_cast<int>(mode & 0x0F);
         if (m < 5) rbtnDIMode[static_cast<std::size_t>(m)]->setChecked(true);
-        ShowInputMode(m, mode);
+        ShowInputMode(m, mode, Reads::ModeOnly);
         return;
     }
     grpClearLatch->hide();
@@ -339,7 +339,7 @@ int TfrmMDIOChannelSetting::SelectedDOMode() const {
 
 // ---------------------------------------------------------------- input side
 
-void TfrmMDIOChannelSetting::ShowInputMode(int selected, unsigned moduleByte) {
+void TfrmMDIOChannelSetting::ShowInputMode(int selected, unsigned moduleByte, Reads reads) {
     chkInvert->setChecked(moduleByte & 0x80);
     grpCounter->hide();
     grpFilter->hide();
@@ -360,6 +360,9 @@ void TfrmMDIOChannelSetting::ShowInputMode(int selected, unsigned moduleByte) {
     if (selected == kCounterMode) {
         lblDIModeText->hide();
         grpCounter->show();
+        // The filter's widths are read when the mode is chosen; until then its group
+        // stays away, and Update keeps the module's filter as it is.
+        if (reads == Reads::ModeOnly) return;
         grpFilter->show();
         chkKeepCounter->setChecked(moduleByte & 0x20);
         (moduleByte & 0x40 ? rbtnFilterEnable : rbtnFilterDisable)->setChecked(true);
@@ -488,11 +491,14 @@ void TfrmMDIOChannelSetting::edtPulseWidthExit() {
     ShowWaveform(true);
 }
 
-void TfrmMDIOChannelSetting::ShowOutputMode(int selected) {
-    grpPulse->setVisible(selected == kPulseMode);
+void TfrmMDIOChannelSetting::ShowOutputMode(int selected, Reads reads) {
+    // The waveform and the delay come with their timings, read when the mode is
+    // chosen; Update keeps the module's timings while their groups are away.
+    const bool timings = reads == Reads::All;
+    grpPulse->setVisible(selected == kPulseMode && timings);
     grpPulseCount->setVisible(selected == kPulseMode);
-    grpDelay->setVisible(selected == 2 || selected == 3);
-    if (selected < 1 || selected > 3) return;
+    grpDelay->setVisible((selected == 2 || selected == 3) && timings);
+    if (selected < 1 || selected > 3 || !timings) return;
     DioChannelLink::Timings t{};
     if (!link_->ReadTimings(channel_, t)) {
         Error("Failed to read DO low level width !");
@@ -521,7 +527,7 @@ void TfrmMDIOChannelSetting::bitbtnDOUpdateClick() {
     const bool pulseShown = !grpPulse->isHidden(), delayShown = !grpDelay->isHidden();
     const auto low = FieldValue(edtPulseLoWidth), high = FieldValue(edtPulseHiWidth);
     const auto delay = FieldValue(edtDelay);
-    if (mode == kPulseMode && (!low || !high || *low <= 3 || *high <= 3)) {
+    if (mode == kPulseMode && pulseShown && (!low || !high || *low <= 3 || *high <= 3)) {
         Error("The high/Low width must be greater than 3!");
         return;
     }

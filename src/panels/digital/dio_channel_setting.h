@@ -120,10 +120,12 @@ private:
     QGroupBox* BuildOutputSide();
     void StartInput();
     void StartOutput();
+    // What a mode display may read beyond the mode itself: at start-up nothing.
+    enum class Reads { ModeOnly, All };
     // Shows the groups of input mode `selected` against the module's mode byte.
-    void ShowInputMode(int selected, unsigned moduleByte);
+    void ShowInputMode(int selected, unsigned moduleByte, Reads reads = Reads::All);
     // Shows the groups of output mode `selected` with the module's timings.
-    void ShowOutputMode(int selected);
+    void ShowOutputMode(int selected, Reads reads = Reads::All);
     void ApplyFilterState();
     void ShowWaveform(bool complain);
     int SelectedDIMode() const;

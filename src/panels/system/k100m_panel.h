@@ -4,7 +4,7 @@
 // controls.
 #pragma once
 
-#include "k100_modbus.h"
+#include "points/k100_modbus.h"
 
 #include "panels/common/panel_base.h"
 

@@ -1,6 +1,6 @@
 #include "k310_panel.h"
 
-#include "k_analog_ranges.h"
+#include "points/k_analog_ranges.h"
 
 #include "panels/analog/calib_dialogs.h"
 #include "panels/common/edit_controls.h"
@@ -27,12 +27,6 @@
 namespace tavo {
 namespace {
 
-constexpr K310Range kRanges[] = {
-    {0x30, "0 ~ 20 mA", 0, 20, true},
-    {0x31, "4 ~ 20 mA", 4, 20, true},
-    {0x32, "0 ~ 10 V", 0, 10, false},
-};
-
 constexpr int kWaitMs = 500;
 
 // The last output as the slot reports it, shown with three decimals.
@@ -43,20 +37,6 @@ std::optional<QString> OutputText(const std::string& dataText, const K310Range* 
 }
 
 } // namespace
-
-const K310Range* FindK310Range(int code) {
-    for (const auto& r : kRanges)
-        if (r.code == code) return &r;
-    return nullptr;
-}
-
-std::optional<std::string> K310ValueText(const std::string& text, const K310Range& range) {
-    const auto v = KPlainNumber(text);
-    if (!v || *v < range.lo || *v > range.hi) return std::nullopt;
-    char out[16];
-    std::snprintf(out, sizeof out, "%06.3f", *v);
-    return std::string(out);
-}
 
 // ---- TfrmMK310 ------------------------------------------------------------------------
 
@@ -164,7 +144,7 @@ TfrmMK310SingleChannelSetting::TfrmMK310SingleChannelSetting(QWidget* parent) : 
     outer->addWidget(grpMain);
     auto* g = new QGridLayout(grpMain);
     QStringList ranges;
-    for (const auto& r : kRanges)
+    for (const auto& r : K310Ranges())
         ranges << r.text;
     cmbOutputRange = NamedCombo("cmbOutputRange", ranges, grpMain);
     cmbSlewRate = NamedCombo("cmbSlewRate", {}, grpMain);
@@ -249,7 +229,7 @@ void TfrmMK310SingleChannelSetting::InitModule(const PanelContext& context) {
 
 const K310Range* TfrmMK310SingleChannelSetting::SelectedRange() const {
     const int i = cmbOutputRange->currentIndex();
-    return i >= 0 && i < 3 ? &kRanges[i] : nullptr;
+    return i >= 0 && i < 3 ? &K310Ranges()[static_cast<std::size_t>(i)] : nullptr;
 }
 
 void TfrmMK310SingleChannelSetting::FillSlewRates(bool volts) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "panels/common/panel_base.h"
+#include "points/k_analog_ranges.h"
 
 #include <array>
 #include <memory>
@@ -20,19 +21,6 @@ class QSlider;
 namespace tavo {
 
 class TavoMK310;
-
-// Output range codes of the slot: 30 "0 ~ 20 mA", 31 "4 ~ 20 mA", 32 "0 ~ 10 V".
-struct K310Range {
-    int code;
-    const char* text;
-    double lo, hi;
-    bool current;
-};
-const K310Range* FindK310Range(int code);
-// The value text the slot takes for `text` in `range`: two integer digits, a
-// point and three decimals ("04.500"); nullopt for anything that is not a plain
-// decimal number within the range.
-std::optional<std::string> K310ValueText(const std::string& text, const K310Range& range);
 
 class TfrmMK310 : public PanelBase {
     Q_OBJECT

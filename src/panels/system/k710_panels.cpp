@@ -1,6 +1,6 @@
 #include "k710_panels.h"
 
-#include "k_slot_data.h"
+#include "points/k_slot_data.h"
 
 #include "devices/k_series.h"
 #include "panels/common/form_controls.h"
@@ -30,26 +30,14 @@ constexpr unsigned kHexFormat = 2;
 constexpr int kStepWaitMs = 500;
 constexpr int kAlarmTypeWaitMs = 600;
 
-std::optional<unsigned> HexByte(const std::string& code) {
-    if (code.size() != 2) return std::nullopt;
-    try {
-        std::size_t used = 0;
-        const unsigned long v = std::stoul(code, &used, 16);
-        if (used != 2) return std::nullopt;
-        return static_cast<unsigned>(v);
-    } catch (...) {
-        return std::nullopt;
-    }
-}
-
 // The slot's mode and format from its configuration reply; a mode the selector
 // does not have is refused.
 bool ReadConfig(TavoMK710& k, unsigned& type, unsigned& format) {
     if (!k.ReadSlotConfig()) return false;
-    const auto tt = HexByte(k.SlotType()), ff = HexByte(k.SlotFormat());
-    if (!tt || !ff || *tt >= static_cast<unsigned>(kModes.size())) return false;
-    type = *tt;
-    format = *ff;
+    const auto setup = CounterConfig(k.SlotType(), k.SlotFormat());
+    if (!setup) return false;
+    type = setup->type;
+    format = setup->format;
     return true;
 }
 

@@ -13,9 +13,8 @@ void RegisterKAnalogSlotPanels() {
     for (const char* d : {"K210", "K220", "K220H", "K220UH", "K230", "K230P"}) {
         const KAnalogSlotMember* member = FindKAnalogMember(d);
         const std::string name = std::string("TfrmM") + d;
-        const bool perChannel = name == "TfrmMK220H" || name == "TfrmMK220UH";
-        factory.Register(name, [member, perChannel](QWidget* parent) -> ModulePanel* {
-            if (perChannel) return new TfrmMK220H(*member, parent);
+        factory.Register(name, [member](QWidget* parent) -> ModulePanel* {
+            if (member->perChannel) return new TfrmMK220H(*member, parent);
             return new TfrmMK230(*member, parent);
         });
         factory.Register(name + "AlarmSetting", [member](QWidget* parent) {

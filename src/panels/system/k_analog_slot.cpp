@@ -25,15 +25,6 @@
 namespace tavo {
 namespace {
 
-constexpr KAnalogSlotMember kMembers[] = {
-    {"K230", 7, KRangeSet::Thermocouple, true, KCalibKind::K230},
-    {"K210", 3, KRangeSet::Rtd, false, KCalibKind::Plain},
-    {"K220", 8, KRangeSet::Voltage, false, KCalibKind::Plain},
-    {"K220H", 8, KRangeSet::Voltage, false, KCalibKind::Plain},
-    {"K220UH", 8, KRangeSet::Voltage, false, KCalibKind::Plain},
-    {"K230P", 7, KRangeSet::Thermocouple, true, KCalibKind::K230},
-};
-
 // Waits of the slot panels' busy indicator, in ms.
 constexpr int kWaitMs = 500;
 
@@ -44,19 +35,6 @@ QStringList KRangeTexts(KRangeSet set) {
     for (const auto& r : KRanges(set))
         items << r.text;
     return items;
-}
-
-bool KHexDigits(const std::string& s) {
-    if (s.empty() || s.size() > 4) return false;
-    for (char c : s)
-        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
-    return true;
-}
-
-const KAnalogSlotMember* FindKAnalogMember(const std::string& designation) {
-    for (const auto& m : kMembers)
-        if (designation == m.designation) return &m;
-    return nullptr;
 }
 
 KAnalogSlotObject MakeKAnalogSlotObject(const KAnalogSlotMember& member, TavoComPort* port,
@@ -117,12 +95,9 @@ bool ReadKSlotLines(SettingsReader& file, int rangeCount, int channels, bool per
 }
 
 std::optional<QString> KReadingText(const std::string& reading, bool twosComplement) {
-    if (KBurnOut(reading)) return QString("Burn-out");
-    if (twosComplement) {
-        if (reading.size() != 4 || !KHexDigits(reading)) return std::nullopt;
-        return QString::fromStdString(reading);
-    }
-    if (!KPlainNumber(reading)) return std::nullopt;
+    const auto taken = ParseKReading(reading, twosComplement);
+    if (!taken) return std::nullopt;
+    if (taken->burnOut) return QString("Burn-out");
     return QString::fromStdString(reading);
 }
 
@@ -174,8 +149,7 @@ void TfrmMK230::BuildForm() {
     auto* d = new QGridLayout(GroupBoxData);
     d->addWidget(NamedLabel("HI-Alram", "labHiAlarm", GroupBoxData), 0, 4);
     d->addWidget(NamedLabel("LO-Alram", "labLoAlarm", GroupBoxData), 0, 5);
-    const bool perChannel = std::string(member_.designation).rfind("K220", 0) == 0 &&
-                            std::string(member_.designation).size() > 4;
+    const bool perChannel = member_.perChannel;
     for (int n = 0; n < member_.channels; ++n) {
         const QString k = QString::number(n);
         auto* box = Named(new QCheckBox(QString("CH%1").arg(n), GroupBoxData), "chkEnableCh" + k);

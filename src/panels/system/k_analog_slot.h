@@ -12,7 +12,7 @@
 // the tree node ("S2").
 #pragma once
 
-#include "k_analog_ranges.h"
+#include "points/k_analog_ranges.h"
 
 #include "panels/common/panel_base.h"
 
@@ -38,21 +38,6 @@ class TavoKAnalogAlarm;
 class TavoKAnalogInput;
 class TavoKBase;
 class TavoMK230;
-
-// Calibration kind a member hands the calibration dialog.
-enum class KCalibKind { K230, Plain };
-
-struct KAnalogSlotMember {
-    const char* designation; // "K230": the panel class is "TfrmM" + designation
-    int channels;
-    KRangeSet ranges;
-    bool coldJunction; // the "&CJC Cal." button
-    KCalibKind calibration;
-};
-
-// The member rows by designation (K210, K220, K220H, K220UH, K230, K230P); null for
-// any other.
-const KAnalogSlotMember* FindKAnalogMember(const std::string& designation);
 
 // The slot command object of an analog input member, seen through its parts.
 struct KAnalogSlotObject {
@@ -81,8 +66,6 @@ bool ReadKSlotLines(SettingsReader& file, int rangeCount, int channels, bool per
 
 // The list texts of a range set, in list order.
 QStringList KRangeTexts(KRangeSet set);
-// One to four hexadecimal digits, as the slots report masks.
-bool KHexDigits(const std::string& s);
 
 // A channel reading as the slot panels show it: "Burn-out" for an open sensor,
 // the reading in engineering units or as four hexadecimal digits (two's

@@ -1,6 +1,6 @@
 #include "k_digital_panels.h"
 
-#include "k_slot_data.h"
+#include "points/k_slot_data.h"
 
 #include "devices/k_series.h"
 #include "panels/common/form_controls.h"
@@ -22,28 +22,7 @@ namespace {
 
 constexpr const char* kMaskedHint = "This channel was masked by AI module.";
 
-// model, DIP switch, alarm mask, watchdog group, watchdog outputs, first bit,
-// buttons, captions, buttons enabled.
-constexpr KDigitalMember kMembers[] = {
-    {"K510", true, true, true, 8, 0, 16, "OOOOOOOOIIIIIIII", true},
-    {"K520", false, false, false, 0, 0, 16, "IIIIIIIIIIIIIIII", true},
-    {"K530", false, false, false, 0, 0, 16, "IIIIIIIIIIIIIIII", false},
-    {"K540", false, true, true, 8, 0, 16, "OOOOOOOOIIIIIIII", true},
-    {"K550", false, true, true, 16, 0, 16, "OOOOOOOOOOOOOOOO", true},
-    // The relay slots report their relays in the state word's high byte. The K610
-    // has six relays: its form has no buttons for relays it does not have.
-    {"K610", false, true, true, 6, 8, 6, "OOOOOO", true},
-    {"K620", false, true, true, 8, 8, 8, "OOOOOOOO", true},
-    {"K630", false, true, true, 8, 8, 8, "OOOOOOOO", true},
-};
-
 } // namespace
-
-const KDigitalMember& KDigitalMemberOf(const char* model) {
-    for (const auto& m : kMembers)
-        if (std::strcmp(m.model, model) == 0) return m;
-    return kMembers[0];
-}
 
 TfrmMK510::TfrmMK510(QWidget* parent) : TfrmMK510(parent, KDigitalMemberOf("K510")) {}
 

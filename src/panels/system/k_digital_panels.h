@@ -6,6 +6,8 @@
 
 #include "k_slot_panel.h"
 
+#include "points/k_slot_data.h"
+
 #include <array>
 #include <memory>
 
@@ -18,19 +20,6 @@ class QTimer;
 namespace tavo {
 
 class TavoMK510;
-
-// What one member of the family is.
-struct KDigitalMember {
-    const char* model;    // "K510"
-    bool readsDIPSwitch;  // $AASi7 at attach
-    bool readsAlarmMask;  // $AASiM at attach
-    bool hasWatchdog;     // the watchdog group is shown
-    int watchdogCount;    // watchdog outputs
-    int firstBit;         // state bit of button 0
-    int buttons;          // channel buttons shown
-    const char* captions; // one letter per button before any read: 'O' "DO n", 'I' "DI n"
-    bool buttonsEnabled;  // as on the form
-};
 
 class TfrmMK510 : public KSlotPanel {
     Q_OBJECT
@@ -119,8 +108,5 @@ class TfrmMK630 : public TfrmMK510 {
 public:
     explicit TfrmMK630(QWidget* parent = nullptr);
 };
-
-// The member table, for the registration and the tests.
-const KDigitalMember& KDigitalMemberOf(const char* model);
 
 } // namespace tavo

@@ -1,6 +1,6 @@
 #include "k_slot_panel.h"
 
-#include "k_slot_data.h"
+#include "points/k_slot_data.h"
 
 namespace tavo {
 

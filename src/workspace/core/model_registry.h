@@ -3,6 +3,8 @@
 // Modbus variants report.
 #pragma once
 
+#include "devices/k_series.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -65,8 +67,8 @@ public:
     // ("R560" for 1560); empty when no row has that code.
     std::optional<std::string> DesignationForCode(std::uint16_t bcd) const;
 
-    static constexpr std::uint16_t kK100EModbusCode = 0x2190; // K100E rack with Modbus
-    static constexpr std::uint16_t kK100ModbusCode = 0x2191;  // Modbus-only K100 rack
+    static constexpr std::uint16_t kK100EModbusCode = tavo::kK100EModbusCode;
+    static constexpr std::uint16_t kK100ModbusCode = tavo::kK100ModbusCode;
 
 private:
     ModelRegistry();

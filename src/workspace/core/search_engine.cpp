@@ -27,6 +27,13 @@ FoundNode Leaf(std::string text, int image, int selected) {
 
 } // namespace
 
+void ClearLineBeforeSearch(TavoComPort& port) {
+    std::uint8_t byte = 0;
+    for (int i = 0; i < 1025 && port.ReadBytes(1, &byte); ++i) {
+    }
+    port.PurgeInput();
+}
+
 std::string ModuleNodeText(int address, const std::string& designation) {
     return (address == 0 ? std::string("(*)") : "(" + Hex2(address) + ")") + designation;
 }

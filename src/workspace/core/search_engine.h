@@ -171,6 +171,12 @@ struct PacedSearchHooks {
 void RunPacedSearch(SearchEngine& engine, const PacedSearchHooks& hooks,
                     const std::atomic<bool>* stop = nullptr);
 
+// Readies the line for a search: reads away what it still carries from earlier
+// traffic (single bytes until one does not come within the time-out, at most 1025),
+// then purges the port's input, a network server's buffer included, so that the
+// first probe's reply is the first thing heard.
+void ClearLineBeforeSearch(TavoComPort& port);
+
 // Text of a module node: "(" + two hex digits + ")" + designation, "(*)" for 0.
 std::string ModuleNodeText(int address, const std::string& designation);
 

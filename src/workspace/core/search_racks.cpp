@@ -38,20 +38,19 @@ std::vector<FoundNode> SearchEngine::RackSlotNodes(TavoComPort& port,
                                                    const std::string& address) {
     std::vector<FoundNode> nodes;
     TavoMK100 k100(&port, address);
-    const int slots = designation == "K100E" ? 8 : 4;
+    const int slots = TavoMK100::SlotCountFor(designation);
     for (int i = 0; i < slots; ++i) {
         std::string slot;
-        if (!k100.GetSlotDesignation(i, slot)) continue; // an empty slot
-        if (slot.rfind("K0AI", 0) != 0) {
-            FoundNode node = SlotNode(i, slot);
+        bool generic = false;
+        // An empty slot, or a generic one that does not tell its name, gets no node.
+        if (!k100.ReadSlotNodeDesignation(i, slot, &generic)) continue;
+        FoundNode node = SlotNode(i, slot);
+        if (!generic) {
             node.children = KChannelNodes(slot);
             nodes.push_back(std::move(node));
             continue;
         }
-        // A generic analog-input slot: its own name, and as many channels as it says.
-        std::string name;
-        if (!k100.ReadSlotName(i, name)) continue;
-        FoundNode node = SlotNode(i, TavoMK100::SlotNameDesignation(name));
+        // A generic analog-input slot has as many channels as it says.
         std::string info;
         const int channels = k100.ReadSlotInfo1(i, info) ? HexPrefix(info) : -1;
         for (int c = 0; c < channels; ++c) {

@@ -1,5 +1,6 @@
 #include "terminal_log.h"
 
+#include "devices/reply_layouts.h"
 #include "transport/com_port.h"
 
 #include <chrono>
@@ -36,7 +37,10 @@ TerminalExchange TerminalSend(TavoComPort& port, const std::string& command, boo
     x.sentAt = LocalNow();
     const auto start = std::chrono::steady_clock::now();
     std::string reply;
-    x.ok = port.SendCommand(line, kTerminalReplyLimit, &reply);
+    // The command classes' reply layouts: "$AA6" answered "!05E000" is outputs 05,
+    // not a reply from address 05.
+    const ReplyLayout layout = CommandLineLayout(line);
+    x.ok = port.SendCommand(line, kTerminalReplyLimit, &reply, layout);
     x.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::steady_clock::now() - start)
                       .count();

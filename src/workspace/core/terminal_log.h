@@ -23,7 +23,8 @@ struct TerminalExchange {
 // The terminal's reply limit: at most 59 characters reach the log.
 inline constexpr std::size_t kTerminalReplyLimit = 60;
 
-// One transaction of `command` + CR with the checksum switch as given.
+// One transaction of `command` + CR with the checksum switch as given; the reply is
+// taken in the layout the command library gives that command (CommandLineLayout).
 TerminalExchange TerminalSend(TavoComPort& port, const std::string& command, bool checksum);
 
 // "%-300s%02d:%02d:%02d": the command in 300 characters and the time.

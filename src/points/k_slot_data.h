@@ -25,6 +25,22 @@ std::string LowByteText(std::string_view word);
 // received.
 std::optional<std::string> CounterValueText(std::string_view reply, unsigned type, unsigned format);
 
+// A counter channel's reading as a number: counts, or in frequency mode (type 2)
+// hertz (the slot sends hundredths of a hertz, in decimal or, with format 2, in
+// hexadecimal digits). nullopt for every reply CounterValueText refuses.
+std::optional<double> CounterValue(std::string_view reply, unsigned type, unsigned format);
+
+// The counter slot's mode (TT: 0 bi-direction, 1 up/down, 2 frequency) and data
+// format (FF: 2 hexadecimal, anything else decimal) from the two codes of its
+// configuration reply; a mode the slot does not have is refused.
+struct CounterSetup {
+    unsigned type = 0;
+    unsigned format = 0;
+};
+std::optional<CounterSetup> CounterConfig(std::string_view tt, std::string_view ff);
+inline constexpr unsigned kCounterModes = 3;
+inline constexpr unsigned kCounterFrequencyMode = 2;
+
 // A counter alarm flag: "0" or "1".
 std::optional<bool> AlarmFlag(std::string_view flag);
 // An alarm mode reply: 'M' momentary, 'L' latch, 'D' disabled.
@@ -50,6 +66,23 @@ std::optional<unsigned long long> StoredCounterNumber(std::string_view data);
 std::optional<long long> FilterScale(std::string_view text);
 constexpr long long kMinFilterScale = 8;
 constexpr long long kMaxFilterScale = 65000;
+
+// What one member of the rack's digital slots is (the rows are K510 to K630).
+struct KDigitalMember {
+    const char* model;    // "K510"
+    bool readsDIPSwitch;  // $AASi7 at attach
+    bool readsAlarmMask;  // $AASiM at attach
+    bool hasWatchdog;     // the watchdog group is shown
+    int watchdogCount;    // watchdog outputs
+    int firstBit;         // state bit of button 0
+    int buttons;          // channel buttons shown
+    const char* captions; // one letter per button before any read: 'O' "DO n", 'I' "DI n"
+    bool buttonsEnabled;  // as on the form
+};
+// The row of `model`; the K510's for a model the table does not have.
+const KDigitalMember& KDigitalMemberOf(const char* model);
+// The row of `model`, or null.
+const KDigitalMember* FindKDigitalMember(std::string_view model);
 
 // "S2" -> 2; -1 for anything but S0..S7.
 int SlotDigit(std::string_view slot);

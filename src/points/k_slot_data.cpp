@@ -35,6 +35,21 @@ std::string_view Trimmed(std::string_view t) {
 
 constexpr unsigned long long kMaxCount = 0xFFFFFFFFull;
 
+// model, DIP switch, alarm mask, watchdog group, watchdog outputs, first bit,
+// buttons, captions, buttons enabled.
+constexpr KDigitalMember kDigitalMembers[] = {
+    {"K510", true, true, true, 8, 0, 16, "OOOOOOOOIIIIIIII", true},
+    {"K520", false, false, false, 0, 0, 16, "IIIIIIIIIIIIIIII", true},
+    {"K530", false, false, false, 0, 0, 16, "IIIIIIIIIIIIIIII", false},
+    {"K540", false, true, true, 8, 0, 16, "OOOOOOOOIIIIIIII", true},
+    {"K550", false, true, true, 16, 0, 16, "OOOOOOOOOOOOOOOO", true},
+    // The relay slots report their relays in the state word's high byte. The K610
+    // has six relays: its form has no buttons for relays it does not have.
+    {"K610", false, true, true, 6, 8, 6, "OOOOOO", true},
+    {"K620", false, true, true, 8, 8, 8, "OOOOOOOO", true},
+    {"K630", false, true, true, 8, 8, 8, "OOOOOOOO", true},
+};
+
 } // namespace
 
 std::optional<unsigned> SlotWord(std::string_view data) {
@@ -60,6 +75,22 @@ std::optional<std::string> CounterValueText(std::string_view reply, unsigned typ
     char text[32];
     std::snprintf(text, sizeof text, "%.2f", static_cast<double>(DecimalValue(reply)) * 0.01);
     return std::string(text);
+}
+
+std::optional<double> CounterValue(std::string_view reply, unsigned type, unsigned format) {
+    if (!CounterValueText(reply, type, format)) return std::nullopt;
+    const double v = format == 2 ? static_cast<double>(std::stoull(std::string(reply), nullptr, 16))
+                                 : static_cast<double>(DecimalValue(reply));
+    return type == kCounterFrequencyMode ? v * 0.01 : v;
+}
+
+std::optional<CounterSetup> CounterConfig(std::string_view tt, std::string_view ff) {
+    if (tt.size() != 2 || ff.size() != 2 || !AllHex(tt) || !AllHex(ff)) return std::nullopt;
+    CounterSetup setup;
+    setup.type = static_cast<unsigned>(std::stoul(std::string(tt), nullptr, 16));
+    setup.format = static_cast<unsigned>(std::stoul(std::string(ff), nullptr, 16));
+    if (setup.type >= kCounterModes) return std::nullopt;
+    return setup;
 }
 
 std::optional<bool> AlarmFlag(std::string_view flag) {
@@ -111,6 +142,17 @@ std::optional<long long> FilterScale(std::string_view text) {
     if (text.size() > 11 || !AllDigits(text)) return std::nullopt;
     const auto v = static_cast<long long>(DecimalValue(text));
     return negative ? -v : v;
+}
+
+const KDigitalMember* FindKDigitalMember(std::string_view model) {
+    for (const auto& m : kDigitalMembers)
+        if (model == m.model) return &m;
+    return nullptr;
+}
+
+const KDigitalMember& KDigitalMemberOf(const char* model) {
+    const KDigitalMember* m = FindKDigitalMember(model);
+    return m ? *m : kDigitalMembers[0];
 }
 
 int SlotDigit(std::string_view slot) {

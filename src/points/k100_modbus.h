@@ -96,6 +96,12 @@ std::vector<std::uint16_t> K100Words(const std::vector<std::uint8_t>& bytes);
 // not reach that row.
 std::string K100ValueText(std::uint8_t type, int row, const std::vector<std::uint16_t>& words,
                           bool hex);
+// The numbers behind those texts: an analog input register as percent of its
+// range's full scale (two's complement over 7FFF), an analog output register in mA
+// or V (thousandths), and a counter channel's count from its high and low word.
+double K100InputPercent(std::uint16_t word);
+double K100OutputValue(std::uint16_t word);
+unsigned long K100Count(std::uint16_t high, std::uint16_t low);
 // How many value rows a register slot of `type` shows for `count` registers.
 int K100ValueRows(std::uint8_t type, int count);
 // The register behind value row `row` (counters: the high word of the count).

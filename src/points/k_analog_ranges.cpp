@@ -1,6 +1,9 @@
 #include "k_analog_ranges.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -49,7 +52,28 @@ constexpr KAnalogRange kVoltage[] = {
     {0x0D, "+ 0~20mA", "mA", "0 mV", "10 V", 0, 20},
 };
 
+constexpr KAnalogSlotMember kMembers[] = {
+    {"K230", 7, KRangeSet::Thermocouple, true, KCalibKind::K230, false},
+    {"K210", 3, KRangeSet::Rtd, false, KCalibKind::Plain, false},
+    {"K220", 8, KRangeSet::Voltage, false, KCalibKind::Plain, false},
+    {"K220H", 8, KRangeSet::Voltage, false, KCalibKind::Plain, true},
+    {"K220UH", 8, KRangeSet::Voltage, false, KCalibKind::Plain, true},
+    {"K230P", 7, KRangeSet::Thermocouple, true, KCalibKind::K230, false},
+};
+
+constexpr K310Range kOutputRanges[] = {
+    {0x30, "0 ~ 20 mA", 0, 20, true},
+    {0x31, "4 ~ 20 mA", 4, 20, true},
+    {0x32, "0 ~ 10 V", 0, 10, false},
+};
+
 } // namespace
+
+const KAnalogSlotMember* FindKAnalogMember(std::string_view designation) {
+    for (const auto& m : kMembers)
+        if (designation == m.designation) return &m;
+    return nullptr;
+}
 
 std::span<const KAnalogRange> KRanges(KRangeSet set) {
     switch (set) {
@@ -102,6 +126,32 @@ std::optional<double> KPlainNumber(std::string_view text) {
     return std::strtod(std::string(text).c_str(), nullptr);
 }
 
+bool KHexDigits(std::string_view s) {
+    if (s.empty() || s.size() > 4) return false;
+    for (char c : s)
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
+std::optional<KReading> ParseKReading(std::string_view reading, bool twosComplement) {
+    KReading taken;
+    if (KBurnOut(reading)) {
+        taken.burnOut = true;
+        return taken;
+    }
+    if (twosComplement) {
+        if (reading.size() != 4 || !KHexDigits(reading)) return std::nullopt;
+        taken.value = static_cast<std::int16_t>(std::stoul(std::string(reading), nullptr, 16));
+        return taken;
+    }
+    const auto v = KPlainNumber(reading);
+    if (!v) return std::nullopt;
+    taken.value = *v;
+    const auto point = reading.find('.');
+    taken.decimals = point == std::string_view::npos ? 0 : static_cast<int>(reading.size() - point - 1);
+    return taken;
+}
+
 std::optional<std::string> KAlarmLimitText(std::string_view text, const KAnalogRange& range) {
     const auto value = KPlainNumber(text);
     if (!value || *value < range.lo || *value > range.hi) return std::nullopt;
@@ -113,6 +163,28 @@ std::optional<std::string> KAlarmLimitText(std::string_view text, const KAnalogR
     if (point != std::string::npos && static_cast<int>(point) < width)
         out.insert(0, static_cast<std::size_t>(width) - point, '0');
     return std::string(*value > 0 ? "+" : "-") + out;
+}
+
+std::span<const K310Range> K310Ranges() {
+    return kOutputRanges;
+}
+
+const K310Range* FindK310Range(int code) {
+    for (const auto& r : kOutputRanges)
+        if (r.code == code) return &r;
+    return nullptr;
+}
+
+std::optional<std::string> K310ValueText(const std::string& text, const K310Range& range) {
+    const auto v = KPlainNumber(text);
+    if (!v || *v < range.lo || *v > range.hi) return std::nullopt;
+    return SlotOutputText(*v);
+}
+
+std::string SlotOutputText(double value) {
+    char out[32];
+    std::snprintf(out, sizeof out, "%06.3f", value);
+    return out;
 }
 
 } // namespace tavo

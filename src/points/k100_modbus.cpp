@@ -1,6 +1,6 @@
 #include "k100_modbus.h"
 
-#include "workspace/core/model_registry.h"
+#include "devices/k_series.h"
 
 #include <algorithm>
 #include <cctype>
@@ -36,7 +36,7 @@ std::string Percent(double v) {
 
 std::string Thousandths(unsigned v) {
     char text[48];
-    std::snprintf(text, sizeof text, "%.3f", v / 1000.0);
+    std::snprintf(text, sizeof text, "%.3f", K100OutputValue(static_cast<std::uint16_t>(v)));
     return text;
 }
 
@@ -73,9 +73,9 @@ bool DecodeK100Identification(const std::vector<std::uint8_t>& block, K100Modbus
     if (block.size() < 60) return false;
     const unsigned id = Word(block, 0);
     K100ModbusRack r;
-    if (id == ModelRegistry::kK100ModbusCode)
+    if (id == kK100ModbusCode)
         r.slotCount = 4;
-    else if (id == ModelRegistry::kK100EModbusCode)
+    else if (id == kK100EModbusCode)
         r.slotCount = 8;
     else
         return false;
@@ -133,6 +133,18 @@ std::vector<std::uint16_t> K100Words(const std::vector<std::uint8_t>& bytes) {
     return words;
 }
 
+double K100InputPercent(std::uint16_t word) {
+    return static_cast<std::int16_t>(word) / 32767.0 * 100.0;
+}
+
+double K100OutputValue(std::uint16_t word) {
+    return word / 1000.0;
+}
+
+unsigned long K100Count(std::uint16_t high, std::uint16_t low) {
+    return static_cast<unsigned long>(high) << 16 | low;
+}
+
 int K100ValueRows(std::uint8_t type, int count) {
     const K100ModuleType t = K100ModuleTypeFor(type);
     if (t.kind == K::Digital) return 0;
@@ -153,7 +165,7 @@ std::string K100ValueText(std::uint8_t type, int row, const std::vector<std::uin
     switch (t.kind) {
     case K::Counter: {
         if (reg + 1 >= words.size()) return {};
-        const unsigned long count = static_cast<unsigned long>(w) << 16 | words[reg + 1];
+        const unsigned long count = K100Count(static_cast<std::uint16_t>(w), words[reg + 1]);
         if (hex) return Hex(static_cast<unsigned>(count), 8);
         char text[24];
         std::snprintf(text, sizeof text, "%lu", count);
@@ -161,7 +173,7 @@ std::string K100ValueText(std::uint8_t type, int row, const std::vector<std::uin
     }
     case K::AnalogInput:
         if (hex) return Hex(w, 4);
-        return Percent(static_cast<std::int16_t>(w) / 32767.0 * 100.0);
+        return Percent(K100InputPercent(static_cast<std::uint16_t>(w)));
     case K::AnalogOutput:
         if (hex) return Hex(w, 4);
         if (row < 4) return Thousandths(w);

@@ -26,6 +26,23 @@ enum class KRangeSet {
     Voltage,      // K220, K220H, K220UH
 };
 
+// Calibration kind a member hands the calibration dialog.
+enum class KCalibKind { K230, Plain };
+
+// One analog input slot model.
+struct KAnalogSlotMember {
+    const char* designation; // "K230": the panel class is "TfrmM" + designation
+    int channels;
+    KRangeSet ranges;
+    bool coldJunction; // the "&CJC Cal." button
+    KCalibKind calibration;
+    bool perChannel; // one range per channel (K220H, K220UH)
+};
+
+// The member rows by designation (K210, K220, K220H, K220UH, K230, K230P); null for
+// any other.
+const KAnalogSlotMember* FindKAnalogMember(std::string_view designation);
+
 std::span<const KAnalogRange> KRanges(KRangeSet set);
 // List position of `code`, or -1.
 int KRangeIndex(KRangeSet set, int code);
@@ -51,5 +68,37 @@ std::optional<double> KPlainNumber(std::string_view text);
 inline bool KBurnOut(std::string_view reading) {
     return reading.substr(0, 7) == "+888888";
 }
+
+// One to four hexadecimal digits, as the slots report masks.
+bool KHexDigits(std::string_view s);
+
+// A channel reading taken: the open sensor mark, or the reading in the slot's data
+// format (two's complement: exactly four hexadecimal digits, `value` their 16-bit
+// signed count; otherwise a plain decimal number with `decimals` digits after its
+// point). nullopt for anything else, which is never shown.
+struct KReading {
+    bool burnOut = false;
+    double value = 0.0;
+    int decimals = 0;
+};
+std::optional<KReading> ParseKReading(std::string_view reading, bool twosComplement);
+
+// Output range codes of the analog output slot: 30 "0 ~ 20 mA", 31 "4 ~ 20 mA",
+// 32 "0 ~ 10 V".
+struct K310Range {
+    int code;
+    const char* text;
+    double lo, hi;
+    bool current;
+};
+std::span<const K310Range> K310Ranges();
+const K310Range* FindK310Range(int code);
+// The value text the slot takes for `text` in `range`: two integer digits, a
+// point and three decimals ("04.500"); nullopt for anything that is not a plain
+// decimal number within the range.
+std::optional<std::string> K310ValueText(const std::string& text, const K310Range& range);
+// An output value as the analog output slots (K310, and the Z-series outputs) take
+// it: "%06.3f", two integer digits, a point and three decimals.
+std::string SlotOutputText(double value);
 
 } // namespace tavo
