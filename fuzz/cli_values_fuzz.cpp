@@ -1,6 +1,6 @@
 // What a user types after `tavo read`, `tavo watch` and `tavo write`. Whatever the
 // words, the parser refuses them with one line, or gives modules that are real
-// places on a bus (an address 0 to 255, a slot 0 to 7 with its model, each place
+// places on a bus (an address 0 to 255, a slot 0 to 7 or none, each place
 // once, no Modbus broadcast) and values a point can take.
 //
 // Input: one byte choosing the command, then the words separated by NUL bytes. The
@@ -45,7 +45,6 @@ void CheckCommand(PointCommandKind kind, const std::vector<std::string>& words, 
         const ModuleChoice& m = c.modules[i];
         Check(m.where.address >= 0 && m.where.address <= 255);
         Check(m.where.slot >= -1 && m.where.slot <= 7);
-        Check(m.where.slot < 0 || !m.model.empty());
         Check(m.where.protocol != PointProtocol::Modbus || m.where.address != 0);
         for (const char ch : m.model)
             Check(std::isupper(static_cast<unsigned char>(ch)) || std::isdigit(static_cast<unsigned char>(ch)) ||

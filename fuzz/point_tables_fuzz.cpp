@@ -185,6 +185,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             exchange.reply = bytes.substr(bytes.size() / 2);
             break;
         default: {
+            if (first.empty()) continue;
             const std::size_t index = bytes.empty() ? 0 : static_cast<std::uint8_t>(bytes[0]) % first.size();
             std::string why;
             const auto value = points->CheckWrite(first[index].name, bytes.substr(std::min<std::size_t>(1, bytes.size())), why);

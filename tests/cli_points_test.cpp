@@ -179,6 +179,46 @@ TEST(PointsCli, ReadTableGarbageAndSilence) {
         << r.out;
 }
 
+// A slot without --model: the rack is asked which module sits there, as the search
+// reads its slot nodes, and the slot is read as that module. A slot that holds
+// nothing to read is one line and status 2 after the rack's answer, nothing more.
+TEST(PointsCli, ReadASlotAsksTheRackWhatSitsThere) {
+    test::SimBus sim("01 K100 firmware=A3.10 slots=K520,- in0=A53C\n09 R270P\n");
+    auto r = Tavo({"read", "--port", sim.path(), "--address", "01", "--slot", "0", "--json"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    Strings inputs;
+    for (int i = 0; i < 16; ++i)
+        inputs.push_back(Digital("di" + std::to_string(i), false, (0xA53C >> i) & 1 ? "true" : "false"));
+    EXPECT_EQ(JsonPoints(r.out, R"({"address":"01S0","model":"K520","protocol":"ascii")"), Array(inputs));
+    const Strings heard = Received(sim, 0x01);
+    ASSERT_GE(heard.size(), 3u);
+    EXPECT_EQ(Strings(heard.begin(), heard.begin() + 2), (Strings{"$01M", "$01T"}));
+
+    struct Row {
+        Strings args;
+        std::string says;
+        Strings heard;
+    };
+    for (const Row& row : {
+             Row{{"--address", "01", "--slot", "1"}, "tavo: slot 1 of the K100 at 01 is empty\n", {"$01M", "$01T"}},
+             Row{{"--address", "01", "--slot", "5"},
+                 "tavo: slot 5 is outside the K100 at 01 (slots 0 to 3)\n", {"$01M"}},
+             Row{{"--address", "09", "--slot", "0"},
+                 "tavo: the module at 09 (R270P) is no rack: it has no slots\n", {"$09M"}},
+         }) {
+        r = Tavo(With({"read", "--port", sim.path()}, row.args));
+        EXPECT_EQ(r.status, 2) << row.args[3];
+        EXPECT_EQ(r.out, row.says);
+        EXPECT_EQ(Received(sim, static_cast<unsigned>(std::stoi(row.args[1], nullptr, 16))), row.heard);
+    }
+    // With the model given, a slot beyond the rack reads failed, with the reason.
+    r = Tavo({"read", "--port", sim.path(), "--address", "01", "--slot", "5", "--model", "K520"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\ndi15 +- +failed\ntavo: slot 5 is outside the "
+                                                    "rack at 01, which has 4 slots\n$")))
+        << r.out;
+}
+
 // ---- bad input ----
 
 // Every argument that cannot be right: one line, status 2, and not one byte on the

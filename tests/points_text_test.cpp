@@ -7,9 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include <cmath>
+#include <cstdlib>
 
 namespace tavo {
 namespace {

@@ -18,12 +18,6 @@
 namespace tavo::cli {
 namespace {
 
-std::string NoAnswerText(const ModuleChoice& choice, const std::string& what) {
-    return "no answer from the module at " + LocationText(choice.where) + " to " + what + " (" +
-           std::string(PointProtocolName(choice.where.protocol)) +
-           "; check the address, the protocol options, the baud rate and the wiring)";
-}
-
 // Writes everything to standard output at once; false when nobody reads it any more.
 bool Print(const std::string& text) {
     if (text.empty()) return true;
@@ -41,9 +35,10 @@ std::unique_ptr<TavoComPort> OpenFor(const PointCommand& command) {
 std::unique_ptr<ModulePoints> PointsOf(TavoComPort& port, const ModuleChoice& choice,
                                        std::unique_ptr<ModulePoints> given) {
     if (given) return given;
-    const auto model = AskModel(port, choice);
+    std::string silence;
+    const auto model = AskModel(port, choice, silence);
     if (!model) {
-        std::cerr << "tavo: " << NoAnswerText(choice, "the name request") << "\n";
+        std::cerr << "tavo: " << silence << "\n";
         return nullptr;
     }
     return MakePointsFor(choice, *model, true);
@@ -60,6 +55,7 @@ int Read(const std::vector<std::string>& argv) {
     const auto time = std::chrono::system_clock::now();
     port->ClosePort();
     Print(command.json ? PointsJson(*points, time) + "\n" : PointsTable(*points));
+    if (!points->Notice().empty()) std::cerr << "tavo: " << points->Notice() << "\n";
     if (answered) return kOk;
     std::cerr << "tavo: " << NoAnswerText(choice, "any request") << "\n";
     return kNoAnswer;

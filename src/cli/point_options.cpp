@@ -145,10 +145,6 @@ PointCommand ParsePointCommand(PointCommandKind kind, const std::vector<std::str
         if (choice.where.protocol == PointProtocol::Modbus && address == 0)
             throw UsageError{"address 00 is the Modbus broadcast, which no module answers (a module "
                              "in its INIT state talks ASCII at 00)"};
-        if (choice.where.slot >= 0 && choice.model.empty())
-            throw UsageError{"--slot needs --model here: give the slot module's designation as the "
-                             "tree shows it (such as --slot " + std::to_string(choice.where.slot) +
-                             " --model K220)"};
         for (const auto& before : command.modules)
             if (before.where.address == address && before.where.slot == choice.where.slot)
                 throw UsageError{"the module at " + at + " is given twice"};

@@ -1,6 +1,7 @@
 #include "point_watch.h"
 
 #include "points/point_text.h"
+#include "points/slot_identity.h"
 #include "devices/r_base.h"
 #include "workspace/core/model_registry.h"
 #include "workspace/core/search_engine.h"
@@ -26,12 +27,31 @@ std::unique_ptr<ModulePoints> MakePointsFor(const ModuleChoice& choice, const st
     throw UsageError{error};
 }
 
-std::optional<std::string> AskModel(TavoComPort& port, const ModuleChoice& choice) {
+std::string NoAnswerText(const ModuleChoice& choice, const std::string& what) {
+    return "no answer from the module at " + LocationText(choice.where) + " to " + what + " (" +
+           std::string(PointProtocolName(choice.where.protocol)) +
+           "; check the address, the protocol options, the baud rate and the wiring)";
+}
+
+std::optional<std::string> AskModel(TavoComPort& port, const ModuleChoice& choice,
+                                    std::string& silence) {
+    if (choice.where.slot >= 0) {
+        SlotLookup why = SlotLookup::Found;
+        std::string error;
+        const auto slot = IdentifySlot(port, choice.where, why, error);
+        if (slot) return slot->model;
+        if (why != SlotLookup::NoAnswer) throw UsageError{error};
+        silence = error + " (" + std::string(PointProtocolName(choice.where.protocol)) +
+                  "; check the address, the protocol options, the baud rate and the wiring)";
+        return std::nullopt;
+    }
     TavoRBase prober(&port);
     const int probe = choice.where.protocol == PointProtocol::Ascii           ? 0
                       : choice.where.protocol == PointProtocol::AsciiChecksum ? 1
                                                                               : 2;
-    return IdentifyModule(prober, choice.where.address, probe);
+    auto model = IdentifyModule(prober, choice.where.address, probe);
+    if (!model) silence = NoAnswerText(choice, "the name request");
+    return model;
 }
 
 std::string PointLine(const PointInfo& info, const PointReading& reading) {
@@ -45,6 +65,7 @@ struct PointWatch::Module {
     std::unique_ptr<ModulePoints> points; // null until the module has named itself
     std::vector<std::string> shown;       // what was last printed of each point
     bool silenceTold = false;
+    std::string notice; // the points' notice last told
 };
 
 PointWatch::PointWatch(TavoComPort& port, std::vector<ModuleChoice> modules, bool json, bool csv)
@@ -79,25 +100,23 @@ bool PointWatch::Cycle(Output& out, const std::function<bool()>& stopped) {
 bool PointWatch::Poll(Module& m, Output& out, const std::function<bool()>& stopped) {
     const std::string at = LocationText(m.choice.where);
     if (!m.points) {
-        const auto model = AskModel(port_, m.choice);
-        if (stopped && stopped()) return false;
-        if (!model) {
-            if (!m.silenceTold)
-                out.notes += "no answer from " + at + " to the name request (" +
-                             std::string(PointProtocolName(m.choice.where.protocol)) +
-                             "); asking again each cycle\n";
-            m.silenceTold = true;
-            return true;
-        }
+        std::string silence;
         try {
+            const auto model = AskModel(port_, m.choice, silence);
+            if (stopped && stopped()) return false;
+            if (!model) {
+                if (!m.silenceTold) out.notes += silence + "; asking again each cycle\n";
+                m.silenceTold = true;
+                return true;
+            }
             auto points = MakePointsFor(m.choice, *model, true);
             m.shown.assign(points->Points().size(), std::string());
             m.points = std::move(points);
+            if (m.silenceTold) out.notes += at + " answers now, as " + *model + "\n";
         } catch (const UsageError& e) {
             out.fatal = e.message;
             return false;
         }
-        if (m.silenceTold) out.notes += at + " answers now, as " + *model + "\n";
     }
     ModulePoints& points = *m.points;
     const unsigned long before = points.Serial();
@@ -106,6 +125,10 @@ bool PointWatch::Poll(Module& m, Output& out, const std::function<bool()>& stopp
     // A poll the stop cut short is not reported: part of it may not have been made.
     if (stopped && stopped()) return false;
 
+    if (points.Notice() != m.notice) {
+        m.notice = points.Notice();
+        if (!m.notice.empty()) out.notes += m.notice + "\n";
+    }
     const auto& infos = points.Points();
     const auto& readings = points.Readings();
     std::vector<std::size_t> changed;

@@ -21,9 +21,17 @@ namespace tavo::cli {
 std::unique_ptr<ModulePoints> MakePointsFor(const ModuleChoice& choice, const std::string& model,
                                             bool asked);
 
-// Asks the module for its designation as the search's probe for its protocol does.
-// Nullopt when no valid answer came.
-std::optional<std::string> AskModel(TavoComPort& port, const ModuleChoice& choice);
+// "no answer from the module at 09 to the name request (ascii; check ...)": one
+// line on a module that did not answer `what`.
+std::string NoAnswerText(const ModuleChoice& choice, const std::string& what);
+
+// Asks the module for its designation as the search's probe for its protocol does;
+// for a slot, asks the rack which module sits there as the search reads its slot
+// nodes. Nullopt with one line in `silence` when no valid answer came; throws
+// UsageError when the rack answers but the slot holds nothing to read (no rack at
+// the address, a slot beyond the rack, an empty slot).
+std::optional<std::string> AskModel(TavoComPort& port, const ModuleChoice& choice,
+                                    std::string& silence);
 
 // "do3  1  good", "ao0  12.5 mA  good", "ai2  -  burn-out": one point as `tavo write`
 // prints it after the read-back.
