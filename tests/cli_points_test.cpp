@@ -97,7 +97,8 @@ TEST(PointsCli, ReadJsonHoldsWhatTheModuleSent) {
     test::SimBus sim("09 R270P value=12.5 value0=141.5 value1=1500 burnout=04\n"
                      "11 R270P protocol=modbus firmware=A2.02 value=12.5 value0=685 burnout=04\n"
                      "0A R550 inputs=A5 outputs=5A\n"
-                     "0C R550 protocol=modbus inputs=5A outputs=81\n");
+                     "0C R550 protocol=modbus inputs=5A outputs=81\n"
+                     "0D R550 checksum inputs=A5 outputs=5A\n");
     {
         auto port = sim.Open();
         ASSERT_TRUE(test::Send(*port, "$095DF").ok); // channel 5 off
@@ -135,6 +136,8 @@ TEST(PointsCli, ReadJsonHoldsWhatTheModuleSent) {
          Array(r550)},
         {{"--modbus", "--address", "0C", "--turnaround", "0"},
          R"({"address":"0C","model":"R550","protocol":"modbus")", Array(r550m)},
+        {{"--address", "0D", "--checksum"}, R"({"address":"0D","model":"R550","protocol":"checksum")",
+         Array(r550)},
     };
     for (const Row& row : rows) {
         const auto r = Tavo(With(With({"read", "--port", sim.path(), "--json"}, row.args), {}));
@@ -193,6 +196,12 @@ TEST(PointsCli, ReadASlotAsksTheRackWhatSitsThere) {
     const Strings heard = Received(sim, 0x01);
     ASSERT_GE(heard.size(), 3u);
     EXPECT_EQ(Strings(heard.begin(), heard.begin() + 2), (Strings{"$01M", "$01T"}));
+    // The same slot of a rack speaking Modbus: the rack's blocks say what sits there.
+    test::SimBus modbus("07 K100EM firmware=A3.10 slots=K520 in0=A53C\n");
+    r = Tavo({"read", "--port", modbus.path(), "--address", "07", "--slot", "0", "--modbus",
+              "--turnaround", "0", "--json"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(JsonPoints(r.out, R"({"address":"07S0","model":"K520","protocol":"modbus")"), Array(inputs));
 
     struct Row {
         Strings args;
@@ -293,6 +302,29 @@ TEST(PointsCli, WriteSendsThePanelsCommandAndPrintsTheReadBack) {
     EXPECT_EQ(JsonPoints(r.out, R"({"address":"03","model":"R550","protocol":"ascii")"),
               "[" + Point("do3", "digital-output", "false", "", "good") + "]");
     EXPECT_EQ(Received(sim, 0x03), (Strings{"$03M", "#031300", "$036"}));
+
+    // Over Modbus: the output button's one coil, as the Modbus panel writes it.
+    test::SimBus modbus("0A R550 protocol=modbus\n");
+    r = Tavo({"write", "--port", modbus.path(), "--address", "0A", "--modbus", "--turnaround", "0",
+              "--model", "R550", "do3", "on"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "do3  1  good\n");
+    const Strings coils = Received(modbus, 0x0A);
+    ASSERT_FALSE(coils.empty());
+    EXPECT_EQ(coils.front(), "0A050013FF00");
+    EXPECT_EQ(std::count_if(coils.begin(), coils.end(), [](const std::string& f) { return f.rfind("0A05", 0) == 0; }), 1);
+
+    // An output whose group tripped on over-current: the module took the write that
+    // tripped it (the read-back says what the output does), and refuses the next
+    // one of that group: status 1, one line that says so.
+    test::SimBus tripping("0C R560SO overload=010\n");
+    r = Tavo({"write", "--port", tripping.path(), "--address", "0C", "do4", "1"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "do4  0  good\n");
+    r = Tavo({"write", "--port", tripping.path(), "--address", "0C", "do5", "1"});
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_EQ(r.out.rfind("tavo: ", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.find('\n'), r.out.size() - 1) << r.out;
 
     // The excitation output: the panel's Output command for 4.1 V, once.
     r = Tavo({"write", "--port", sim.path(), "--address", "01", "--model", "R250", "ao0", "4.1"});
