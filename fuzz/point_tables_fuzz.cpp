@@ -169,7 +169,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (!request) continue;
             exchange.modbus = request->modbus;
             exchange.request = request->request;
-            exchange.reply = operation == 0 ? Shaped(*request, bytes.substr(1), target->where) : bytes;
+            exchange.reply = operation == 0 ? Shaped(*request, bytes.empty() ? std::string() : bytes.substr(1),
+                                                     target->where)
+                                            : bytes;
             break;
         case 2:
             exchange.modbus = target->where.protocol == PointProtocol::Modbus;
