@@ -50,6 +50,8 @@ bool DecodeDioState(DioStateLayout layout, std::string_view data, DioReading& ou
     if (!IsHexField(data, 4)) return false;
     DioReading reading;
     reading.asked = DioGroups(layout);
+    // The over-current groups come from a read of their own, made before this one.
+    reading.faults = out.faults;
     const std::string high(data.substr(0, 2)), low(data.substr(2, 2));
     switch (layout) {
     case L::OutputsInputs:

@@ -122,7 +122,7 @@ TEST(DigitalPointsPanels, TheUniversalPanelAndItsChannelDialogGiveTheReadingsOfR
     ASSERT_NE(d, nullptr);
     d->tmrRefreshDITimer();
     EXPECT_EQ(d->edtCounterValue->text(), "3");
-    EXPECT_EQ(fx.Received(3), (Strings{"$03CIC2", "$030C2", "#032", "$0352"}));
+    EXPECT_EQ(fx.Received(3), (Strings{"$03CIC2", "#032", "$0352"}));
     EXPECT_EQ(PointValues(*watched, "di"), "di0=1 di1=0 di2=1 di3=0 di4=0 di5=0 di6=0");
     EXPECT_EQ(PointValues(*watched, "do"), "do0=0 do1=0 do2=0 do3=0 do4=0 do5=0 do6=1 do7=0");
     EXPECT_EQ(PointValues(*watched, "cnt2") + " " + PointValues(*watched, "freq2"),
