@@ -45,7 +45,7 @@ TEST(RBaseAddress, SecondSetAddressKeepsTheOneBeforeAsPrevious) {
     peer.Then("!07\r");
     TavoComPort port(peer.path());
     ASSERT_TRUE(port.OpenPort());
-    port.SetTimeOut(80);
+    port.SetTimeOut(2000); // every request is answered: a long time-out costs nothing
     TavoRBase base(&port, "01");
     EXPECT_FALSE(base.WriteConfig()); // nothing pending: refused without sending
     base.SetAddress("05");
@@ -141,7 +141,7 @@ TEST(RBaseCommands, ShortAndMalformedRepliesFail) {
     peer.Then(">\r");
     TavoComPort port(peer.path());
     ASSERT_TRUE(port.OpenPort());
-    port.SetTimeOut(50);
+    port.SetTimeOut(300); // short replies are waited out; an answer under load still comes in time
     TavoRBase base(&port, "01");
     std::string out = "unchanged";
     EXPECT_FALSE(base.ReadConfigAddress(out));
