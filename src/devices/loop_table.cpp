@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -58,6 +59,11 @@ std::optional<std::int32_t> ParseFixed(std::string_view text) {
 
 double Percent(double value, double low, double high) {
     return high == low ? 0.0 : (value - low) * 100.0 / (high - low);
+}
+
+std::int32_t MVFromPercent(std::int32_t percent, std::int32_t low, std::int32_t high) {
+    const double lo = low, hi = high;
+    return static_cast<std::int32_t>(std::lround(lo + percent / 1000.0 * (hi - lo) / 100.0));
 }
 
 namespace {

@@ -75,6 +75,10 @@ std::optional<std::int32_t> ParseFixed(std::string_view text);
 
 // Percentages of the panel: (value - low) x 100 / (high - low); 0 when high = low.
 double Percent(double value, double low, double high);
+// The MV entry for an output of `percent` thousandths of a percent of the MV range
+// from `low` to `high` (entries 17 and 16): low + percent x (high - low) / 100, to
+// the nearest integer.
+std::int32_t MVFromPercent(std::int32_t percent, std::int32_t low, std::int32_t high);
 
 // Why `value` cannot go into entry `index` of a loop whose other entries are
 // `loop` (a table of that loop's 128 entries, index 0 first); empty when it can.

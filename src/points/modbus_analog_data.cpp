@@ -1,7 +1,5 @@
 #include "modbus_analog_data.h"
 
-#include "output_values.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -102,20 +100,6 @@ std::string ModbusChannelText(RawScaling table, int code, std::uint16_t raw,
                               bool newThermocoupleSpan) {
     const auto scale = FindRawScale(table, code, newThermocoupleSpan);
     return scale ? ScaledRawText(*scale, raw) : RawRegisterText(raw);
-}
-
-std::uint16_t R330RawFromValue(const OutputChannelRange& range, double value) {
-    const double span = range.max - range.min;
-    if (!(span > 0) || !(value == value)) return 0;
-    // A small allowance, so that the top of the range is not lost to rounding
-    // ((10 - -10) × 4095 / 20 must give 4095, not 4094).
-    const double steps = (value - range.min) * kR330OutputSteps / span + 1e-9;
-    return static_cast<std::uint16_t>(std::clamp(std::floor(steps), 0.0, double{kR330OutputSteps}));
-}
-
-std::optional<double> R330ValueFromRaw(const OutputChannelRange& range, std::uint16_t raw) {
-    if (raw > kR330OutputSteps) return std::nullopt;
-    return range.min + (range.max - range.min) * raw / kR330OutputSteps;
 }
 
 } // namespace tavo

@@ -1,6 +1,7 @@
-// Plain rules of the Modbus analog panels, below the widgets: how a raw 16-bit
-// register content becomes the value of its channel's range, how it is written
-// out, and the register numbers of the analog Modbus maps.
+// Plain rules of the Modbus analog input panels, below the widgets: how a raw 16-bit
+// register content becomes the value of its channel's range, and the register
+// numbers of the analog input Modbus map (the R330's are with the output rules of
+// the points).
 #pragma once
 
 #include <cstdint>
@@ -9,17 +10,11 @@
 
 namespace tavo {
 
-struct OutputChannelRange;
-
 // One-based numbers of the analog input map.
 inline constexpr int kFirstValueRegister = 1;   // raw channel values, 1 .. 8
 inline constexpr int kFirstRangeRegister = 201; // range code of each channel (low byte)
 inline constexpr int kEnableMaskRegister = 221; // bit n = channel n (low byte)
 inline constexpr int kFirstBurnOutCoil = 201;   // burn-out flag of each channel
-// The R330: digital inputs in coils 1 .. 4, outputs in registers 1 .. 4, ranges in
-// registers 201 .. 204.
-inline constexpr int kFirstR330InputCoil = 1;
-inline constexpr int kR330OutputSteps = 4095; // an output register holds 0 .. 4095
 
 // The scaling tables of the input members. None: the module's raw register is
 // shown as it is ("0x%04X").
@@ -50,12 +45,5 @@ std::string RawRegisterText(std::uint16_t raw);
 // would look like a reading).
 std::string ModbusChannelText(RawScaling table, int code, std::uint16_t raw,
                               bool newThermocoupleSpan = true);
-
-// An R330 output value as the register takes it: (value - minimum) × 4095 /
-// (maximum - minimum), truncated, within 0 .. 4095.
-std::uint16_t R330RawFromValue(const OutputChannelRange& range, double value);
-// And back; nullopt for a register content above 4095, which no value of the range
-// gives.
-std::optional<double> R330ValueFromRaw(const OutputChannelRange& range, std::uint16_t raw);
 
 } // namespace tavo

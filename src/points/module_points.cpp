@@ -121,6 +121,10 @@ std::optional<double> ModulePoints::CheckWrite(std::string_view name, std::strin
     const auto value = ParsePointValue(info, text, error);
     if (!value) return std::nullopt;
     if (!WithinLimits(info, *value, error)) return std::nullopt;
+    if (std::string refusal = WriteRefusal(index, *value); !refusal.empty()) {
+        error = std::move(refusal);
+        return std::nullopt;
+    }
     return value;
 }
 

@@ -98,6 +98,10 @@ protected:
     virtual void ReadConfiguration(TavoComPort& port) = 0;
     virtual void ReadValues(TavoComPort& port) = 0;
     virtual bool WritePoint(TavoComPort& port, int index, double value, std::string& error) = 0;
+    // A refusal of the family's own for a value that suits the point's kind and
+    // limits, from what is known now (an output that a loop in Auto mode drives, say):
+    // one line, or empty when there is none. CheckWrite asks it; nothing is sent.
+    virtual std::string WriteRefusal(int /*index*/, double /*value*/) const { return {}; }
 
     // For the families.
     PointInfo& Info(int index) { return points_[static_cast<std::size_t>(index)]; }

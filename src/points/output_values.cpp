@@ -10,7 +10,7 @@
 namespace tavo {
 namespace {
 
-// Position units per unit of the edit: thousandths, hundredths, counts.
+// Steps of a data format per unit of the edit: thousandths, hundredths, counts.
 double Scale(OutputFormat format) {
     switch (format) {
     case OutputFormat::Engineering:
@@ -22,17 +22,6 @@ double Scale(OutputFormat format) {
     }
     return 1.0;
 }
-
-} // namespace
-
-std::optional<double> PlainDecimalValue(const std::string& text) {
-    static const std::regex kNumber("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)\\s*$");
-    if (text.size() > 32 || !std::regex_match(text, kNumber)) return std::nullopt;
-    const double v = std::strtod(text.c_str(), nullptr);
-    return std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
-}
-
-namespace {
 
 std::string Trimmed(const char* text) {
     std::string s(text);
@@ -47,7 +36,31 @@ std::string ZeroFilled(std::string text) {
     return text;
 }
 
+// The range of an R310 range item (0 to 2; any other counts as 0).
+const OutputChannelRange& R310RangeOfItem(int rangeItem) {
+    const OutputChannelRange* range = R310Range(0x30 + rangeItem);
+    return range ? *range : *R310Range(0x30);
+}
+
+OutputValue AtPosition(double position, OutputFormat format) {
+    OutputValue out;
+    out.position = static_cast<int>(position);
+    out.value = out.position / Scale(format);
+    return out;
+}
+
+bool Within(int position, TrackLimits limits) {
+    return position >= limits.min && position <= limits.max;
+}
+
 } // namespace
+
+std::optional<double> PlainDecimalValue(const std::string& text) {
+    static const std::regex kNumber("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)\\s*$");
+    if (text.size() > 32 || !std::regex_match(text, kNumber)) return std::nullopt;
+    const double v = std::strtod(text.c_str(), nullptr);
+    return std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
+}
 
 OutputFormat OutputFormatOf(const std::string& bits10) {
     if (bits10 == "00") return OutputFormat::Engineering;
@@ -57,54 +70,17 @@ OutputFormat OutputFormatOf(const std::string& bits10) {
 
 TrackLimits R310TrackLimits(OutputFormat format, int rangeItem) {
     switch (format) {
-    case OutputFormat::Engineering:
-        if (rangeItem == 1) return {4000, 20000};
-        if (rangeItem == 2) return {0, 10000};
-        return {0, 20000};
+    case OutputFormat::Engineering: {
+        const OutputChannelRange& range = R310RangeOfItem(rangeItem);
+        return {static_cast<int>(std::lround(range.min * 1000.0)),
+                static_cast<int>(std::lround(range.max * 1000.0))};
+    }
     case OutputFormat::Percent:
         return {0, 10000};
     case OutputFormat::Hex:
         break;
     }
-    return {0, 4095};
-}
-
-std::string TrackPositionText(int position, OutputFormat format) {
-    char text[32];
-    switch (format) {
-    case OutputFormat::Engineering:
-        std::snprintf(text, sizeof text, "%6.3f", position * 0.001);
-        break;
-    case OutputFormat::Percent:
-        std::snprintf(text, sizeof text, "%6.2f", position * 0.01);
-        break;
-    case OutputFormat::Hex:
-        std::snprintf(text, sizeof text, "%03X", static_cast<unsigned>(std::max(position, 0)));
-        break;
-    }
-    return Trimmed(text);
-}
-
-int SteppedPosition(int position, TrackLimits limits, int tag) {
-    const int span = limits.max - limits.min;
-    int step = 0;
-    switch (tag) {
-    case 1:
-        step = -(span / 10);
-        break;
-    case 2:
-        step = -(span / 100);
-        break;
-    case 3:
-        step = span / 100;
-        break;
-    case 4:
-        step = span / 10;
-        break;
-    default:
-        break;
-    }
-    return std::clamp(position + step, limits.min, limits.max);
+    return {0, kHexFullScale};
 }
 
 double LimitValue(int position, OutputFormat format) {
@@ -132,7 +108,7 @@ std::optional<OutputValue> ParseOutputValue(const std::string& text, OutputForma
         }
         out.position = static_cast<int>(scaled);
     }
-    if (out.position < limits.min || out.position > limits.max) {
+    if (!Within(out.position, limits)) {
         refusal = OutputRefusal::OutOfRange;
         return std::nullopt;
     }
@@ -157,13 +133,23 @@ std::string OutputField(const OutputValue& value, OutputFormat format) {
     return text;
 }
 
-std::optional<std::string> PolledOutputText(const std::string& reply, OutputFormat format) {
+std::optional<double> OutputReplyNumber(const std::string& reply, OutputFormat format) {
     if (format == OutputFormat::Hex) {
-        if (reply.empty() || reply.size() > 4 || !IsHexText(reply)) return std::nullopt;
-        return reply;
+        if (!IsHexField(reply, 3)) return std::nullopt;
+        return static_cast<double>(*HexValue(reply));
     }
-    const auto v = PlainDecimalValue(reply);
+    const std::size_t decimals = format == OutputFormat::Engineering ? 3 : 2;
+    const std::size_t point = reply.find('.');
+    if (point == std::string::npos || reply.size() - point - 1 != decimals ||
+        reply.find_first_of(" \t") != std::string::npos)
+        return std::nullopt;
+    return PlainDecimalValue(reply);
+}
+
+std::optional<std::string> PolledOutputText(const std::string& reply, OutputFormat format) {
+    const auto v = OutputReplyNumber(reply, format);
     if (!v) return std::nullopt;
+    if (format == OutputFormat::Hex) return reply;
     char text[64];
     std::snprintf(text, sizeof text, format == OutputFormat::Engineering ? "%6.3f" : "%6.2f", *v);
     return Trimmed(text);
@@ -181,8 +167,16 @@ std::optional<int> PolledTrackPosition(const std::string& shown, OutputFormat fo
         if (!v) return std::nullopt;
         position = std::round(*v * Scale(format));
     }
-    return static_cast<int>(std::clamp(position, static_cast<double>(limits.min),
-                                       static_cast<double>(limits.max)));
+    return static_cast<int>(
+        std::clamp(position, static_cast<double>(limits.min), static_cast<double>(limits.max)));
+}
+
+const OutputChannelRange* R310Range(int code) {
+    static const OutputChannelRange kRanges[] = {
+        {0x30, 0.0, 20.0, "mA"}, {0x31, 4.0, 20.0, "mA"}, {0x32, 0.0, 10.0, "V"}};
+    for (const auto& r : kRanges)
+        if (r.code == code) return &r;
+    return nullptr;
 }
 
 const OutputChannelRange* R330Range(int code) {
@@ -193,20 +187,52 @@ const OutputChannelRange* R330Range(int code) {
     return nullptr;
 }
 
+std::optional<OutputValue> OutputValueFromEngineering(double value, OutputFormat format,
+                                                      const OutputChannelRange& range,
+                                                      OutputRefusal& refusal) {
+    refusal = OutputRefusal::OutOfRange;
+    const double span = range.max - range.min;
+    if (!std::isfinite(value) || !(span > 0)) return std::nullopt;
+    double steps = 0.0;
+    TrackLimits limits;
+    switch (format) {
+    case OutputFormat::Engineering:
+        steps = value * 1000.0;
+        limits = {static_cast<int>(std::lround(range.min * 1000.0)),
+                  static_cast<int>(std::lround(range.max * 1000.0))};
+        break;
+    case OutputFormat::Percent:
+        steps = (value - range.min) / span * 10000.0;
+        limits = {0, 10000};
+        break;
+    case OutputFormat::Hex:
+        steps = (value - range.min) / span * kHexFullScale;
+        limits = {0, kHexFullScale};
+        break;
+    }
+    steps = std::round(steps);
+    if (!(steps >= limits.min && steps <= limits.max)) return std::nullopt;
+    refusal = OutputRefusal::None;
+    return AtPosition(steps, format);
+}
+
+double EngineeringFromFormat(double number, OutputFormat format, const OutputChannelRange& range) {
+    const double span = range.max - range.min;
+    switch (format) {
+    case OutputFormat::Engineering:
+        return number;
+    case OutputFormat::Percent:
+        return range.min + number / 100.0 * span;
+    case OutputFormat::Hex:
+        break;
+    }
+    return range.min + number / kHexFullScale * span;
+}
+
 std::string SignedValueField(double value) {
     char text[64];
     std::snprintf(text, sizeof text, "%+07.3f", value);
     return text;
-}
-
-int R330ScrollPosition(const OutputChannelRange& range, double value) {
-    // A hair above the exact product, so that 0.6 mA lands on 3, not 2.9999...
-    const double p = (value - range.min) * 100.0 / (range.max - range.min) + 1e-9;
-    return std::clamp(static_cast<int>(p), 0, 100);
-}
-
-double R330ScrollValue(const OutputChannelRange& range, int position) {
-    return range.min + position * (range.max - range.min) / 100.0;
 }
 
 std::string SlewBits(int code) {
@@ -221,6 +247,20 @@ int SlewCode(const std::string& bits52) {
     for (const char c : bits52)
         code = code * 2 + (c == '1' ? 1 : 0);
     return code;
+}
+
+std::uint16_t R330RawFromValue(const OutputChannelRange& range, double value) {
+    const double span = range.max - range.min;
+    if (!(span > 0) || !(value == value)) return 0;
+    // A small allowance, so that the top of the range is not lost to rounding
+    // ((10 - -10) × 4095 / 20 must give 4095, not 4094).
+    const double steps = (value - range.min) * kR330OutputSteps / span + 1e-9;
+    return static_cast<std::uint16_t>(std::clamp(std::floor(steps), 0.0, double{kR330OutputSteps}));
+}
+
+std::optional<double> R330ValueFromRaw(const OutputChannelRange& range, std::uint16_t raw) {
+    if (raw > kR330OutputSteps) return std::nullopt;
+    return range.min + (range.max - range.min) * raw / kR330OutputSteps;
 }
 
 } // namespace tavo

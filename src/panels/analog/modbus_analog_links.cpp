@@ -95,7 +95,7 @@ R330ModbusLink::R330ModbusLink(TavoRBase& module, int slave)
 bool R330ModbusLink::ReadOutputs(Outputs& values) {
     raw_.fill(std::nullopt);
     std::vector<std::uint16_t> words;
-    if (!slave_.ReadRegisters(kFirstValueRegister, kChannels, words)) return false;
+    if (!slave_.ReadRegisters(kFirstR330OutputRegister, kChannels, words)) return false;
     bool all = true;
     for (std::size_t i = 0; i < raw_.size(); ++i) {
         raw_[i] = words[i];
@@ -111,7 +111,7 @@ bool R330ModbusLink::ReadOutputs(Outputs& values) {
 
 bool R330ModbusLink::WriteOutput(int n, double value, const OutputChannelRange& range) {
     return Channel(n, kChannels) &&
-           slave_.WriteRegister(kFirstValueRegister + n, R330RawFromValue(range, value));
+           slave_.WriteRegister(kFirstR330OutputRegister + n, R330RawFromValue(range, value));
 }
 
 bool R330ModbusLink::ReadInputs(unsigned& bits) {
@@ -125,7 +125,7 @@ bool R330ModbusLink::ReadInputs(unsigned& bits) {
 
 bool R330ModbusLink::ReadChannelSetups(Setups& out) {
     std::vector<std::uint16_t> words;
-    if (!slave_.ReadRegisters(kFirstRangeRegister, kChannels, words)) return false;
+    if (!slave_.ReadRegisters(kFirstR330RangeRegister, kChannels, words)) return false;
     bool all = true;
     for (std::size_t i = 0; i < codes_.size(); ++i) {
         // A whole register that is no range code (its high byte included) is refused.
@@ -139,7 +139,7 @@ bool R330ModbusLink::ReadChannelSetups(Setups& out) {
 
 bool R330ModbusLink::WriteRange(int n, int code) {
     if (!Channel(n, kChannels) || !R330Range(code) ||
-        !slave_.WriteRegister(kFirstRangeRegister + n, static_cast<std::uint16_t>(code)))
+        !slave_.WriteRegister(kFirstR330RangeRegister + n, static_cast<std::uint16_t>(code)))
         return false;
     codes_[static_cast<std::size_t>(n)] = code;
     return true;

@@ -194,7 +194,8 @@ TfrmMR330Mod::TfrmMR330Mod(QWidget* parent) : TfrmMR330("R330 Modbus", parent) {
     grpModbusMapping = AddModbusMapGroup(grpModule, lstviewModbus);
     AddToMainGroup(grpModule, grpModbusMapping);
     lstviewModbus->AddCoils(kFirstR330InputCoil, kChannels, "DI CH:", kFirstR330InputCoil);
-    lstviewModbus->AddRegisters(kFirstValueRegister, kChannels, "AO CH:", kFirstValueRegister);
+    lstviewModbus->AddRegisters(kFirstR330OutputRegister, kChannels, "AO CH:",
+                                kFirstR330OutputRegister);
 }
 
 void TfrmMR330Mod::InitModule(const PanelContext& context) {
@@ -221,7 +222,7 @@ void TfrmMR330Mod::AfterPoll(bool outputs, bool inputs) {
     int unscaled = -1; // the first channel read whose range is not known
     for (int n = 0; n < kChannels; ++n) {
         const auto raw = modbus_->LastRaw(n);
-        lstviewModbus->SetValue(RegisterLocation(kFirstValueRegister + n),
+        lstviewModbus->SetValue(RegisterLocation(kFirstR330OutputRegister + n),
                                 raw ? QString::number(*raw) : QString(ModbusMapList::kFailed));
         if (raw && unscaled < 0 && modbus_->RangeCode(n) < 0) unscaled = n;
     }

@@ -4,7 +4,7 @@
 // only rewrites the edit; what is sent, and when, is the panel's.
 #pragma once
 
-#include "points/output_values.h"
+#include "output_track.h"
 
 #include <QGroupBox>
 

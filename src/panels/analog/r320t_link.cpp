@@ -47,9 +47,9 @@ bool R320TModbusLink::Read(int first, int count, loop::PidTable& table) {
     std::vector<std::uint16_t> words;
     if (!slave_.ReadRegisters(kTableRegister + 2 * first, 2 * count, words)) return false;
     for (int i = 0; i < count; ++i) {
-        const std::uint32_t v = std::uint32_t{words[static_cast<std::size_t>(2 * i)]} << 16 |
-                                words[static_cast<std::size_t>(2 * i + 1)];
-        table[static_cast<std::size_t>(first + i)] = static_cast<std::int32_t>(v);
+        table[static_cast<std::size_t>(first + i)] =
+            loop::EntryFromWords(words[static_cast<std::size_t>(2 * i)],
+                                 words[static_cast<std::size_t>(2 * i + 1)]);
     }
     return true;
 }

@@ -3,6 +3,8 @@
 // dialogs are the same; only this object differs.
 #pragma once
 
+#include "points/loop_values.h"
+
 #include "devices/loop_table.h"
 #include "devices/modbus_slave.h"
 
@@ -49,7 +51,7 @@ private:
 // two blocks: indices 0 to 99); function 16 of two registers at 1000 + 2 x entry.
 class R320TModbusLink : public R320TLink {
 public:
-    static constexpr int kTableRegister = 1000;
+    static constexpr int kTableRegister = loop::kTableRegister;
     R320TModbusLink(TavoMR320T& module, const std::string& address);
     int Blocks() const override { return 2; }
     int BlockEntries() const override { return 50; }

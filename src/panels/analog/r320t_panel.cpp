@@ -7,6 +7,8 @@
 #include "panels/common/form_controls.h"
 #include "panels/common/modbus_panel.h"
 
+#include "points/loop_values.h"
+
 #include "devices/hex_codes.h"
 #include "devices/models_analog.h"
 #include "devices/range_tables.h"
@@ -37,25 +39,22 @@ namespace {
 
 constexpr int kTimeoutMs = 800;
 const char* const kNotOverModbus = "Not available over Modbus";
-// The Modbus map (one-based): DI coils 1-2, DO coils 17-18, AI registers 1-4 and
-// AO registers 11-12.
-constexpr int kDICoil = 1, kDOCoil = 17, kInputRegister = 1, kOutputRegister = 11;
 const char* const kPVAlarmTexts[] = {"Normal", "H-High alarm", "High alarm", "Low alarm",
                                      "L-Low alarm"};
 const char* const kMVAlarmTexts[] = {"Normal", "High alarm", "Low alarm"};
 
-// Output range list index 0 "0-20 mA", 1 "4-20 mA", 2 "0-10 V" and codes 30 to 32.
+// Output range list index 0 "0-20 mA", 1 "4-20 mA", 2 "0-10 V" and codes 30 to 32
+// (their spans are R310Range's).
 struct OutputScale {
-    double lo, span;
     const char* labels[3];
     const char* start;
     const char* trimZero;
     const char* trimSpan;
 };
 constexpr OutputScale kOutputScales[3] = {
-    {0.0, 20.0, {"0", "10mA", "20"}, "0.000", "Trim for 4 mA", "Trim for 20 mA"},
-    {4.0, 16.0, {"4", "12mA", "20"}, "4.000", "Trim for 4 mA", "Trim for 20 mA"},
-    {0.0, 10.0, {"0", "  5V", "10"}, "0.000", "Trim for 0 V", "Trim for 10 V"},
+    {{"0", "10mA", "20"}, "0.000", "Trim for 4 mA", "Trim for 20 mA"},
+    {{"4", "12mA", "20"}, "4.000", "Trim for 4 mA", "Trim for 20 mA"},
+    {{"0", "  5V", "10"}, "0.000", "Trim for 0 V", "Trim for 10 V"},
 };
 
 QString Std(const std::string& s) {
@@ -550,9 +549,10 @@ void TfrmMR320T::Timer1Timer() {
 
 bool TfrmMR320T::PollInput() {
     std::string mask, all, status, out1, out2;
+    std::vector<std::string> fields;
     int failed = 0;
     if (!module_->ReadChannelEnable(mask)) failed = 1;
-    else if (!module_->ReadAll(all) || all.size() < 28) failed = 2;
+    else if (!module_->ReadAll(all) || !CutFields(all, kInputs, fields)) failed = 2;
     else if (!module_->ReadChannelStatus(status) || status.size() < 4) failed = 3;
     else if (!module_->ReadDIO(out1, out2)) failed = 4;
     else if (!module_->ReadConfig()) failed = 5;
@@ -578,12 +578,11 @@ bool TfrmMR320T::PollInput() {
         }
         const int index = cmbRngCh[i]->currentIndex();
         const unsigned code = index >= 0 ? items[static_cast<std::size_t>(index)].code : 0;
-        const QString unit = code == 0x08 ? " V" : code == 0x07 || code == 0x0D ? " mA"
-                             : fahrenheit_ ? " 'F" : " 'C";
-        const char s = status[i];
-        if (s == '0') SetField(edtCh[i], Std(all.substr(7 * i, 7)) + unit, Qt::green, Qt::black);
-        else if (s == '1') SetField(edtCh[i], "Over(H)", Qt::red, Qt::white);
-        else if (s == '2') SetField(edtCh[i], "Over(L)", Qt::blue, Qt::white);
+        const QString unit = QString(" ") + InputUnit(static_cast<int>(code), fahrenheit_);
+        const InputStatus s = InputStatusOf(status[i]);
+        if (s == InputStatus::Normal) SetField(edtCh[i], Std(fields[i]) + unit, Qt::green, Qt::black);
+        else if (s == InputStatus::OverHigh) SetField(edtCh[i], "Over(H)", Qt::red, Qt::white);
+        else if (s == InputStatus::OverLow) SetField(edtCh[i], "Over(L)", Qt::blue, Qt::white);
         else SetField(edtCh[i], "Invalid(R)", Qt::blue, Qt::white);
     }
     const unsigned di = HexOrZero(out2);
@@ -597,11 +596,14 @@ bool TfrmMR320T::PollInput() {
 
 bool TfrmMR320T::PollOutput() {
     std::string text, out1, out2;
-    if (!module_->ReadOutputs(text) || text.size() < 14 || !module_->ReadDIO(out1, out2)) {
+    std::vector<std::string> fields;
+    if (!module_->ReadOutputs(text) || !CutFields(text, kOutputs, fields) ||
+        !module_->ReadDIO(out1, out2)) {
         Status("Fail to fresh output data!");
         return false;
     }
-    for (int n = 0; n < 2; ++n) ShowText(edtAO[static_cast<std::size_t>(n)], Std(text.substr(7 * n, 7)));
+    for (int n = 0; n < 2; ++n)
+        ShowText(edtAO[static_cast<std::size_t>(n)], Std(fields[static_cast<std::size_t>(n)]));
     const unsigned dos = HexOrZero(out1);
     for (int n = 0; n < 2; ++n) SetLamp(bitbtnDO[static_cast<std::size_t>(n)], (dos >> n) & 1);
     Status("Polling output data...", Qt::red);
@@ -870,8 +872,8 @@ void TfrmMR320T::ShowOutputScale(int n) {
 
 double TfrmMR320T::OutputValue(int n) const {
     const auto i = static_cast<std::size_t>(n);
-    const OutputScale& s = kOutputScales[std::clamp(cmbOutRng[i]->currentIndex(), 0, 2)];
-    return s.lo + TrackBar[i]->value() * s.span / 4095.0;
+    return OutputAtStep(*R310Range(0x30 + std::clamp(cmbOutRng[i]->currentIndex(), 0, 2)),
+                        TrackBar[i]->value());
 }
 
 void TfrmMR320T::TrackBar0Change(int n) {

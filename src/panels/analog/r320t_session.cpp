@@ -60,8 +60,7 @@ std::string LoopSession::EditMV(const std::string& text, bool& written) {
     written = false;
     const auto percent = ParseFixed(text); // thousandths of a percent
     if (!percent || *percent < 0 || *percent > 100000) return "Value is out of range! (0.0~100.0)";
-    const double lo = PIDVal(kMVRangeLow), hi = PIDVal(kMVRangeHigh);
-    const auto mv = static_cast<std::int32_t>(std::lround(lo + *percent / 1000.0 * (hi - lo) / 100.0));
+    const std::int32_t mv = MVFromPercent(*percent, PIDVal(kMVRangeLow), PIDVal(kMVRangeHigh));
     if (mv == PIDVal(kMV)) return {};
     if (mv < PIDVal(kMVLimitLow) || mv > PIDVal(kMVLimitHigh)) return "Value is out of bound!";
     if (!WritePIDValue(kMV, mv)) return "Failed to set data!";

@@ -8,7 +8,7 @@ namespace tavo {
 bool R330AsciiLink::ReadOutput(int n, double& value) {
     std::string text;
     if (!module_.ReadChannelOutput(n, text)) return false;
-    const auto v = PlainDecimalValue(text);
+    const auto v = OutputReplyNumber(text, OutputFormat::Engineering);
     if (!v) return false;
     value = *v;
     return true;

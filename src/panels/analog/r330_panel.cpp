@@ -1,6 +1,7 @@
 #include "r330_panel.h"
 
 #include "calib_dialogs.h"
+#include "output_track.h"
 #include "r310_panel.h"
 
 #include "panels/common/edit_controls.h"
