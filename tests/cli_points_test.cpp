@@ -335,6 +335,51 @@ TEST(PointsCli, WriteSendsThePanelsCommandAndPrintsTheReadBack) {
     EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const std::string& c) { return c.rfind("$017", 0) == 0; }), 1);
 }
 
+// The outputs: what the module holds, in the unit of each channel's range, and the
+// panel's Output command for one channel (the bytes the R330's points send, ASCII and
+// Modbus), read back.
+TEST(PointsCli, OutputsReadInTheirRangesAndWriteThePanelsCommand) {
+    test::SimBus sim("01 R330 outrange=30,31,32,32 startup=5 di=05\n"
+                     "02 R330 protocol=modbus outrange=30,31,32,32 startup=5 di=0A\n");
+    auto r = Tavo({"read", "--port", sim.path(), "--address", "01", "--json"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    Strings points;
+    const char* units[] = {"mA", "mA", "V", "V"};
+    for (int n = 0; n < 4; ++n) points.push_back(Point("ao" + std::to_string(n), "analog-output", "5", units[n], "good"));
+    for (int n = 0; n < 4; ++n) points.push_back(Digital("di" + std::to_string(n), false, (0x05 >> n) & 1 ? "true" : "false"));
+    EXPECT_EQ(JsonPoints(r.out, R"({"address":"01","model":"R330","protocol":"ascii")"), Array(points));
+    Received(sim, 0x01);
+    r = Tavo({"write", "--port", sim.path(), "--address", "01", "--model", "R330", "ao1", "12.5"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "ao1  12.5 mA  good\n");
+    Strings sent = Received(sim, 0x01);
+    EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const std::string& c) { return c[0] == '#'; }), 1)
+        << ::testing::PrintToString(sent);
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "#01C1+12.500"), 1) << ::testing::PrintToString(sent);
+    // 21 is beyond every range the model has: refused before anything is sent. 2 mA
+    // is within the model's ranges but not the 4 to 20 mA the channel is set to:
+    // refused after the ranges are read, before the value goes out.
+    r = Tavo({"write", "--port", sim.path(), "--address", "01", "--model", "R330", "ao1", "21"});
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_EQ(r.out, "tavo: 21 is outside the range of ao1 (-10 to 20)\n");
+    EXPECT_TRUE(Received(sim, 0x01).empty());
+    r = Tavo({"write", "--port", sim.path(), "--address", "01", "--model", "R330", "ao1", "2"});
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_EQ(r.out, "tavo: 2 is outside the range of ao1 (4 to 20 mA)\n");
+    sent = Received(sim, 0x01);
+    EXPECT_FALSE(sent.empty());
+    EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const std::string& c) { return c[0] == '#'; }), 0)
+        << ::testing::PrintToString(sent);
+
+    // Modbus: ao2's register (3) takes 4095 for 10 V, as the panel writes it.
+    r = Tavo({"write", "--port", sim.path(), "--address", "02", "--modbus", "--turnaround", "0", "ao2", "10"});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "ao2  10 V  good\n");
+    sent = Received(sim, 0x02);
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "020600020FFF"), 1) << ::testing::PrintToString(sent);
+    EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const std::string& f) { return f.rfind("0206", 0) == 0; }), 1);
+}
+
 // ---- tavo watch ----
 
 const std::regex kChangeLine(R"((\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z) ([0-9A-F]{2}) ([a-z]+\d+) (\S+)( \S+)? ([a-z-]+))");
