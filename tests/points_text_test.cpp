@@ -72,8 +72,11 @@ TEST(PointText, NumbersTimesAndNamesAreWrittenTheSameEverywhere) {
     EXPECT_EQ(IsoTimeUtc(std::chrono::system_clock::time_point{}), "1970-01-01T00:00:00.000Z");
 
     std::vector<PointInfo> points;
-    for (const char* name : {"ai0", "ai1", "ai2", "do0", "do1", "pv0", "sv0", "x"})
-        points.push_back(PointInfo{name});
+    for (const char* name : {"ai0", "ai1", "ai2", "do0", "do1", "pv0", "sv0", "x"}) {
+        PointInfo info;
+        info.name = name;
+        points.push_back(info);
+    }
     EXPECT_EQ(PointNameList(points), "ai0..ai2, do0, do1, pv0, sv0, x");
     EXPECT_EQ(LocationText({0x40, 2, PointProtocol::Ascii}), "40S2");
     EXPECT_EQ(LocationText({9, -1, PointProtocol::Modbus}), "09");

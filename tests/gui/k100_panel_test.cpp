@@ -538,7 +538,7 @@ TEST_F(K100FirmwareTest, UpdateFromThePanelRestoresThePortAndRefreshes) {
     ASSERT_TRUE(p->ButtonDownload->isEnabled());
     // The controller refuses one block of the firmware once: the loader sends it again.
     fx.WithModule(5,
-                  [this](sim::SimModule& m) { Loader(m).InjectFault(40, sim::PacketFault::Nak); });
+                  [](sim::SimModule& m) { Loader(m).InjectFault(40, sim::PacketFault::Nak); });
     fx.Received(5);
     // The file's name typed without its suffix: the dialog adds ".img".
     fx.ui().openNames.push_back(QString::fromStdString(dir.File("rack")));
@@ -568,7 +568,7 @@ TEST_F(K100FirmwareTest, ARefusedLoaderImageEndsWithItsMessageAndThePortRestored
     auto* p = fx.Open<TfrmMK100>("(*)K100");
     ASSERT_NE(p, nullptr);
     // Block 3 of the loader image is refused on every one of its ten attempts.
-    fx.WithModule(5, [this](sim::SimModule& m) {
+    fx.WithModule(5, [](sim::SimModule& m) {
         for (std::size_t i = 3; i < 13; ++i)
             Loader(m).InjectFault(i, sim::PacketFault::Nak);
     });
