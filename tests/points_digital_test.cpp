@@ -41,6 +41,9 @@ protected:
 private:
     int turnaround_ = 0;
 };
+// The simulator answers at once; a module made silent costs this much per read,
+// and a loaded machine's late answer still comes in time.
+constexpr int kReplyWaitMs = 250;
 using UniversalPoints = DigitalPoints;
 using CounterPoints = DigitalPoints;
 
@@ -124,7 +127,7 @@ TEST_F(DigitalPoints, OneStateReadGivesEveryChannelInTheModelsLayout) {
     };
     for (const Row& row : rows) {
         SimBus sim(std::string(row.line) + "\n");
-        auto port = sim.Open(30);
+        auto port = sim.Open(kReplyWaitMs);
         const std::string line = row.line;
         const auto p =
             Make(line.substr(3, line.find(' ', 3) - 3), 0x0A,
@@ -143,7 +146,7 @@ TEST_F(DigitalPoints, AGarbledCutOrMissingStateIsFailedNeverANumber) {
     for (const char* fault : {"garbage=#1", "cut=#1", "noreply=#1"}) {
         for (const char* model : {"R530", "R550"}) {
             SimBus sim("0A " + std::string(model) + " inputs=A5 " + fault + "\n");
-            auto port = sim.Open(30);
+            auto port = sim.Open(kReplyWaitMs);
             const auto p = Make(model, 0x0A);
             EXPECT_EQ(p->ReadAll(*port), std::string(fault) != "noreply=#1") << model << fault;
             for (const PointReading& r : p->Readings())
@@ -157,7 +160,7 @@ TEST_F(DigitalPoints, AGarbledCutOrMissingStateIsFailedNeverANumber) {
 TEST_F(DigitalPoints, ModbusReadsEachBlockOnceAndTakesCoilsByNumber) {
     SimBus sim("0A R550 protocol=modbus inputs=5A outputs=81\n"
                "0B R560SO protocol=modbus outputs=F0F\n");
-    auto port = sim.Open(30);
+    auto port = sim.Open(kReplyWaitMs);
     const auto r550 = Make("R550", 0x0A, PointProtocol::Modbus);
     ASSERT_TRUE(r550->ReadAll(*port));
     EXPECT_EQ(Values(*r550), "di0=0 di1=1 di2=0 di3=1 di4=1 di5=0 di6=1 di7=0 do0=1 do1=0 do2=0 "
@@ -188,7 +191,7 @@ TEST_F(DigitalPoints, ModbusReadsEachBlockOnceAndTakesCoilsByNumber) {
 
 TEST_F(DigitalPoints, AWriteSendsWhatThePanelsOutputButtonSends) {
     SimBus sim("0A R550\n0B R560S\n0C R550 protocol=modbus\n0D R850\n");
-    auto port = sim.Open(30);
+    auto port = sim.Open(kReplyWaitMs);
     struct Row {
         const char* model;
         int address;
@@ -229,7 +232,7 @@ TEST_F(DigitalPoints, AWriteSendsWhatThePanelsOutputButtonSends) {
 
 TEST_F(DigitalPoints, WritesThatCannotBeRightAreRefusedBeforeAnythingIsSent) {
     SimBus sim("0A R550\n");
-    auto port = sim.Open(30);
+    auto port = sim.Open(kReplyWaitMs);
     const auto p = Make("R550", 0x0A);
     struct Row {
         const char* point;
@@ -258,7 +261,7 @@ TEST_F(DigitalPoints, WritesThatCannotBeRightAreRefusedBeforeAnythingIsSent) {
 TEST_F(DigitalPoints, AWriteTheModuleRefusesSaysWhy) {
     SimBus sim("0A R560SO overcurrent=2\n0B R560SO protocol=modbus overcurrent=1\n0C R850\n"
                "0D R550\n");
-    auto port = sim.Open(30);
+    auto port = sim.Open(kReplyWaitMs);
     std::string error;
     const auto ascii = Make("R560SO", 0x0A);
     EXPECT_FALSE(ascii->Write(*port, "do5", 1, error));
@@ -291,7 +294,7 @@ TEST_F(DigitalPoints, AWriteTheModuleRefusesSaysWhy) {
 
 TEST_F(UniversalPoints, EachInputsModeDecidesWhatItsPointsRead) {
     SimBus sim("0A R850 inputs=01 outputs=02 freq3=25\n");
-    auto port = sim.Open(30);
+    auto port = sim.Open(kReplyWaitMs);
     // DI2 counts, DI3 measures frequency, DI4 latches rising edges.
     for (const char* set : {"$0ACIC201", "$0ACIC304", "$0ACIC402"}) {
         std::string line = std::string(set) + "\r", reply;
@@ -346,7 +349,7 @@ TEST_F(UniversalPoints, EachInputsModeDecidesWhatItsPointsRead) {
 TEST_F(UniversalPoints, AModeThatCannotBeReadLeavesItsValuesFailed) {
     // The first reply (the mode of DI0) comes garbled.
     SimBus sim("0A R850 garbage=#1\n");
-    auto port = sim.Open(30);
+    auto port = sim.Open(kReplyWaitMs);
     const auto p = Make("R850", 0x0A);
     ASSERT_TRUE(p->ReadAll(*port));
     EXPECT_EQ(Values(*p, "cnt0") + " " + Values(*p, "freq0"), "cnt0=failed freq0=failed");
@@ -359,7 +362,7 @@ TEST_F(UniversalPoints, AModeThatCannotBeReadLeavesItsValuesFailed) {
 
 TEST_F(UniversalPoints, ModbusVariantReadsModesAndValuesByRegisterNumber) {
     SimBus sim("0A R850 protocol=modbus inputs=01 freq5=12.5\n");
-    auto port = sim.Open(30);
+    auto port = sim.Open(kReplyWaitMs);
     {
         TavoModbusCOM modbus(port.get());
         ModbusSlave slave(&modbus, 0x0A);
@@ -390,7 +393,7 @@ TEST_F(UniversalPoints, ModbusVariantReadsModesAndValuesByRegisterNumber) {
 
 TEST_F(CounterPoints, CountsOrFrequenciesByModeAndTheOutputsInCounterMode) {
     SimBus sim("0A R710 freq0=1000\n0B R710 type=51 freq1=250\n");
-    auto port = sim.Open(30);
+    auto port = sim.Open(kReplyWaitMs);
     std::vector<PortExchange> heard;
     port->SetExchangeObserver([&](const PortExchange& e) { heard.push_back(e); });
 
@@ -422,7 +425,7 @@ TEST_F(CounterPoints, GarbledRepliesAreFailed) {
             faults.startAfter = 1;
             (garbage ? faults.garbage : faults.cut).count = 1;
         }
-        auto port = sim.Open(30);
+        auto port = sim.Open(kReplyWaitMs);
         const auto p = Make("R710", 0x0A);
         ASSERT_TRUE(p->ReadAll(*port));
         EXPECT_EQ(Values(*p), "cnt0=failed cnt1=0 freq0=disabled freq1=disabled do0=0 do1=0")
@@ -430,7 +433,7 @@ TEST_F(CounterPoints, GarbledRepliesAreFailed) {
     }
     // Without the mode nobody can tell a count from a frequency.
     SimBus sim("0A R710 garbage=#1\n");
-    auto port = sim.Open(30);
+    auto port = sim.Open(kReplyWaitMs);
     const auto p = Make("R710", 0x0A);
     ASSERT_TRUE(p->ReadAll(*port));
     for (const PointReading& r : p->Readings())
@@ -439,7 +442,7 @@ TEST_F(CounterPoints, GarbledRepliesAreFailed) {
 
 TEST_F(CounterPoints, AnOutputWriteKeepsTheOtherOutputAsTheModuleReportsIt) {
     SimBus sim("0A R710\n0B R710D\n0C R710 type=51\n");
-    auto port = sim.Open(30);
+    auto port = sim.Open(kReplyWaitMs);
     std::string error, reply;
     std::string line = "@0ADO01\r";
     ASSERT_TRUE(port->SendCommand(line, 64, &reply));

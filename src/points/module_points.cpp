@@ -176,16 +176,42 @@ std::unique_ptr<ModulePoints> MakeModulePoints(std::string_view model, const Mod
     return nullptr;
 }
 
+// Taps need not go in the reverse order they came (the window's tap of an open
+// panel goes with the panel while a later one stays): a tap that goes while another
+// sits above it only stops passing exchanges to its points, and the one on top,
+// when it goes, puts back the first watcher below it that still has points.
+struct PointTap::Link {
+    ModulePoints* points;
+    ExchangeObserver previous;
+};
+
+namespace {
+
+struct Forward {
+    std::shared_ptr<PointTap::Link> link;
+    void operator()(const PortExchange& exchange) const {
+        if (link->points) link->points->Observe(exchange);
+        if (link->previous) link->previous(exchange);
+    }
+};
+
+} // namespace
+
 PointTap::PointTap(TavoComPort& port, ModulePoints& points)
-    : port_(port), previous_(port.GetExchangeObserver()) {
-    port_.SetExchangeObserver([&points, previous = previous_](const PortExchange& exchange) {
-        points.Observe(exchange);
-        if (previous) previous(exchange);
-    });
+    : port_(port), link_(std::make_shared<Link>(Link{&points, port.GetExchangeObserver()})) {
+    port_.SetExchangeObserver(Forward{link_});
 }
 
 PointTap::~PointTap() {
-    port_.SetExchangeObserver(previous_);
+    link_->points = nullptr;
+    const auto* top = port_.GetExchangeObserver().target<Forward>();
+    if (!top || top->link != link_) return;
+    ExchangeObserver below = link_->previous;
+    while (const auto* gone = below.target<Forward>()) {
+        if (gone->link->points) break;
+        below = ExchangeObserver(gone->link->previous);
+    }
+    port_.SetExchangeObserver(std::move(below));
 }
 
 } // namespace tavo

@@ -131,7 +131,7 @@ std::unique_ptr<ModulePoints> MakeModulePoints(std::string_view model, const Mod
                                                std::string& error);
 
 // Watches a port for as long as it lives and passes every exchange to `points` and
-// then to the watcher that was there before.
+// then to the watcher that was there before. Taps may go in any order.
 class PointTap {
 public:
     PointTap(TavoComPort& port, ModulePoints& points);
@@ -139,9 +139,11 @@ public:
     PointTap(const PointTap&) = delete;
     PointTap& operator=(const PointTap&) = delete;
 
+    struct Link; // the tapped points (null once the tap is gone) and the watcher below
+
 private:
     TavoComPort& port_;
-    ExchangeObserver previous_;
+    std::shared_ptr<Link> link_;
 };
 
 } // namespace tavo

@@ -221,11 +221,15 @@ std::string PointsCsvRows(const ModulePoints& module, std::chrono::system_clock:
     const auto& readings = module.Readings();
     for (std::size_t i = 0; i < points.size(); ++i) {
         if (readings[i].serial <= sinceSerial && sinceSerial != 0) continue;
-        rows += stamp + ',' + address + ',' + CsvField(points[i].name) + ',' +
-                PointValueText(points[i], readings[i]) + ',' + CsvField(points[i].unit) + ',' +
-                std::string(PointQualityName(readings[i].quality)) + '\n';
+        rows += PointCsvRow(stamp, address, points[i], readings[i]);
     }
     return rows;
+}
+
+std::string PointCsvRow(const std::string& stamp, const std::string& address, const PointInfo& info,
+                        const PointReading& reading) {
+    return stamp + ',' + address + ',' + CsvField(info.name) + ',' + PointValueText(info, reading) +
+           ',' + CsvField(info.unit) + ',' + std::string(PointQualityName(reading.quality)) + '\n';
 }
 
 // Characters on screen: "°C" is three bytes but two characters.

@@ -53,6 +53,9 @@ std::string PointsJson(const ModulePoints& module, std::chrono::system_clock::ti
 inline constexpr std::string_view kPointsCsvHeader = "time,address,point,value,unit,quality\n";
 std::string PointsCsvRows(const ModulePoints& module, std::chrono::system_clock::time_point time,
                           unsigned long sinceSerial = 0);
+// One row of that layout: `stamp` as IsoTimeUtc writes it, `address` as LocationText.
+std::string PointCsvRow(const std::string& stamp, const std::string& address, const PointInfo& info,
+                        const PointReading& reading);
 
 // One line per point: name, value (or "-"), unit and quality in aligned columns.
 std::string PointsTable(const ModulePoints& module);

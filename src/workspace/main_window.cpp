@@ -9,6 +9,7 @@
 #include "terminal.h"
 #include "tree_images.h"
 #include "ui_services.h"
+#include "value_commands.h"
 
 #include "core/network_address.h"
 #include "core/search_engine.h"
@@ -146,6 +147,10 @@ void TfrmMain::BuildActions() {
     tools->addSeparator();
     tools->addAction(tlbtnSaveConf);
     tools->addAction(tlbtnLoadConf);
+    values_ = new ValueCommands(*this, *statbarMain);
+    tools->addSeparator();
+    tools->addAction(values_->RecordAction());
+    tools->addAction(values_->ChartAction());
     auto* help = menuBar()->addMenu("&Help");
     help->setObjectName("menuHelp");
     help->addAction(tlbtnHelp);
@@ -156,7 +161,7 @@ void TfrmMain::BuildActions() {
     bar->setMovable(false);
     bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     for (QAction* a : {tlbtnSave, tlbtnSearch, tlbtnTerminal, tlbtnDataScope, tlbtnSaveConf,
-                       tlbtnLoadConf, tlbtnHelp})
+                       tlbtnLoadConf, values_->RecordAction(), values_->ChartAction(), tlbtnHelp})
         bar->addAction(a);
     // The tree's own menu, where the ports are.
     treeviewModule->setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -203,6 +208,7 @@ void TfrmMain::Place(QWidget* widget) {
 }
 
 void TfrmMain::ReleaseAllForm() {
+    values_->PanelClosing();
     if (!current_) return;
     QWidget* old = ScrollBox1->takeWidget();
     current_ = nullptr;
@@ -391,6 +397,7 @@ void TfrmMain::ShowPanel(const RegistryRow& row, const std::string& designation,
     if (!panel->HasSettingsFile()) RefreshButton(true, false, true, false, false, false, false);
     Place(panel);
     if (row.timeout200 && !modbus) port_->SetTimeOut(200);
+    values_->PanelOpened(*panel, *port_, designation, context);
     panel->InitModule(context);
 }
 

@@ -22,6 +22,7 @@ class ModuleTree;
 class TavoComPort;
 class TfrmComSet;
 class TfrmIntro;
+class ValueCommands;
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
@@ -51,6 +52,8 @@ public:
     MainStatusBar* StatusBar() const { return statbarMain; }
     QWidget* CurrentPanel() const { return current_; }
     TfrmComSet* ComSet() const { return comSet_; }
+    // Record Values and Chart of the open module panel.
+    ValueCommands* Values() const { return values_; }
 
     // Toolbar and menu handlers.
     void tlbtnSaveClick();
@@ -99,6 +102,7 @@ private:
     QAction* menuExit;
     QAction* menuAboutTavo;
     QAction* menuAddNetworkPort;
+    ValueCommands* values_;
 
     std::unique_ptr<TavoComPort> port_;
     QWidget* current_ = nullptr;

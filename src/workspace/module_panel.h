@@ -43,6 +43,13 @@ public:
     virtual bool HasSettingsFile() const { return false; }
     virtual void SaveSettings() {}
     virtual void LoadSettings() {}
+
+signals:
+    // The end of one poll, after its last transaction (queued after the tick that
+    // polled): `ok` when the module answered. What the poll read is what a
+    // recording or a chart of the module takes; a panel that does not poll never
+    // emits it.
+    void PollEnded(bool ok);
 };
 
 using PanelMaker = std::function<ModulePanel*(QWidget* parent)>;

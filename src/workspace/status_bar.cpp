@@ -38,12 +38,17 @@ MainStatusBar::MainStatusBar(QWidget* parent) : QStatusBar(parent) {
     setSizeGripEnabled(false);
     message_ = new QLabel(this);
     message_->setObjectName("statbarMessage");
-    message_->setMinimumWidth(500);
+    message_->setMinimumWidth(kMessageWidth);
+    recording_ = new QLabel(this);
+    recording_->setObjectName("statbarRecording");
+    recording_->setFixedWidth(kRecordingWidth);
+    recording_->hide();
     indicator_ = new IndicatorPanel(this);
     port_ = new QLabel(this);
     port_->setObjectName("statbarPort");
     port_->setMinimumWidth(100);
     addPermanentWidget(message_, 1);
+    addPermanentWidget(recording_);
     addPermanentWidget(indicator_);
     addPermanentWidget(port_);
 }
@@ -61,6 +66,20 @@ void MainStatusBar::SetMessageColor(const QColor& color) {
     pal.setColor(QPalette::WindowText, color);
     message_->setPalette(pal);
 }
+
+// The recording text takes its room from the message, so the window keeps its
+// width: a status bar wider than the window would widen it while recording.
+void MainStatusBar::SetRecordingText(const QString& text, const QString& toolTip) {
+    recordingText_ = text;
+    const QString shown =
+        recording_->fontMetrics().elidedText(text, Qt::ElideMiddle, kRecordingWidth - 8);
+    if (recording_->text() != shown) recording_->setText(shown);
+    if (recording_->toolTip() != toolTip) recording_->setToolTip(toolTip);
+    if (recording_->isHidden() == text.isEmpty()) return;
+    recording_->setVisible(!text.isEmpty());
+    message_->setMinimumWidth(kMessageWidth - (text.isEmpty() ? 0 : kRecordingWidth));
+}
+QString MainStatusBar::RecordingText() const { return recordingText_; }
 
 void MainStatusBar::SetIndicator(const QString& digit) { indicator_->SetText(digit); }
 QString MainStatusBar::Indicator() const { return indicator_->Text(); }

@@ -25,14 +25,22 @@ public:
     // Panel 2: the port settings, "9600, N, 8, 1".
     void SetPortText(const QString& text);
     QString PortText() const;
+    // Beside the message: what is being recorded ("Recording 00:01:05 to
+    // values.csv", the whole path as its tooltip); hidden when `text` is empty.
+    void SetRecordingText(const QString& text, const QString& toolTip = {});
+    QString RecordingText() const;
     // The highest slot index of the rack whose channel is open (3 or 7).
     int Tag() const { return tag_; }
     void SetTag(int tag) { tag_ = tag; }
 
 private:
+    static constexpr int kMessageWidth = 500;
+    static constexpr int kRecordingWidth = 230;
     QLabel* message_;
+    QLabel* recording_;
     IndicatorPanel* indicator_;
     QLabel* port_;
+    QString recordingText_;
     int tag_ = 0;
 };
 

@@ -158,6 +158,22 @@ QIcon ToolbarIcon(ToolIcon which) {
             p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
             p.drawText(QRectF(1, 1, 14, 14), Qt::AlignCenter, "?");
         });
+    case ToolIcon::Record:
+        return Draw([](QPainter& p) {
+            p.setPen(QColor(120, 0, 0));
+            p.setBrush(QColor(220, 30, 30));
+            p.drawEllipse(QRectF(3.5, 3.5, 9, 9));
+        });
+    case ToolIcon::Chart:
+        return Draw([](QPainter& p) {
+            p.setPen(QPen(Qt::black, 1));
+            p.drawLine(QPointF(1.5, 1.5), QPointF(1.5, 14.5));
+            p.drawLine(QPointF(1.5, 14.5), QPointF(14.5, 14.5));
+            p.setPen(QPen(QColor(31, 119, 180), 1.5));
+            p.drawPolyline(QPolygonF({{3, 11}, {6, 7}, {9, 9}, {14, 3}}));
+            p.setPen(QPen(QColor(214, 39, 40), 1.5));
+            p.drawPolyline(QPolygonF({{3, 13}, {7, 13}, {7, 10}, {11, 10}, {11, 13}, {14, 13}}));
+        });
     }
     return {};
 }

@@ -38,6 +38,11 @@ public:
             return QFileDialog::getSaveFileName(parent, title, defaultName, filter);
         return FileName(parent, title, defaultName, filter, defaultSuffix, QFileDialog::AcceptSave);
     }
+    QString AppendFileName(QWidget* parent, const QString& title, const QString& defaultName,
+                           const QString& filter, const QString& defaultSuffix) override {
+        return FileName(parent, title, defaultName, filter, defaultSuffix, QFileDialog::AcceptSave,
+                        QFileDialog::DontConfirmOverwrite);
+    }
     QString OpenFileName(QWidget* parent, const QString& title, const QString& defaultName,
                          const QString& filter, const QString& defaultSuffix) override {
         if (defaultSuffix.isEmpty())
@@ -62,9 +67,10 @@ private:
     // The static dialogs take no default suffix; this one is the same dialog with it.
     static QString FileName(QWidget* parent, const QString& title, const QString& defaultName,
                             const QString& filter, const QString& defaultSuffix,
-                            QFileDialog::AcceptMode mode) {
+                            QFileDialog::AcceptMode mode, QFileDialog::Options options = {}) {
         QFileDialog dialog(parent, title, defaultName, filter);
         dialog.setAcceptMode(mode);
+        dialog.setOptions(dialog.options() | options);
         dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
                                                            : QFileDialog::ExistingFile);
         dialog.setDefaultSuffix(defaultSuffix);

@@ -29,6 +29,13 @@ public:
     // its own, before the dialog checks whether the file exists.
     virtual QString SaveFileName(QWidget* parent, const QString& title, const QString& defaultName,
                                  const QString& filter, const QString& defaultSuffix = {}) = 0;
+    // A file to add to: as SaveFileName, but choosing one that exists is no question
+    // of replacing it, since what is written goes after what it holds.
+    virtual QString AppendFileName(QWidget* parent, const QString& title,
+                                   const QString& defaultName, const QString& filter,
+                                   const QString& defaultSuffix = {}) {
+        return SaveFileName(parent, title, defaultName, filter, defaultSuffix);
+    }
     virtual QString OpenFileName(QWidget* parent, const QString& title, const QString& defaultName,
                                  const QString& filter, const QString& defaultSuffix = {}) = 0;
     // A modal one-line text question, offering `initial`; an empty result means the

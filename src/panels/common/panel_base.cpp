@@ -59,6 +59,9 @@ void PanelBase::Status(const QString& text, const QColor& color) {
 void PanelBase::Heartbeat(bool ok) {
     heartbeat_ ^= 1;
     if (context_.status) context_.status->SetIndicator(QString::number(heartbeat_ + (ok ? 0 : 2)));
+    // Told once the tick that polled has returned: some panels read more after
+    // their heartbeat (counts, alarms), and a recording stamps a poll's rows alike.
+    QMetaObject::invokeMethod(this, [this, ok] { emit PollEnded(ok); }, Qt::QueuedConnection);
 }
 
 bool PanelBase::PollStatus(bool ok, const QString& okText, const QString& failText) {

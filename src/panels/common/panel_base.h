@@ -39,7 +39,7 @@ protected:
     // Status panel 0; a successful reading shows in red, anything else in black.
     void Status(const QString& text, const QColor& color = Qt::black);
     // Inverts the heartbeat and shows it in status panel 1: "0"/"1" after a good
-    // poll, "2"/"3" after a failed one.
+    // poll, "2"/"3" after a failed one; and tells of the poll's end (PollEnded).
     void Heartbeat(bool ok);
     // The end of a poll: the heartbeat, and `okText` in red or `failText` in
     // black. Returns `ok`.
