@@ -69,6 +69,7 @@ void Bus::Receive(const std::uint8_t* data, std::size_t n, TimePoint now,
     // After a long quiet spell whatever was half-received is stale.
     if (!buffer_.empty() && now - lastByte_ > std::chrono::milliseconds(200)) buffer_.clear();
     buffer_.insert(buffer_.end(), data, data + n);
+    heard_ += n;
     lastByte_ = now;
     Decode(now, out);
 }

@@ -60,6 +60,9 @@ public:
     // (or noise, which is dropped).
     void Idle(TimePoint now, std::vector<Transmission>& out);
     bool HasPending() const { return !buffer_.empty(); }
+    // Every byte the host has sent since the bus was made, whoever it was for (a
+    // test that nothing at all was sent looks here).
+    std::size_t BytesHeard() const { return heard_; }
 
     // Time one character takes on the wire at the current line settings.
     std::chrono::nanoseconds CharTime() const;
@@ -87,6 +90,7 @@ private:
     std::mt19937 rng_{20261208};
     Bytes buffer_;
     TimePoint lastByte_{};
+    std::size_t heard_ = 0;
 };
 
 } // namespace tavo::sim

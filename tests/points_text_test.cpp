@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 
 namespace tavo {
 namespace {
@@ -60,6 +61,12 @@ TEST(PointText, NumbersTimesAndNamesAreWrittenTheSameEverywhere) {
     EXPECT_EQ(FormatPointNumber(-0.0004, 3), "0");
     EXPECT_EQ(FormatPointNumber(1370.0 * 12345 / 65535, 1), "258.1");
     EXPECT_EQ(FormatPointNumber(0.1 + 0.2, 3), "0.3");
+    // Far beyond what a buffer of a few dozen characters holds: every digit, no
+    // exponent, and the number reads back as itself.
+    const std::string huge = FormatPointNumber(-1e300, 9);
+    EXPECT_EQ(huge.find_first_not_of("-0123456789."), std::string::npos) << huge;
+    EXPECT_EQ(std::strtod(huge.c_str(), nullptr), -1e300);
+    EXPECT_EQ(FormatPointNumber(2e15, 3), "2000000000000000.000");
     EXPECT_EQ(IsoTimeUtc(std::chrono::system_clock::time_point(std::chrono::milliseconds(1796830133123))),
               "2026-12-09T15:28:53.123Z");
     EXPECT_EQ(IsoTimeUtc(std::chrono::system_clock::time_point{}), "1970-01-01T00:00:00.000Z");

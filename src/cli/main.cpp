@@ -1,6 +1,7 @@
 // tavo: the utility's command-line tool.
 #include "gateway_command.h"
 #include "options.h"
+#include "point_commands.h"
 
 #include "sim/bus_file.h"
 #include "sim/pty_server.h"
@@ -34,10 +35,6 @@
 namespace tavo::cli {
 namespace {
 
-constexpr int kOk = 0;
-constexpr int kNoAnswer = 1;
-constexpr int kUsage = 2;
-
 const char* kUsageText =
     "usage:\n"
     "  tavo --version\n"
@@ -52,11 +49,18 @@ const char* kUsageText =
     "              [--timeout MS] [--turnaround MS] [--kinds]\n"
     "              [--probes ascii,checksum,modbus] [--bauds B,B,...] [--parities N,E,O]\n"
     "              [--gateway-config FILE]\n"
+    "  tavo read --port P --address AA [--slot N] [--model M] [--modbus | --checksum]\n"
+    "            [port options] [--turnaround MS] [--json]\n"
+    "  tavo watch --port P --address AA [--address AA ...] [the options of tavo read]\n"
+    "             [--interval MS] [--csv FILE]\n"
+    "  tavo write --port P --address AA [the options of tavo read] POINT VALUE\n"
     "  tavo sim [--link PATH] [--tcp PORT] BUSFILE\n"
     "  tavo gateway [--check] CONFIG.yaml\n"
     "  tavo firmware r8xx --port P [--baud B] [--timeout MS] [--force] FILE.hex\n"
     "  tavo firmware rack --port P --designation D --version V FILE\n"
-    "  tavo --version\n"
+    "Port options: --baud B, --parity N|E|O, --stop 1|2, --timeout MS. AA is the module's\n"
+    "address as two hexadecimal digits, as the tree shows it; --slot, --model, --modbus\n"
+    "and --checksum after an --address belong to that module, before the first to all.\n"
     "Register and coil numbers are one-based. --turnaround MS (0 to 100, default 20) is\n"
     "the Modbus pause before a request and before its response. Exit status: 0 done,\n"
     "1 a module did not answer or refused, 2 wrong arguments or the port could not be\n"
@@ -75,21 +79,6 @@ std::string Printable(const std::string& text) {
         }
     }
     return out;
-}
-
-struct PortFailure {
-    std::string message;
-};
-
-std::unique_ptr<TavoComPort> OpenPort(const PortOptions& o) {
-    auto port = std::make_unique<TavoComPort>(o.port);
-    if (!port->OpenPort())
-        throw PortFailure{"cannot open " + o.port + ": " + port->LastError().text};
-    if (!port->SetPortState(o.baud, 8, o.parity, o.stopBits))
-        throw PortFailure{"cannot set " + o.port + " to " + std::to_string(o.baud) + " baud: " +
-                          port->LastError().text};
-    port->SetTimeOut(o.timeoutMs);
-    return port;
 }
 
 int Ports() {
@@ -574,6 +563,8 @@ int main(int argc, char** argv) {
         if (command == "search") return Search(args);
         if (command == "firmware") return Firmware(args);
         if (command == "gateway") return Gateway(args);
+        if (command == "read" || command == "watch" || command == "write")
+            return RunPointCommand(command, args);
         throw UsageError{"unknown command '" + command + "'"};
     } catch (const UsageError& e) {
         std::cerr << "tavo: " << e.message << "\n" << kUsageText;

@@ -3,6 +3,7 @@
 #include "transport/serial_backend.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace tavo::cli {
 
@@ -36,15 +37,30 @@ std::string Args::Get(const std::string& name, const std::string& fallback) cons
 long ParseInt(const std::string& text, long lo, long hi, const std::string& what) {
     long value = 0;
     std::size_t used = 0;
+    // Decimal, or hexadecimal after 0x; a leading zero is no octal prefix ("080" is 80).
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::size_t first = hex ? 2 : 0;
+    const bool startsWell = text.size() > first &&
+                            (std::isxdigit(static_cast<unsigned char>(text[first])) ||
+                             (!hex && (text[0] == '-' || text[0] == '+')));
     try {
-        value = std::stol(text, &used, 0);
+        if (startsWell)
+            value = std::stol(hex ? text.substr(2) : text, &used, hex ? 16 : 10);
+        if (hex && used) used += 2;
     } catch (...) {
         used = 0;
     }
     if (used == 0 || used != text.size() || value < lo || value > hi)
         throw UsageError{what + " must be a number from " + std::to_string(lo) + " to " +
-                         std::to_string(hi) + " (got '" + text + "')"};
+                         std::to_string(hi) + " (got " + ShownArgument(text) + ")"};
     return value;
+}
+
+std::string ShownArgument(const std::string& text) {
+    std::string shown;
+    for (const char c : text.substr(0, 40))
+        shown += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+    return "'" + shown + (text.size() > 40 ? "...'" : "'");
 }
 
 long Args::GetInt(const std::string& name, long fallback, long lo, long hi) const {
@@ -71,6 +87,17 @@ PortOptions ReadPortOptions(const Args& args) {
     p.timeoutMs = static_cast<int>(args.GetInt("timeout", 80, 1, 60000));
     p.turnaroundMs = static_cast<int>(args.GetInt("turnaround", 20, 0, 100));
     return p;
+}
+
+std::unique_ptr<TavoComPort> OpenPort(const PortOptions& o) {
+    auto port = std::make_unique<TavoComPort>(o.port);
+    if (!port->OpenPort())
+        throw PortFailure{"cannot open " + o.port + ": " + port->LastError().text};
+    if (!port->SetPortState(o.baud, 8, o.parity, o.stopBits))
+        throw PortFailure{"cannot set " + o.port + " to " + std::to_string(o.baud) + " baud: " +
+                          port->LastError().text};
+    port->SetTimeOut(o.timeoutMs);
+    return port;
 }
 
 namespace {

@@ -2,17 +2,28 @@
 #pragma once
 
 #include "workspace/core/search_engine.h"
+#include "transport/com_port.h"
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace tavo::cli {
 
+inline constexpr int kOk = 0;
+inline constexpr int kNoAnswer = 1; // a module did not answer or refused
+inline constexpr int kUsage = 2;    // wrong arguments, or the port (or a file) cannot be used
+
 // Thrown for wrong arguments; main prints it with the usage and exits 2.
 struct UsageError {
+    std::string message;
+};
+
+// Thrown when the port (or a file the command needs) cannot be used; exit 2.
+struct PortFailure {
     std::string message;
 };
 
@@ -30,6 +41,9 @@ struct Args {
 };
 
 long ParseInt(const std::string& text, long lo, long hi, const std::string& what);
+// What a user typed, quoted for a message of one line: control characters as '?',
+// at most 40 characters and "..." ("'ai0'", "'4?5'").
+std::string ShownArgument(const std::string& text);
 
 struct PortOptions {
     std::string port;
@@ -40,6 +54,8 @@ struct PortOptions {
     int turnaroundMs = 20; // Modbus pause before a request and before its response
 };
 PortOptions ReadPortOptions(const Args& args);
+// Opens the port at the options' line settings and time-out; throws PortFailure.
+std::unique_ptr<TavoComPort> OpenPort(const PortOptions& o);
 
 // --probes ascii,checksum,modbus (any subset), --bauds B,B,... and --parities N,E,O:
 // the sweep is every rate with every parity, at the port's stop bits. Without

@@ -94,6 +94,15 @@ bool ModulePoints::ReadAll(TavoComPort& port, bool refreshConfiguration) {
     return answered_ > 0;
 }
 
+bool ModulePoints::LearnConfiguration(TavoComPort& port, bool refresh) {
+    if (!refresh && ConfigurationKnown()) return true;
+    if (where_.protocol != PointProtocol::Modbus)
+        port.SetCheckSum(where_.protocol == PointProtocol::AsciiChecksum);
+    PointTap tap(port, *this);
+    ReadConfiguration(port);
+    return ConfigurationKnown();
+}
+
 std::optional<double> ModulePoints::CheckWrite(std::string_view name, std::string_view text,
                                                std::string& error) const {
     const int index = IndexOf(name);

@@ -71,6 +71,10 @@ public:
     // False when the module answered none of the requests: every reading is then
     // Failed.
     bool ReadAll(TavoComPort& port, bool refreshConfiguration = false);
+    // Reads only the configuration the readings and limits depend on (what ReadAll
+    // reads first), when it is not known yet or `refresh`; the checksum switch is set
+    // as in ReadAll. True when the configuration is known afterwards.
+    bool LearnConfiguration(TavoComPort& port, bool refresh = false);
 
     // The value a write of `text` to point `name` would send, or nullopt with one
     // line in `error`: the point does not exist, is not writable, the text is not a

@@ -127,9 +127,12 @@ bool WithinLimits(const PointInfo& info, double value, std::string& error) {
 std::string FormatPointNumber(double value, int decimals) {
     decimals = std::clamp(decimals, 0, 12);
     const double scale = std::pow(10.0, decimals);
-    double rounded = std::round(value * scale) / scale;
+    // A value too large to scale has no digits after the point to round anyway.
+    const double scaled = value * scale;
+    double rounded = std::isfinite(scaled) ? std::round(scaled) / scale : value;
     if (rounded == 0.0) rounded = 0.0; // no "-0"
-    std::array<char, 64> text{};
+    // Room for the largest double in fixed notation (309 digits) and 12 decimals.
+    std::array<char, 336> text{};
     auto result = std::to_chars(text.data(), text.data() + text.size(), rounded);
     if (result.ec != std::errc() || std::fabs(rounded) >= 1e15)
         result = std::to_chars(text.data(), text.data() + text.size(), rounded,
@@ -168,7 +171,7 @@ std::string IsoTimeUtc(std::chrono::system_clock::time_point time) {
     const std::time_t seconds = static_cast<std::time_t>(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
     std::tm utc{};
     gmtime_r(&seconds, &utc);
-    char text[40];
+    char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
                   utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
                   static_cast<int>(ms - static_cast<long long>(seconds) * 1000));
@@ -176,6 +179,13 @@ std::string IsoTimeUtc(std::chrono::system_clock::time_point time) {
 }
 
 std::string PointsJson(const ModulePoints& module, std::chrono::system_clock::time_point time) {
+    std::vector<std::size_t> all(module.Points().size());
+    for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
+    return PointsJson(module, time, all);
+}
+
+std::string PointsJson(const ModulePoints& module, std::chrono::system_clock::time_point time,
+                       const std::vector<std::size_t>& indexes) {
     nlohmann::ordered_json object;
     object["address"] = LocationText(module.Location());
     object["model"] = module.Model();
@@ -184,7 +194,8 @@ std::string PointsJson(const ModulePoints& module, std::chrono::system_clock::ti
     auto& list = object["points"] = nlohmann::ordered_json::array();
     const auto& points = module.Points();
     const auto& readings = module.Readings();
-    for (std::size_t i = 0; i < points.size(); ++i) {
+    for (const std::size_t i : indexes) {
+        if (i >= points.size()) continue;
         nlohmann::ordered_json point;
         point["name"] = points[i].name;
         point["kind"] = PointKindName(points[i].kind);

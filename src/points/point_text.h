@@ -42,6 +42,10 @@ std::string IsoTimeUtc(std::chrono::system_clock::time_point time);
 // "points":[{"name":"ai0","kind":"analog-input","value":141.5,"unit":"°C",
 // "quality":"good"},…]}; value null unless good, digital values true/false.
 std::string PointsJson(const ModulePoints& module, std::chrono::system_clock::time_point time);
+// The same object with only the points at `indexes`, in that order (`tavo watch`
+// lists the points a poll changed).
+std::string PointsJson(const ModulePoints& module, std::chrono::system_clock::time_point time,
+                       const std::vector<std::size_t>& indexes);
 
 // The CSV header and the rows of the points whose reading is newer than
 // `sinceSerial` (all with 0): time,address,point,value,unit,quality. Fields are

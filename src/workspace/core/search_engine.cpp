@@ -210,27 +210,31 @@ FoundNode SearchEngine::ModuleNode(const std::string& text, const std::string& d
 }
 
 std::optional<FoundNode> SearchEngine::AsciiProbe(int address, int probe) {
-    // Setting the address again at probe 1 sends nothing; it matters when probe 0
-    // is not among the probes made.
-    probe_.SetAddress(Hex2(address));
-    port_.SetCheckSum(probe == 1);
-    std::string name;
-    if (!probe_.ReadModuleName(name)) return std::nullopt;
-    FoundNode node = ModuleNode(ModuleNodeText(address, name), name,
+    const auto name = IdentifyModule(probe_, address, probe);
+    if (!name) return std::nullopt;
+    FoundNode node = ModuleNode(ModuleNodeText(address, *name), *name,
                                 probe == 0 ? LinkKind::AsciiPlain : LinkKind::AsciiChecksum);
-    const std::string head = name.substr(0, 4);
-    if (head == "K100") AddRackSlots(node, name, Hex2(address));
+    const std::string head = name->substr(0, 4);
+    if (head == "K100") AddRackSlots(node, *name, Hex2(address));
     else if (head == "Z352" || head == "Z351") AddZ350Slots(node, Hex2(address));
     return node;
 }
 
+std::optional<FoundNode> SearchEngine::ModbusProbe(int address) {
+    const auto d = IdentifyModule(probe_, address, 2);
+    if (!d) return std::nullopt;
+    return ModuleNode(ModuleNodeText(address, *d), *d, LinkKind::ModbusRtu);
+}
+
+namespace {
+
 // Reads two model registers and turns them into a designation: the first holds
 // the number code in BCD, the second up to two suffix letters.
-std::optional<std::string> SearchEngine::ReadModelRegisters(int address, int reg,
-                                                            std::uint16_t* code) {
-    TavoModbusCOM& modbus = *probe_.GetModbus();
+std::optional<std::string> ReadModelRegisters(TavoRBase& prober, int address, int reg,
+                                              std::uint16_t* code) {
+    TavoModbusCOM& modbus = *prober.GetModbus();
     std::vector<std::uint8_t> data;
-    port_.CancelQuietWait(); // the first register pair of a probe may have failed
+    prober.GetPort()->CancelQuietWait(); // the first register pair of a probe may have failed
     if (!modbus.ReadHoldingRegisters(address, reg, 2) || !modbus.ReadResponse(data) ||
         data.size() < 4)
         return std::nullopt;
@@ -246,17 +250,26 @@ std::optional<std::string> SearchEngine::ReadModelRegisters(int address, int reg
     return designation;
 }
 
-std::optional<FoundNode> SearchEngine::ModbusProbe(int address) {
-    std::uint16_t code = 0;
-    if (auto d = ReadModelRegisters(address, 10001, &code); d && address > 0) {
-        if (code == ModelRegistry::kK100EModbusCode)
-            return ModuleNode(ModuleNodeText(address, "K100EM"), "K100EM", LinkKind::ModbusRtu);
-        if (code == ModelRegistry::kK100ModbusCode)
-            return ModuleNode(ModuleNodeText(address, "K100M"), "K100M", LinkKind::ModbusRtu);
+} // namespace
+
+std::optional<std::string> IdentifyModule(TavoRBase& prober, int address, int probe) {
+    if (probe < 2) {
+        // Setting the address again at probe 1 sends nothing; it matters when probe 0
+        // is not among the probes made.
+        prober.SetAddress(Hex2(address));
+        prober.GetPort()->SetCheckSum(probe == 1);
+        std::string name;
+        if (!prober.ReadModuleName(name)) return std::nullopt;
+        return name;
     }
-    auto d = ReadModelRegisters(address, 211, &code);
+    std::uint16_t code = 0;
+    if (auto d = ReadModelRegisters(prober, address, 10001, &code); d && address > 0) {
+        if (code == ModelRegistry::kK100EModbusCode) return "K100EM";
+        if (code == ModelRegistry::kK100ModbusCode) return "K100M";
+    }
+    auto d = ReadModelRegisters(prober, address, 211, &code);
     if (!d || address == 0) return std::nullopt;
-    return ModuleNode(ModuleNodeText(address, *d), *d, LinkKind::ModbusRtu);
+    return d;
 }
 
 std::optional<FoundNode> ProbeAddress(TavoComPort& port, int address, LinkKind link) {

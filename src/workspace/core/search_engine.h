@@ -139,7 +139,6 @@ private:
     int ProbeEstimateMs(int probe) const;
     std::optional<FoundNode> AsciiProbe(int address, int probe);
     std::optional<FoundNode> ModbusProbe(int address);
-    std::optional<std::string> ReadModelRegisters(int address, int reg, std::uint16_t* code);
     FoundNode ModuleNode(const std::string& text, const std::string& designation, LinkKind link);
     void AddRackSlots(FoundNode& rack, const std::string& designation, const std::string& address);
     void AddZ350Slots(FoundNode& controller, const std::string& address);
@@ -185,5 +184,12 @@ std::string ModuleNodeText(int address, const std::string& designation);
 // (open, its line settings and time-out set): the module node as the search lists it
 // (a rack or controller with its slot nodes), or nullopt when nothing answered.
 std::optional<FoundNode> ProbeAddress(TavoComPort& port, int address, LinkKind link);
+
+// Asks the module at `address` for its designation exactly as the search's probe
+// `probe` does (0 ASCII, 1 ASCII with checksum, 2 Modbus RTU) through `prober`'s
+// port: the name command with the port's checksum switch set for the probe, or the
+// Modbus model registers (a rack's at 10001 first, then a module's at 211; address
+// 0 is a broadcast no slave answers). Nullopt when no valid answer came.
+std::optional<std::string> IdentifyModule(TavoRBase& prober, int address, int probe);
 
 } // namespace tavo
