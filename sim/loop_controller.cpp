@@ -213,6 +213,7 @@ void LoopCommands::Advance(SimModule& m, TimePoint) {
     for (int loop = 0; loop < 2; ++loop) {
         const auto l = static_cast<std::size_t>(loop);
         const double interval = Entry(loop, kInterval) / 1000.0;
+        if (interval <= 0.0) continue; // a fresh module's table: no control interval, no steps
         pending_[l] += elapsed;
         const double due = std::floor(pending_[l] / interval);
         if (due < 1.0) continue;

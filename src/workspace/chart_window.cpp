@@ -65,7 +65,10 @@ public:
         c->addAxis(time, Qt::AlignBottom);
         c->addAxis(values, Qt::AlignLeft);
         c->addAxis(lanes, Qt::AlignRight);
+        // The view lets go of the chart it made for itself: it is ours to delete.
+        QChart* own = chart();
         setChart(c);
+        delete own;
     }
 
     // A legend entry for each point, in the point's colour; it holds no data.
