@@ -245,10 +245,14 @@ bool BusWorker::Identify(Module& m) {
         m.slotMissingSaid.clear();
         designation = slot->model;
     } else {
-        const auto node = ProbeAddress(*port_, where.address, LinkOf(where.protocol));
-        if (!node) return false;
-        std::string inner;
-        ParseItemText(node->text, inner, designation);
+        // The name, as the search asks for it; the tree's slot and channel nodes are
+        // of no use here.
+        TavoRBase prober(port_.get());
+        const auto name =
+            IdentifyModule(prober, where.address, static_cast<int>(LinkOf(where.protocol)));
+        port_->CancelQuietWait();
+        if (!name) return false;
+        designation = *name;
     }
     std::string why;
     auto points = MakeModulePoints(designation, where, why);

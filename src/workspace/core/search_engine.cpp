@@ -272,13 +272,6 @@ std::optional<std::string> IdentifyModule(TavoRBase& prober, int address, int pr
     return d;
 }
 
-std::optional<FoundNode> ProbeAddress(TavoComPort& port, int address, LinkKind link) {
-    SearchOptions only;
-    only.probes = 1u << static_cast<unsigned>(link);
-    SearchEngine engine(port, address, address, std::move(only));
-    return engine.Step();
-}
-
 std::vector<FoundNode> SearchEngine::KChannelNodes(const std::string& d) {
     int count = 0;
     if (d == "K210") count = 3;

@@ -180,11 +180,6 @@ void ClearLineBeforeSearch(TavoComPort& port);
 // Text of a module node: "(" + two hex digits + ")" + designation, "(*)" for 0.
 std::string ModuleNodeText(int address, const std::string& designation);
 
-// The search's probe of one address (0 to 255) by one way of talking, on `port`
-// (open, its line settings and time-out set): the module node as the search lists it
-// (a rack or controller with its slot nodes), or nullopt when nothing answered.
-std::optional<FoundNode> ProbeAddress(TavoComPort& port, int address, LinkKind link);
-
 // Asks the module at `address` for its designation exactly as the search's probe
 // `probe` does (0 ASCII, 1 ASCII with checksum, 2 Modbus RTU) through `prober`'s
 // port: the name command with the port's checksum switch set for the probe, or the
