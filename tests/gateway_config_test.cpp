@@ -34,7 +34,7 @@ TEST(GatewayConfig, EachMistakeIsOneLineWithItsPlace) {
     const std::string bus = kBus;
     const std::vector<Row> rows = {
         {"unknown top-level key", bus + "      - {address: \"01\", protocol: ascii}\nbroker: x\n",
-         "6:1: unknown key 'broker' in the configuration (it takes mqtt, buses)"},
+         "6:1: unknown key 'broker' in the configuration (it takes mqtt, modbus_tcp, buses)"},
         {"unknown module key",
          bus + "      - {address: \"01\", protocol: ascii, writeable: [do0]}\n",
          "5:42: unknown key 'writeable' in a module"},
@@ -91,7 +91,23 @@ TEST(GatewayConfig, EachMistakeIsOneLineWithItsPlace) {
         {"network port without its number",
          "buses:\n  - {name: a, port: \"tcp://plc\", modules: []}\n", "2:21: The address tcp://plc has no port number"},
         {"no buses", "mqtt: {port: 1883}\n", "1:1: the configuration needs 'buses'"},
-        {"empty file", "", " the configuration is empty: it needs 'buses' (and 'mqtt')"},
+        {"empty file", "", " the configuration is empty: it needs 'buses' (and 'mqtt', 'modbus_tcp' or both)"},
+        {"neither server", "buses: []\n",
+         "1:1: the configuration serves nothing: give 'mqtt' (a broker to publish on), 'modbus_tcp' (a "
+         "Modbus TCP server), or both"},
+        {"a host name to bind", "modbus_tcp: {bind: localhost}\nbuses: []\n",
+         "1:20: 'bind' must be a numeric IPv4 or IPv6 address such as 127.0.0.1, 0.0.0.0 for every one "
+         "(got 'localhost')"},
+        {"server port out of range", "modbus_tcp: {port: 70000}\nbuses: []\n",
+         "1:20: 'port' must be a whole number from 0 to 65535 (got '70000')"},
+        {"stale_after 0", "modbus_tcp: {stale_after: 0}\nbuses: []\n",
+         "1:27: 'stale_after' must be a whole number from 1 to 1000 (got '0')"},
+        {"unknown server key", "modbus_tcp: {unit: 1}\nbuses: []\n",
+         "1:14: unknown key 'unit' in 'modbus_tcp' (it takes bind, port, stale_after)"},
+        {"one address on two buses",
+         "modbus_tcp: {}\nbuses:\n  - {name: a, port: /dev/x, modules: [{address: \"40\", slot: 1, protocol: ascii}]}\n"
+         "  - {name: b, port: /dev/y, modules: [{address: \"40\", protocol: modbus}]}\n",
+         "4:49: address 40 is on bus 'a' and bus 'b': the Modbus TCP server makes an address one unit id"},
         {"key without a value", "mqtt:\n  host:\n" + bus, "2:3: 'host' in 'mqtt' has no value"},
         {"syntax error", "buses: [\n", "2:1: "},
         {"a comma where a document could start", "- a\n, b\n", "2:1: no value may start here: a ','"},
@@ -184,9 +200,34 @@ buses:
 TEST(GatewayConfig, AConfigurationWithoutBusesIsWrittenSoThatItReadsBack) {
     GatewayConfig empty, again;
     std::string error;
-    ASSERT_TRUE(ParseGatewayConfig("buses: []\n", "gw.yaml", empty, error, Files({}))) << error;
+    ASSERT_TRUE(ParseGatewayConfig("mqtt: {}\nbuses: []\n", "gw.yaml", empty, error, Files({}))) << error;
     ASSERT_TRUE(ParseGatewayConfig(GatewayConfigYaml(empty), "gw.yaml", again, error, Files({}))) << error;
     EXPECT_EQ(again, empty);
+}
+
+TEST(GatewayConfig, AModbusTcpServerAloneNeedsNoBrokerAndReadsBackSo) {
+    const std::string text = "modbus_tcp: {port: 1502}\nbuses:\n"
+                             "  - {name: a, port: /dev/x, modules: [{address: \"40\", slot: 1, protocol: ascii},"
+                             " {address: \"40\", slot: 2, protocol: ascii}]}\n"
+                             "  - {name: b, port: /dev/y, modules: [{address: \"41\", protocol: modbus}]}\n";
+    GatewayConfig c, again;
+    std::string error;
+    ASSERT_TRUE(ParseGatewayConfig(text, "gw.yaml", c, error, Files({}))) << error;
+    EXPECT_FALSE(c.useMqtt);
+    ASSERT_TRUE(c.modbusTcp);
+    EXPECT_EQ(*c.modbusTcp, (ModbusTcpConfig{"127.0.0.1", 1502, 3}));
+    const std::string yaml = GatewayConfigYaml(c);
+    EXPECT_NE(yaml.find("\n# mqtt:\n#   host: \"127.0.0.1\"\n"), std::string::npos) << yaml;
+    ASSERT_TRUE(ParseGatewayConfig(yaml, "gw.yaml", again, error, Files({}))) << error << "\n" << yaml;
+    EXPECT_EQ(again, c) << yaml;
+    // Both servers, the server's defaults written out.
+    ASSERT_TRUE(ParseGatewayConfig("mqtt: {port: 1884}\nmodbus_tcp: {bind: \"::1\", stale_after: 5}\nbuses: []\n",
+                                   "gw.yaml", c, error, Files({})))
+        << error;
+    EXPECT_TRUE(c.useMqtt);
+    EXPECT_EQ(*c.modbusTcp, (ModbusTcpConfig{"::1", 1502, 5}));
+    ASSERT_TRUE(ParseGatewayConfig(GatewayConfigYaml(c), "gw.yaml", again, error, Files({}))) << error;
+    EXPECT_EQ(again, c);
 }
 
 TEST(GatewayConfig, BusNamesFollowThePortName) {

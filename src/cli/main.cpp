@@ -55,7 +55,7 @@ const char* kUsageText =
     "             [--interval MS] [--csv FILE]\n"
     "  tavo write --port P --address AA [the options of tavo read] POINT VALUE\n"
     "  tavo sim [--link PATH] [--tcp PORT] BUSFILE\n"
-    "  tavo gateway [--check] CONFIG.yaml\n"
+    "  tavo gateway [--check | --print-map [--csv]] CONFIG.yaml\n"
     "  tavo firmware r8xx --port P [--baud B] [--timeout MS] [--force] FILE.hex\n"
     "  tavo firmware rack --port P --designation D --version V FILE\n"
     "Port options: --baud B, --parity N|E|O, --stop 1|2, --timeout MS. AA is the module's\n"

@@ -5,6 +5,8 @@
 #include <yaml-cpp/eventhandler.h>
 #include <yaml-cpp/yaml.h>
 
+#include <arpa/inet.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -37,6 +39,12 @@ struct Failure {
 
 bool NameCharacter(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
+}
+
+bool NumericAddress(const std::string& text) {
+    in_addr v4{};
+    in6_addr v6{};
+    return inet_pton(AF_INET, text.c_str(), &v4) == 1 || inet_pton(AF_INET6, text.c_str(), &v6) == 1;
 }
 
 bool IsName(const std::string& text) {
@@ -130,12 +138,21 @@ public:
     GatewayConfig Read(const YAML::Node& root) {
         GatewayConfig config;
         config.path = path_;
-        if (root.IsNull()) Fail(root, "the configuration is empty: it needs 'buses' (and 'mqtt')");
-        const Fields top(root, "the configuration", {"mqtt", "buses"});
-        if (auto mqtt = top.Get("mqtt")) config.mqtt = Mqtt(*mqtt);
+        if (root.IsNull())
+            Fail(root, "the configuration is empty: it needs 'buses' (and 'mqtt', 'modbus_tcp' or both)");
+        const Fields top(root, "the configuration", {"mqtt", "modbus_tcp", "buses"});
+        const auto mqtt = top.Get("mqtt");
+        if (mqtt) config.mqtt = Mqtt(*mqtt);
+        const auto modbusTcp = top.Get("modbus_tcp");
+        if (modbusTcp) config.modbusTcp = ModbusTcp(*modbusTcp);
+        config.useMqtt = mqtt.has_value() || !modbusTcp;
         const YAML::Node buses = top.Need(root, "buses");
         if (!buses.IsSequence()) Fail(buses, "'buses' must be a list of buses");
         for (const YAML::Node& bus : buses) config.buses.push_back(Bus(bus, config.buses));
+        if (!mqtt && !modbusTcp)
+            Fail(root, "the configuration serves nothing: give 'mqtt' (a broker to publish on), "
+                       "'modbus_tcp' (a Modbus TCP server), or both");
+        if (modbusTcp) CheckUnitIds(buses, config.buses);
         return config;
     }
 
@@ -183,6 +200,41 @@ private:
         }
         if (auto n = f.Get("tls")) m.tls = Tls(*n);
         return m;
+    }
+
+    static ModbusTcpConfig ModbusTcp(const YAML::Node& map) {
+        ModbusTcpConfig m;
+        const Fields f(map, "'modbus_tcp'", {"bind", "port", "stale_after"});
+        if (auto n = f.Get("bind")) {
+            m.bind = Text(*n, "bind");
+            if (!NumericAddress(m.bind))
+                Fail(*n, "'bind' must be a numeric IPv4 or IPv6 address such as 127.0.0.1, "
+                         "0.0.0.0 for every one (got '" + m.bind + "')");
+        }
+        if (auto n = f.Get("port")) m.port = static_cast<int>(Integer(*n, "port", 0, 65535));
+        if (auto n = f.Get("stale_after"))
+            m.staleAfter = static_cast<int>(Integer(*n, "stale_after", 1, 1000));
+        return m;
+    }
+
+    // A unit id is a module's address, so one address may live on one bus only.
+    static void CheckUnitIds(const YAML::Node& buses, const std::vector<BusConfig>& read) {
+        std::map<int, std::string> owner; // address -> bus
+        for (std::size_t b = 0; b < read.size(); ++b) {
+            const YAML::Node modules = buses[b]["modules"];
+            for (std::size_t i = 0; i < read[b].modules.size(); ++i) {
+                const int address = read[b].modules[i].where.address;
+                const auto [it, added] = owner.emplace(address, read[b].name);
+                if (!added && it->second != read[b].name) {
+                    char aa[4];
+                    std::snprintf(aa, sizeof aa, "%02X", address);
+                    Fail(modules[i]["address"],
+                         std::string("address ") + aa + " is on bus '" + it->second + "' and bus '" +
+                             read[b].name + "': the Modbus TCP server makes an address one unit id, " +
+                             "so give each bus's modules addresses of their own or run a gateway a bus");
+                }
+            }
+        }
     }
 
     TlsConfig Tls(const YAML::Node& map) {
@@ -448,26 +500,35 @@ std::string GatewayConfigYaml(const GatewayConfig& config, const std::vector<std
     const MqttConfig& m = config.mqtt;
     std::string y;
     y += "# tavo gateway configuration: the keys are described in the README and in tavo(1).\n";
-    y += "mqtt:\n";
-    y += "  host: " + Quoted(m.host) + "\n";
-    y += "  port: " + std::to_string(m.port) + "\n";
-    y += "  client_id: " + Quoted(m.clientId) + "\n";
-    y += "  prefix: " + Quoted(m.prefix) + "\n";
-    y += "  refresh_s: " + std::to_string(m.refreshS) + "\n";
-    y += "  keepalive_s: " + std::to_string(m.keepaliveS) + "\n";
-    y += std::string("  discovery: ") + (m.discovery ? "true" : "false") + "\n";
-    y += "  discovery_prefix: " + Quoted(m.discoveryPrefix) + "\n";
-    if (!m.username.empty()) y += "  username: " + Quoted(m.username) + "\n";
-    else y += "  # username: plant\n";
-    if (!m.passwordFile.empty()) y += "  password_file: " + Quoted(m.passwordFile) + "\n";
-    else y += "  # password_file: /etc/tavo/mqtt.pw   # the password's file, never the password\n";
+    if (const auto& t = config.modbusTcp)
+        y += "modbus_tcp: {bind: " + Quoted(t->bind) + ", port: " + std::to_string(t->port) +
+             ", stale_after: " + std::to_string(t->staleAfter) + "}\n";
+    else
+        y += "# modbus_tcp: {bind: 127.0.0.1, port: 1502, stale_after: 3}   # a Modbus TCP server too\n";
+    std::string broker = "mqtt:\n";
+    broker += "  host: " + Quoted(m.host) + "\n";
+    broker += "  port: " + std::to_string(m.port) + "\n";
+    broker += "  client_id: " + Quoted(m.clientId) + "\n";
+    broker += "  prefix: " + Quoted(m.prefix) + "\n";
+    broker += "  refresh_s: " + std::to_string(m.refreshS) + "\n";
+    broker += "  keepalive_s: " + std::to_string(m.keepaliveS) + "\n";
+    broker += std::string("  discovery: ") + (m.discovery ? "true" : "false") + "\n";
+    broker += "  discovery_prefix: " + Quoted(m.discoveryPrefix) + "\n";
+    if (!m.username.empty()) broker += "  username: " + Quoted(m.username) + "\n";
+    else broker += "  # username: plant\n";
+    if (!m.passwordFile.empty()) broker += "  password_file: " + Quoted(m.passwordFile) + "\n";
+    else broker += "  # password_file: /etc/tavo/mqtt.pw   # the password's file, never the password\n";
     if (m.tls) {
-        y += "  tls:\n    ca_file: " + Quoted(m.tls->caFile) + "\n";
+        broker += "  tls:\n    ca_file: " + Quoted(m.tls->caFile) + "\n";
         if (!m.tls->certFile.empty())
-            y += "    cert_file: " + Quoted(m.tls->certFile) + "\n    key_file: " + Quoted(m.tls->keyFile) + "\n";
+            broker += "    cert_file: " + Quoted(m.tls->certFile) + "\n    key_file: " + Quoted(m.tls->keyFile) + "\n";
     } else {
-        y += "  # tls: {ca_file: ca.pem, cert_file: gw.pem, key_file: gw.key}\n";
+        broker += "  # tls: {ca_file: ca.pem, cert_file: gw.pem, key_file: gw.key}\n";
     }
+    // Without MQTT the broker's settings stay as comments, ready to be switched on.
+    if (!config.useMqtt)
+        for (std::size_t at = 0; at < broker.size(); at = broker.find('\n', at) + 1) broker.insert(at, "# ");
+    y += broker;
     for (const std::string& c : comments) y += "# " + c + "\n";
     y += config.buses.empty() ? "buses: []\n" : "buses:\n";
     for (const BusConfig& b : config.buses) {

@@ -56,9 +56,22 @@ struct BusConfig {
     friend bool operator==(const BusConfig&, const BusConfig&) = default;
 };
 
+// The Modbus TCP server: every module one unit id (its address), its points at fixed
+// numbers for its model.
+struct ModbusTcpConfig {
+    std::string bind = "127.0.0.1"; // a numeric IPv4 or IPv6 address; 0.0.0.0 is every one
+    int port = 1502;                // 0: the system picks one (the log names it)
+    // Polls of its module in a row that failed to read a point before the point
+    // answers exception 0B instead of its last value.
+    int staleAfter = 3;
+    friend bool operator==(const ModbusTcpConfig&, const ModbusTcpConfig&) = default;
+};
+
 struct GatewayConfig {
     std::string path; // the file it was read from
+    bool useMqtt = true; // false when the file has no 'mqtt' (then it has 'modbus_tcp')
     MqttConfig mqtt;
+    std::optional<ModbusTcpConfig> modbusTcp;
     std::vector<BusConfig> buses;
     friend bool operator==(const GatewayConfig&, const GatewayConfig&) = default;
 };
@@ -71,7 +84,9 @@ FileReader SystemFileReader();
 // Reads `text` as the configuration file `path` (relative file names in it are taken
 // from the file's folder). False with one line in `error`, "PATH:LINE:COLUMN: what",
 // for a syntax error, an unknown key, a wrong type or value, a duplicate bus, port or
-// module (bus, address and slot), a model or writable point the model does not have,
+// module (bus, address and slot), two buses with a module at one address when the
+// Modbus TCP server (which makes the address a unit id) is on, neither 'mqtt' nor
+// 'modbus_tcp', a model or writable point the model does not have,
 // or a password or TLS file that cannot be read.
 bool ParseGatewayConfig(std::string_view text, const std::string& path, GatewayConfig& config,
                         std::string& error, const FileReader& files = SystemFileReader());

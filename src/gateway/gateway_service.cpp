@@ -42,7 +42,8 @@ std::string Broker(const MqttConfig& mqtt) {
 } // namespace
 
 GatewayService::GatewayService(GatewayConfig config, LogSink log)
-    : config_(std::move(config)), log_(std::move(log)), events_(std::make_shared<EventQueue>()) {
+    : config_(std::move(config)), log_(std::move(log)), events_(std::make_shared<EventQueue>()),
+      modbusEvents_(std::make_shared<EventQueue>()) {
     clientEvents_.connected = [this] {
         const auto now = Clock::now();
         attempting_ = false;
@@ -59,6 +60,7 @@ GatewayService::GatewayService(GatewayConfig config, LogSink log)
 
 GatewayService::~GatewayService() {
     workers_.clear();
+    modbus_.reset();
     if (signalFd_ >= 0) ::close(signalFd_);
 }
 
@@ -75,6 +77,7 @@ bool GatewayService::StartBuses(const GatewayConfig& config,
             continue;
         auto worker = std::make_unique<BusWorker>(bus, log_);
         worker->AddListener(events_);
+        worker->AddListener(modbusEvents_);
         if (!worker->Open(error)) return false;
         workers.push_back(std::move(worker));
     }
@@ -82,18 +85,49 @@ bool GatewayService::StartBuses(const GatewayConfig& config,
 }
 
 bool GatewayService::Open(std::string& error) {
-    client_ = std::make_unique<MosquittoClient>(config_.mqtt, StatusTopic(config_.mqtt));
-    if (!client_->Check(error)) {
-        error = "broker " + Broker(config_.mqtt) + ": " + error;
-        return false;
+    if (config_.useMqtt) {
+        client_ = std::make_unique<MosquittoClient>(config_.mqtt, StatusTopic(config_.mqtt));
+        if (!client_->Check(error)) {
+            error = "broker " + Broker(config_.mqtt) + ": " + error;
+            return false;
+        }
     }
+    bool replace = false;
+    if (!ServerFor(config_, modbus_, replace, error)) return false;
     if (!StartBuses(config_, workers_, error)) {
         workers_.clear();
+        modbus_.reset();
         return false;
     }
-    front_ = std::make_unique<MqttFrontEnd>(
-        config_, *client_, [this](const std::string& bus) { return Worker(bus); }, events_, log_);
+    units_.Configure(config_);
+    if (client_)
+        front_ = std::make_unique<MqttFrontEnd>(
+            config_, *client_, [this](const std::string& bus) { return Worker(bus); }, events_, log_);
     return true;
+}
+
+bool GatewayService::ServerFor(const GatewayConfig& next, std::unique_ptr<ModbusTcpServer>& server,
+                               bool& replace, std::string& error) {
+    const auto& want = next.modbusTcp;
+    replace = !want || !modbus_ || want->bind != modbus_->Config().bind || want->port != modbus_->Config().port;
+    if (!want || !replace) return true;
+    server = std::make_unique<ModbusTcpServer>(
+        units_, [this](const std::string& bus) { return Worker(bus); }, modbusEvents_, log_);
+    if (server->Listen(*want, error)) return true;
+    server.reset();
+    return false;
+}
+
+void GatewayService::TakeEvents(Clock::time_point now) {
+    for (auto& event : events_->TakeAll())
+        if (front_) front_->Take(std::move(event), now);
+    for (auto& event : modbusEvents_->TakeAll()) {
+        if (const auto* done = std::get_if<WriteDone>(&event)) {
+            if (modbus_) modbus_->Done(*done, now);
+        } else {
+            units_.Take(event);
+        }
+    }
 }
 
 WriteTarget* GatewayService::Worker(const std::string& bus) {
@@ -137,21 +171,33 @@ int GatewayService::Run() {
     const sigset_t set = HandledSignals();
     signalFd_ = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
     for (auto& w : workers_) w->Start();
-    log_("polling " + Summary(config_) + "; broker " + Broker(config_.mqtt) + ", client id " +
-         config_.mqtt.clientId + ", topics under " + config_.mqtt.prefix + "/");
+    std::string serving;
+    if (client_)
+        serving += "; broker " + Broker(config_.mqtt) + ", client id " + config_.mqtt.clientId +
+                   ", topics under " + config_.mqtt.prefix + "/";
+    if (modbus_)
+        serving += "; Modbus TCP on " + config_.modbusTcp->bind + ":" + std::to_string(modbus_->Port());
+    log_("polling " + Summary(config_) + serving);
     nextAttempt_ = Clock::now();
     auto refreshDue = Clock::now() + std::chrono::seconds(config_.mqtt.refreshS);
+    std::vector<pollfd> fds;
     while (true) {
         auto now = Clock::now();
-        ConnectIfDue(now);
+        if (client_) ConnectIfDue(now);
         auto deadline = now + std::chrono::seconds(1); // the client's keep-alive work
-        if (!client_->IsConnected() && !attempting_) deadline = std::min(deadline, nextAttempt_);
-        if (attempting_) deadline = std::min(deadline, attemptDeadline_);
-        if (front_->IsConnected()) deadline = std::min(deadline, refreshDue);
-        pollfd fds[3] = {{signalFd_, POLLIN, 0}, {events_->Descriptor(), POLLIN, 0}, {-1, 0, 0}};
-        const int socket = client_->Socket();
-        if (socket >= 0) fds[2] = {socket, static_cast<short>(POLLIN | (client_->WantsWrite() ? POLLOUT : 0)), 0};
-        if (::poll(fds, 3, MsUntil(deadline, now)) < 0 && errno != EINTR) {
+        if (client_) {
+            if (!client_->IsConnected() && !attempting_) deadline = std::min(deadline, nextAttempt_);
+            if (attempting_) deadline = std::min(deadline, attemptDeadline_);
+            if (front_->IsConnected()) deadline = std::min(deadline, refreshDue);
+        }
+        if (modbus_) deadline = std::min(deadline, modbus_->NextDeadline());
+        fds.assign({{signalFd_, POLLIN, 0}, {events_->Descriptor(), POLLIN, 0},
+                    {modbusEvents_->Descriptor(), POLLIN, 0}, {-1, 0, 0}});
+        const int socket = client_ ? client_->Socket() : -1;
+        if (socket >= 0) fds[3] = {socket, static_cast<short>(POLLIN | (client_->WantsWrite() ? POLLOUT : 0)), 0};
+        const std::size_t server = fds.size();
+        if (modbus_) modbus_->AddPollFds(fds);
+        if (::poll(fds.data(), fds.size(), MsUntil(deadline, now)) < 0 && errno != EINTR) {
             log_(std::string("poll failed: ") + std::strerror(errno));
             return Shutdown();
         }
@@ -166,9 +212,14 @@ int GatewayService::Run() {
                 return Shutdown();
             }
         }
+        now = Clock::now();
+        // The cached polls first, so that a request answered next reads the latest.
+        TakeEvents(now);
+        if (modbus_) modbus_->Service(fds, server, now);
+        if (!client_) continue;
         client_->Service(clientEvents_);
         now = Clock::now();
-        for (auto& event : events_->TakeAll()) front_->Take(std::move(event), now);
+        TakeEvents(now);
         if (front_->IsConnected()) refreshDue = front_->Refresh(now);
     }
 }
@@ -199,10 +250,10 @@ void GatewayService::Disconnect(const GatewayConfig* next) {
 }
 
 int GatewayService::Shutdown() {
+    if (modbus_) modbus_->Close();
     for (auto& w : workers_) w->Stop();
-    const auto now = Clock::now();
-    for (auto& event : events_->TakeAll()) front_->Take(std::move(event), now);
-    Disconnect();
+    TakeEvents(Clock::now());
+    if (client_) Disconnect();
     workers_.clear();
     log_("stopped");
     return 0;
@@ -217,7 +268,15 @@ void GatewayService::Reload() {
         log_("reload: " + config_.path + " is unchanged");
         return;
     }
-    const bool newBroker = !(next.mqtt == config_.mqtt);
+    if (next.useMqtt != config_.useMqtt) {
+        error = std::string("MQTT is switched ") + (next.useMqtt ? "on" : "off") +
+                " in the new file, which takes a restart (systemctl restart)";
+        return refuse();
+    }
+    std::unique_ptr<ModbusTcpServer> server;
+    bool replaceServer = false;
+    if (!ServerFor(next, server, replaceServer, error)) return refuse();
+    const bool newBroker = next.useMqtt && !(next.mqtt == config_.mqtt);
     std::unique_ptr<MosquittoClient> client;
     if (newBroker) {
         client = std::make_unique<MosquittoClient>(next.mqtt, StatusTopic(next.mqtt));
@@ -244,6 +303,7 @@ void GatewayService::Reload() {
         for (const BusConfig& bus : replaced) {
             auto worker = std::make_unique<BusWorker>(bus, log_);
             worker->AddListener(events_);
+            worker->AddListener(modbusEvents_);
             std::string again;
             worker->Open(again); // else it keeps trying, and says so
             worker->Start();
@@ -253,6 +313,12 @@ void GatewayService::Reload() {
         return refuse();
     }
     workers_ = std::move(running);
+    units_.Configure(next);
+    if (replaceServer) {
+        if (modbus_) modbus_->Close();
+        modbus_ = std::move(server);
+        if (modbus_) log_("Modbus TCP on " + next.modbusTcp->bind + ":" + std::to_string(modbus_->Port()));
+    }
     if (newBroker) {
         Disconnect(&next);
         client_ = std::move(client);
@@ -261,7 +327,7 @@ void GatewayService::Reload() {
         backoff_ = std::chrono::seconds(1);
         lastFailure_.clear();
         nextAttempt_ = Clock::now();
-    } else {
+    } else if (front_) {
         front_->Reconfigure(next, false);
     }
     config_ = std::move(next);

@@ -1,8 +1,8 @@
-// `tavo gateway`: one worker thread per bus, and the MQTT side on the calling
-// thread, which waits in poll() for the broker's socket, the workers' events and
-// the signals: SIGHUP reloads the configuration file (a bad one is refused and the
+// `tavo gateway`: one worker thread per bus, and the MQTT side and the Modbus TCP
+// server on the calling thread, which waits in poll() for the broker's socket, the
+// server's sockets, the workers' events (a queue for each front end) and the signals: SIGHUP reloads the configuration file (a bad one is refused and the
 // running one stays), SIGTERM and SIGINT publish every module and the gateway
-// offline, disconnect cleanly and end. A broker that cannot be reached is tried
+// offline, disconnect cleanly, close the Modbus TCP clients and end. A broker that cannot be reached is tried
 // again after 1 s, then after twice as long each time, at most every 30 s; the buses
 // are polled meanwhile and everything is published once it connects.
 #pragma once
@@ -10,6 +10,8 @@
 #include "bus_worker.h"
 #include "gateway_config.h"
 #include "log.h"
+#include "modbus_tcp_server.h"
+#include "modbus_tcp_units.h"
 #include "mosquitto_client.h"
 #include "mqtt_front_end.h"
 
@@ -30,9 +32,10 @@ public:
     GatewayService(const GatewayService&) = delete;
     GatewayService& operator=(const GatewayService&) = delete;
 
-    // Opens every bus's port and sets up the MQTT client; nothing is published or
-    // polled yet. False with one line in `error` (a port that cannot be opened, TLS
-    // files the library refuses).
+    // Opens every bus's port, sets up the MQTT client and listens for Modbus TCP
+    // clients; nothing is published or polled yet. False with one line in `error` (a
+    // port that cannot be opened, TLS files the library refuses, an address the
+    // server cannot listen on).
     bool Open(std::string& error);
 
     // Blocks SIGHUP, SIGTERM and SIGINT in the calling thread, which must be the only
@@ -50,6 +53,11 @@ private:
     void ConnectIfDue(Clock::time_point now);
     void Ended(const std::string& why, Clock::time_point now);
     void Flush(Clock::duration limit);
+    void TakeEvents(Clock::time_point now);
+    // A server for `next` when its address differs from the running one's (which
+    // then goes); false with `error` when it cannot listen.
+    bool ServerFor(const GatewayConfig& next, std::unique_ptr<ModbusTcpServer>& server, bool& replace,
+                   std::string& error);
     // A clean end of the broker connection: the subscriptions first, then every
     // module and the gateway offline (or, for a reload to another broker, what
     // Reconfigure publishes under the old settings), then DISCONNECT.
@@ -58,7 +66,12 @@ private:
 
     GatewayConfig config_;
     LogSink log_;
-    std::shared_ptr<EventQueue> events_;
+    std::shared_ptr<EventQueue> events_;       // the MQTT side's
+    std::shared_ptr<EventQueue> modbusEvents_; // the Modbus TCP server's
+    // What the server answers from; kept without a server too, so that one started
+    // by a reload knows the modules described before.
+    ModbusTcpUnits units_;
+    std::unique_ptr<ModbusTcpServer> modbus_;
     std::vector<std::unique_ptr<BusWorker>> workers_;
     std::unique_ptr<MosquittoClient> client_;
     std::unique_ptr<MqttFrontEnd> front_;
