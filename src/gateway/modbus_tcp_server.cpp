@@ -189,6 +189,7 @@ bool ModbusTcpServer::Process(std::uint64_t id, Client& c, Clock::time_point now
         const FrameCheck check = CheckFrame(c.in.data(), c.in.size(), length, why);
         if (check == FrameCheck::Bad) {
             log_("Modbus TCP: closed " + c.peer + ": " + why);
+            Flush(c); // the answers to the requests before it, as far as the socket takes them
             return false;
         }
         if (check == FrameCheck::Incomplete) break;
