@@ -119,8 +119,16 @@ bool GatewayService::ServerFor(const GatewayConfig& next, std::unique_ptr<Modbus
 }
 
 void GatewayService::TakeEvents(Clock::time_point now) {
+    TakeMqttEvents(now);
+    TakeModbusEvents(now);
+}
+
+void GatewayService::TakeMqttEvents(Clock::time_point now) {
     for (auto& event : events_->TakeAll())
         if (front_) front_->Take(std::move(event), now);
+}
+
+void GatewayService::TakeModbusEvents(Clock::time_point now) {
     for (auto& event : modbusEvents_->TakeAll()) {
         if (const auto* done = std::get_if<WriteDone>(&event)) {
             if (modbus_) modbus_->Done(*done, now);
@@ -213,14 +221,14 @@ int GatewayService::Run() {
             }
         }
         now = Clock::now();
-        // The cached polls first, so that a request answered next reads the latest.
-        TakeEvents(now);
+        // The cached polls first, so that a request answered next reads the latest. A
+        // queue is read only when it has something: a request's round trip is a few
+        // system calls, and each one counts.
+        if (fds[2].revents & POLLIN) TakeModbusEvents(now);
         if (modbus_) modbus_->Service(fds, server, now);
-        if (!client_) continue;
-        client_->Service(clientEvents_);
-        now = Clock::now();
-        TakeEvents(now);
-        if (front_->IsConnected()) refreshDue = front_->Refresh(now);
+        if (client_) client_->Service(clientEvents_);
+        if (fds[1].revents & POLLIN) TakeMqttEvents(now);
+        if (client_ && front_->IsConnected()) refreshDue = front_->Refresh(Clock::now());
     }
 }
 

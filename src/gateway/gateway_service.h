@@ -54,6 +54,8 @@ private:
     void Ended(const std::string& why, Clock::time_point now);
     void Flush(Clock::duration limit);
     void TakeEvents(Clock::time_point now);
+    void TakeMqttEvents(Clock::time_point now);
+    void TakeModbusEvents(Clock::time_point now);
     // A server for `next` when its address differs from the running one's (which
     // then goes); false with `error` when it cannot listen.
     bool ServerFor(const GatewayConfig& next, std::unique_ptr<ModbusTcpServer>& server, bool& replace,
