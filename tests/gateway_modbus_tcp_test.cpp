@@ -98,7 +98,14 @@ private:
     modbus_t* ctx_;
 };
 
-float Float(const Registers& r, std::size_t at) { return modbus_get_float_abcd(r.data() + at); }
+// The float at register `at`, high word first (libmodbus's own float helpers differ
+// between its versions in the order they take).
+float Float(const Registers& r, std::size_t at) {
+    const std::uint32_t bits = (static_cast<std::uint32_t>(r[at]) << 16) | r[at + 1];
+    float f = 0;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
 
 // A plain socket to the server, for bytes no client library sends.
 class RawSocket {
