@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(answer.size() >= 9 && answer.size() <= kMaxAdu);
         Check(std::equal(answer.begin(), answer.begin() + 2, adu) && answer[2] == 0 && answer[3] == 0);
         Check(static_cast<std::size_t>((answer[4] << 8) | answer[5]) + 6 == answer.size());
-        Check(answer[6] == adu[6] && (answer[7] & 0x7F) == adu[7]);
+        Check(answer[6] == adu[6] && (answer[7] | 0x80) == (adu[7] | 0x80));
         if (answer[7] & 0x80) Check(answer.size() == 9 && out.writes.empty());
         for (const WriteRequest& w : out.writes) {
             Check(w.key.bus == "line1" && w.key.where.address == adu[6]);
