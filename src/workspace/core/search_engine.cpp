@@ -151,7 +151,7 @@ std::optional<FoundNode> SearchEngine::Step() {
 
 int SearchEngine::SilentProbeMs(int probe, int timeoutMs, int turnaroundMs) {
     if (probe < 2) return 2 * timeoutMs;
-    return 2 * (2 + 2 * turnaroundMs + 2 * timeoutMs);
+    return 2 * (2 * turnaroundMs + 2 * timeoutMs);
 }
 
 int SearchEngine::ProbeEstimateMs(int probe) const {

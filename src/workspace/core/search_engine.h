@@ -113,7 +113,7 @@ public:
 
     // Time one probe takes on a silent bus at time-out T and Modbus turnaround t:
     // an ASCII probe waits 2T for the first reply byte; the Modbus probe makes two
-    // reads, each a 2 ms drain, t before the request, t before the reply, then 2T.
+    // reads, each t before the request, t before the reply, then 2T.
     static int SilentProbeMs(int probe, int timeoutMs, int turnaroundMs);
     // What the rest of the search should take when paced at TimerIntervalMs(): each
     // remaining probe costs max(interval, its time), taken from the probes of its
