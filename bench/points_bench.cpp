@@ -10,9 +10,8 @@
 // as from the second cycle on) against the sum of its transactions' wire times
 // (request and reply bytes at 86.8 us each, checksums and CRCs included) and the
 // modules' own answer times: bound = 1.05 x that sum. The Modbus turnaround, a pause
-// the user chooses, is 0 here; the 2 ms drain before each Modbus request is the
-// transport's and is counted beside (ratio_with_drains). bare_ms is the same
-// transactions made by the port alone, one after the other.
+// the user chooses, is 0 here. bare_ms is the same transactions made by the port
+// alone, one after the other.
 //
 // Counters: the measured and bound milliseconds and measured / bound (target <= 1).
 // On a busy machine run it as `chrt -f 20 build/bin/tavo_points_bench` (as root):
@@ -203,7 +202,7 @@ void BM_WatchCycle(benchmark::State& state) {
         if (!watch.Points(i)) throw std::runtime_error(error);
     }
     double wireUs = 0;
-    int exchanges = 0, failed = 0, modbusRequests = 0;
+    int exchanges = 0, failed = 0;
     std::vector<PortExchange> cycle;
     bool replaying = false;
     port.SetExchangeObserver([&](const PortExchange& e) {
@@ -216,14 +215,13 @@ void BM_WatchCycle(benchmark::State& state) {
         const std::size_t bytes = e.request.size() + e.reply.size() + (e.modbus ? 4 : 0);
         wireUs += static_cast<double>(bytes) * kCharUs;
         ++exchanges;
-        if (e.modbus) ++modbusRequests;
         if (!e.ok) ++failed;
     });
     cli::PointWatch::Output first;
     watch.Cycle(first); // the configurations
     double measured = 0, bare = 0, fastest = 1e9, fastestBare = 1e9;
     wireUs = 0;
-    exchanges = failed = modbusRequests = 0;
+    exchanges = failed = 0;
     for (auto _ : state) {
         cli::PointWatch::Output out;
         cycle.clear();
@@ -255,10 +253,6 @@ void BM_WatchCycle(benchmark::State& state) {
     state.counters["fastest_bare_ms"] = fastestBare;
     state.counters["fastest_ratio"] = fastest / (1.05 * wire / n);
     state.counters["transactions"] = exchanges / n;
-    // Each Modbus request first drains the line for 2 ms (a one-byte read at a 1 ms
-    // time-out): a fixed pause of the transport, not wire time.
-    const double pauses = 2.0 * modbusRequests / n;
-    state.counters["ratio_with_drains"] = measured / n / (1.05 * (wire / n + pauses));
     state.counters["failed"] = failed;
     state.SetLabel(mixed ? "16 R270P, 8 R550 ASCII, 8 R270P Modbus" : "32 R270P ASCII");
     port.ClosePort();

@@ -246,6 +246,25 @@ FoundNode Node(std::string text, std::optional<LinkKind> link, std::vector<Found
     return n;
 }
 
+// "40S2 K520 ascii": the modules of a bus.
+std::vector<std::string> Listed(const BusConfig& bus) {
+    std::vector<std::string> listed;
+    for (const ModuleConfig& m : bus.modules)
+        listed.push_back(LocationText(m.where) + " " + m.model + " " +
+                         std::string(PointProtocolName(m.where.protocol)));
+    return listed;
+}
+
+// The configuration written with its notes reads back to the same structs.
+void ExpectReadsBack(const GatewayConfig& c, const std::vector<std::string>& notes) {
+    GatewayConfig again;
+    std::string error;
+    ASSERT_TRUE(ParseGatewayConfig(GatewayConfigYaml(c, notes), "found.yaml", again, error, Files({})))
+        << error;
+    again.path.clear();
+    EXPECT_EQ(again, c);
+}
+
 TEST(GatewayConfig, ASearchBecomesAConfigurationThatReadsBack) {
     std::vector<FoundNode> found;
     found.push_back(Node("(01)R210D", LinkKind::AsciiPlain));
@@ -282,12 +301,64 @@ TEST(GatewayConfig, ASearchBecomesAConfigurationThatReadsBack) {
     EXPECT_EQ(notes[1], "(40)K100E (S3)K299 has no model here: the rack is asked at start which points it has");
     EXPECT_EQ(notes[2], "(51)R550 is left out: it answered at 19200, E, 8, 1, and the bus runs at 9600, N, 8, 1");
 
-    GatewayConfig again;
-    std::string error;
-    ASSERT_TRUE(ParseGatewayConfig(GatewayConfigYaml(c, notes), "found.yaml", again, error, Files({})))
-        << error;
-    again.path.clear();
-    EXPECT_EQ(again, c);
+    ExpectReadsBack(c, notes);
+}
+
+// A rack speaking Modbus shows no slot nodes; the slots the search read for the
+// configuration are listed as any rack's, each with the model its points take.
+TEST(GatewayConfig, AModbusRackListsTheSlotsTheSearchRead) {
+    FoundNode rack = Node("(53)K100EM", LinkKind::ModbusRtu);
+    rack.modbusSlots = {Node("(S0)K220", std::nullopt), Node("(S2)K520", std::nullopt),
+                        Node("(S3)K710", std::nullopt), Node("(S5)K0AI", std::nullopt)};
+    FoundNode unread = Node("(54)K100M", LinkKind::ModbusRtu);
+    FoundNode empty = Node("(55)K100M", LinkKind::ModbusRtu);
+    empty.modbusSlots.emplace();
+    // The search finds it, but the slots' points are not reached above 247.
+    FoundNode high = Node("(FB)K100M", LinkKind::ModbusRtu);
+    high.modbusSlots = {Node("(S1)K520", std::nullopt)};
+    // An ASCII rack's slot nodes stay what counts, whatever else the node carries.
+    FoundNode ascii = Node("(40)K100", LinkKind::AsciiPlain, {Node("(S1)K310", std::nullopt)});
+
+    SearchedPort port{"/dev/ttyUSB0", {9600, 8, kParityNone, kOneStopBit}, 80, 20};
+    std::vector<std::string> notes;
+    const GatewayConfig c = ConfigFromSearch(port, {rack, unread, empty, high, ascii}, notes);
+    ASSERT_EQ(c.buses.size(), 1u);
+    EXPECT_EQ(Listed(c.buses[0]), (std::vector<std::string>{"53S0 K220 modbus", "53S2 K520 modbus", "53S3 K710 modbus",
+                                                "53S5 K0AI modbus", "40S1 K310 ascii"}));
+    EXPECT_EQ(notes, (std::vector<std::string>{
+                         "(54)K100M is left out: the search did not read which modules its slots hold",
+                         "(55)K100M is left out: its slots are empty",
+                         "(FB)K100M (S1)K520 is left out: a Modbus rack answers at addresses 1 to 247, not 251"}));
+    ExpectReadsBack(c, notes);
+}
+
+// The window's searches of several ports: one bus each, in order, each at its own
+// settings, with names the reader takes as distinct buses.
+TEST(GatewayConfig, SeveralSearchedPortsBecomeOneBusEach) {
+    std::vector<PortSearch> ports;
+    ports.push_back({{"/dev/ttyUSB0", {9600, 8, kParityNone, kOneStopBit}, 80, 20},
+                     {Node("(01)R210D", LinkKind::AsciiPlain), Node("(38)R910", LinkKind::AsciiPlain)}});
+    ports.push_back({{"/dev/serial/by-path/ttyUSB0", {19200, 8, kParityEven, kOneStopBit}, 30, 5},
+                     {Node("(05)R550", LinkKind::ModbusRtu)}});
+    ports.push_back({{"tcp://10.0.0.7:4001", {9600, 8, kParityNone, kOneStopBit}, 120, 20}, {}});
+    std::vector<std::string> notes;
+    const GatewayConfig c = ConfigFromSearch(ports, notes);
+    ASSERT_EQ(c.buses.size(), 3u);
+    EXPECT_EQ(c.buses[0].name, "ttyUSB0");
+    EXPECT_EQ(c.buses[1].name, "ttyUSB0-2");
+    EXPECT_EQ(c.buses[2].name, "10-0-0-7-4001");
+    EXPECT_EQ(c.mqtt.clientId, "tavo-ttyUSB0");
+    EXPECT_EQ(c.buses[1].port, "/dev/serial/by-path/ttyUSB0");
+    EXPECT_EQ(c.buses[1].line, (LineSettings{19200, 8, kParityEven, kOneStopBit}));
+    EXPECT_EQ(c.buses[1].timeoutMs, 30);
+    EXPECT_EQ(c.buses[1].turnaroundMs, 5);
+    ASSERT_EQ(c.buses[1].modules.size(), 1u);
+    EXPECT_EQ(c.buses[1].modules[0].where.protocol, PointProtocol::Modbus);
+    EXPECT_TRUE(c.buses[2].modules.empty());
+    // With several ports a note says which port it is about.
+    EXPECT_EQ(notes, (std::vector<std::string>{
+                         "/dev/ttyUSB0: (38)R910 is left out: R910 is a converter and has no values of its own"}));
+    ExpectReadsBack(c, notes);
 }
 
 } // namespace

@@ -433,5 +433,50 @@ TEST_F(GatewayService, TwoGatewaysShareABrokerAndASearchConfiguresOneOverTcp) {
     EXPECT_EQ(two.Stop(), 0);
 }
 
+// A rack speaking Modbus lists no slots in the search, but the configuration the
+// search writes lists each of them with its model, and the gateway polls them all.
+TEST_F(GatewayService, ASearchedModbusRackIsServedSlotBySlot) {
+    auto broker = StartBroker();
+    LinkedBus sim("53 K100EM firmware=A3.10 slots=K220,K310,-,K520,K710 in0=2.5 in3=0005\n", dir.File("bus"));
+    const std::string found = dir.File("rack.yaml");
+    const test::Run search = RunProgram({TAVO_CLI, "search", "--port", sim.link(), "--timeout", "50",
+                                         "--turnaround", "0", "--start", "83", "--end", "83",
+                                         "--gateway-config", found});
+    ASSERT_EQ(search.status, 0) << search.out;
+    std::ifstream in(found);
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    for (const char* line : {"{address: \"53\", slot: 0, protocol: modbus, model: \"K220\", writable: []}",
+                             "{address: \"53\", slot: 1, protocol: modbus, model: \"K310\", writable: []}",
+                             "{address: \"53\", slot: 3, protocol: modbus, model: \"K520\", writable: []}",
+                             "{address: \"53\", slot: 4, protocol: modbus, model: \"K710\", writable: []}"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+    EXPECT_EQ(text.find("slot: 2"), std::string::npos) << text;
+    const auto at = text.find("port: 1883");
+    ASSERT_NE(at, std::string::npos) << text;
+    text.replace(at, 10, "port: " + std::to_string(broker->port()));
+    WriteFile(found, text);
+
+    MqttProbe probe(broker->port());
+    Gateway gateway(found);
+    const std::string bus = "tavo/" + sim.link().substr(sim.link().rfind('/') + 1);
+    const Json k220 = Parsed(probe.Next(bus + "/53S0/state"));
+    ASSERT_TRUE(k220.is_object()) << gateway.Log();
+    // 2.5 V of the 0 to 10 V range: a quarter of full scale, in % as the panel shows it.
+    EXPECT_NEAR(k220["ai0"].get<double>(), 25.0, 0.01) << k220.dump();
+    const Json k310 = Parsed(probe.Next(bus + "/53S1/state"));
+    ASSERT_TRUE(k310.is_object()) << gateway.Log();
+    EXPECT_TRUE(k310["ao0"].is_number()) << k310.dump();
+    const Json k520 = Parsed(probe.Next(bus + "/53S3/state"));
+    ASSERT_TRUE(k520.is_object()) << gateway.Log();
+    EXPECT_EQ(k520["di0"], true);
+    EXPECT_EQ(k520["di1"], false);
+    EXPECT_EQ(k520["di2"], true);
+    const Json k710 = Parsed(probe.Next(bus + "/53S4/state"));
+    ASSERT_TRUE(k710.is_object()) << gateway.Log();
+    EXPECT_TRUE(k710["cnt0"].is_number()) << k710.dump();
+    EXPECT_EQ(probe.Next(bus + "/53S0/availability"), "online");
+    EXPECT_EQ(gateway.Stop(), 0);
+}
+
 } // namespace
 } // namespace tavo::test

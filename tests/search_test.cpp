@@ -141,6 +141,55 @@ TEST(Search, RacksGetTheirSlotsAndChannels) {
     EXPECT_TRUE(f.nodes[3].children.empty());
 }
 
+// The slots of a rack speaking Modbus are read only for a search asked to (what a
+// gateway configuration lists), and even then they are no tree nodes.
+TEST(Search, AModbusRacksSlotsAreReadOnlyWhenAsked) {
+    test::SimBus sim("04 K100E protocol=modbus slots=K220,-,K520,K710,-,-,K310\n"
+                     "05 K100M slots=K510\n");
+    TavoModbusCOM::SetDefaultTurnaroundDelay(0);
+    auto port = sim.Open(200);
+    const auto scan = [&](bool slots) {
+        SearchOptions options;
+        options.modbusRackSlots = slots;
+        SearchEngine engine(*port, 4, 5, options);
+        std::vector<FoundNode> nodes;
+        while (!engine.Done())
+            if (auto node = engine.Step()) nodes.push_back(*node);
+        return nodes;
+    };
+    const auto heard = [&](unsigned address) {
+        std::lock_guard lock(sim.bus().mutex());
+        const auto& r = sim.module(address).received;
+        std::vector<std::string> lines(r.begin(), r.end());
+        sim.module(address).received.clear();
+        return lines;
+    };
+    std::vector<FoundNode> plain = scan(false);
+    ASSERT_EQ(plain.size(), 2u);
+    EXPECT_FALSE(plain[0].modbusSlots);
+    const std::vector<std::string> probes = heard(4);
+    heard(5);
+
+    std::vector<FoundNode> asked = scan(true);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].text, "(04)K100EM");
+    EXPECT_TRUE(asked[0].children.empty());
+    ASSERT_TRUE(asked[0].modbusSlots);
+    std::vector<std::string> slots;
+    for (const auto& n : *asked[0].modbusSlots) slots.push_back(n.text);
+    EXPECT_EQ(slots, (std::vector<std::string>{"(S0)K220", "(S2)K520", "(S3)K710", "(S6)K310"}));
+    EXPECT_EQ(asked[1].text, "(05)K100M");
+    ASSERT_TRUE(asked[1].modbusSlots);
+    ASSERT_EQ(asked[1].modbusSlots->size(), 1u);
+    EXPECT_EQ((*asked[1].modbusSlots)[0].text, "(S0)K510");
+    // The probes as before, then the identification block and the name block.
+    std::vector<std::string> expected = probes;
+    expected.push_back("040327100026");
+    expected.push_back("040327D80040");
+    EXPECT_EQ(heard(4), expected);
+    TavoModbusCOM::SetDefaultTurnaroundDelay(TavoModbusCOM::kDefaultTurnaroundMs);
+}
+
 TEST(Search, AnEightSlotControllerListsModulesInEverySlotItReports) {
     test::SimBus sim("05 Z352 slots=-,Z320,-,-,Z310,-,Z320,Z330\n"
                      "06 Z351 slots=Z320,-,Z310\n");

@@ -326,6 +326,7 @@ int Search(const std::vector<std::string>& argv) {
     if (end < start) throw UsageError{"--end must not be below --start"};
     const PortOptions o = ReadPortOptions(args);
     SearchOptions options = ReadSearchOptions(args, o);
+    options.modbusRackSlots = args.Has("gateway-config");
     const bool sweep = !options.sweep.empty();
     // A file that cannot be written is said before the search, not after it.
     if (args.Has("gateway-config")) {

@@ -1,5 +1,6 @@
 #include "search_config.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -15,8 +16,9 @@ std::optional<ModuleConfig> Module(const std::string& designation, const ModuleL
     std::string why;
     if (!MakeModulePoints(designation, where, why)) {
         // A slot the search names by a name no family knows is a generic analog input
-        // as a rule, which only the rack's slot table tells for sure.
-        if (where.slot >= 0) {
+        // as a rule, which only the rack's slot table tells for sure. A rack speaking
+        // Modbus has told the model already.
+        if (where.slot >= 0 && where.protocol != PointProtocol::Modbus) {
             notes.push_back(label + " has no model here: the rack is asked at start which points it has");
             ModuleConfig m;
             m.where = where;
@@ -31,21 +33,19 @@ std::optional<ModuleConfig> Module(const std::string& designation, const ModuleL
     return m;
 }
 
-} // namespace
-
-GatewayConfig ConfigFromSearch(const SearchedPort& searched, const std::vector<FoundNode>& found,
-                               std::vector<std::string>& notes) {
-    GatewayConfig config;
+BusConfig BusFromSearch(const PortSearch& search, const std::string& name, const std::string& lead,
+                        std::vector<std::string>& notes) {
+    const SearchedPort& searched = search.searched;
     BusConfig bus;
-    bus.name = BusNameForPort(searched.port);
+    bus.name = name;
     bus.port = searched.port;
     bus.line = searched.line;
     bus.timeoutMs = searched.timeoutMs;
     bus.turnaroundMs = searched.turnaroundMs;
-    config.mqtt.clientId = ("tavo-" + bus.name).substr(0, 64);
-    for (const FoundNode& node : found) {
+    for (const FoundNode& node : search.found) {
         std::string inner, designation;
         if (!ParseItemText(node.text, inner, designation)) continue;
+        const std::string label = lead + node.text;
         ModuleLocation where;
         where.address = inner == "*" ? 0 : static_cast<int>(std::strtol(inner.c_str(), nullptr, 16));
         where.protocol = !node.link                          ? PointProtocol::Ascii
@@ -53,26 +53,61 @@ GatewayConfig ConfigFromSearch(const SearchedPort& searched, const std::vector<F
                          : *node.link == LinkKind::AsciiChecksum ? PointProtocol::AsciiChecksum
                                                                  : PointProtocol::Ascii;
         if (node.line && !(*node.line == searched.line)) {
-            notes.push_back(node.text + " is left out: it answered at " + LineSettingsText(*node.line) +
+            notes.push_back(label + " is left out: it answered at " + LineSettingsText(*node.line) +
                             ", and the bus runs at " + LineSettingsText(searched.line));
             continue;
         }
+        const bool modbusRack =
+            where.protocol == PointProtocol::Modbus && (designation == "K100M" || designation == "K100EM");
+        if (modbusRack && !node.modbusSlots) {
+            notes.push_back(label + " is left out: the search did not read which modules its slots hold");
+            continue;
+        }
+        if (modbusRack && node.modbusSlots->empty()) {
+            notes.push_back(label + " is left out: its slots are empty");
+            continue;
+        }
         bool slots = false;
-        for (const FoundNode& child : node.children) {
-            std::string slot, slotDesignation;
-            if (!ParseItemText(child.text, slot, slotDesignation) || slot.size() != 2 || slot[0] != 'S')
-                continue;
-            slots = true;
-            ModuleLocation at = where;
-            at.slot = slot[1] - '0';
-            if (auto m = Module(slotDesignation, at, node.text + " " + child.text, notes))
-                bus.modules.push_back(std::move(*m));
+        for (const auto* list : {&node.children, modbusRack ? &*node.modbusSlots : nullptr}) {
+            if (!list) continue;
+            for (const FoundNode& child : *list) {
+                std::string slot, slotDesignation;
+                if (!ParseItemText(child.text, slot, slotDesignation) || slot.size() != 2 || slot[0] != 'S')
+                    continue;
+                slots = true;
+                ModuleLocation at = where;
+                at.slot = slot[1] - '0';
+                if (auto m = Module(slotDesignation, at, label + " " + child.text, notes))
+                    bus.modules.push_back(std::move(*m));
+            }
         }
         if (!slots)
-            if (auto m = Module(designation, where, node.text, notes)) bus.modules.push_back(std::move(*m));
+            if (auto m = Module(designation, where, label, notes)) bus.modules.push_back(std::move(*m));
     }
-    config.buses.push_back(std::move(bus));
+    return bus;
+}
+
+} // namespace
+
+GatewayConfig ConfigFromSearch(const std::vector<PortSearch>& ports, std::vector<std::string>& notes) {
+    GatewayConfig config;
+    for (const PortSearch& search : ports) {
+        const std::string base = BusNameForPort(search.searched.port);
+        std::string name = base;
+        for (int n = 2; std::any_of(config.buses.begin(), config.buses.end(),
+                                    [&](const BusConfig& b) { return b.name == name; });
+             ++n)
+            name = base + "-" + std::to_string(n);
+        const std::string lead = ports.size() > 1 ? search.searched.port + ": " : std::string();
+        config.buses.push_back(BusFromSearch(search, name, lead, notes));
+    }
+    if (!config.buses.empty()) config.mqtt.clientId = ("tavo-" + config.buses[0].name).substr(0, 64);
     return config;
+}
+
+GatewayConfig ConfigFromSearch(const SearchedPort& searched, const std::vector<FoundNode>& found,
+                               std::vector<std::string>& notes) {
+    return ConfigFromSearch(std::vector<PortSearch>{{searched, found}}, notes);
 }
 
 bool WriteConfigFile(const std::string& path, const GatewayConfig& config,

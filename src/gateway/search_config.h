@@ -1,6 +1,7 @@
 // The gateway configuration of what a search found: every module and slot with its
-// protocol and model, nothing writable, the port's line settings, and a broker on
-// this machine. `tavo search --gateway-config FILE` writes it.
+// protocol and model, nothing writable, each port's line settings, and a broker on
+// this machine. `tavo search --gateway-config FILE` and the window's File › Export
+// Gateway Configuration write it.
 #pragma once
 
 #include "gateway_config.h"
@@ -19,9 +20,20 @@ struct SearchedPort {
     int turnaroundMs = 20;
 };
 
-// `notes` gets one line for each module that is left out and why (no values of its
-// own, another line setting than the bus's, a Modbus rack whose slots the search
-// does not list); they go into the file as comments.
+// What the search of one port found, with the settings it searched at.
+struct PortSearch {
+    SearchedPort searched;
+    std::vector<FoundNode> found;
+};
+
+// One bus per port, in the order given, named after its port (a name another port's
+// bus already has gets "-2", "-3", ...). A rack's slots are its slot nodes, or for a
+// rack speaking Modbus the node's modbusSlots. `notes` gets one line for each module
+// that is left out and why (no values of its own, another line setting than the
+// bus's, a Modbus rack whose slots the search did not read), led by the port when
+// there are several; they go into the file as comments.
+GatewayConfig ConfigFromSearch(const std::vector<PortSearch>& ports, std::vector<std::string>& notes);
+// The same for the search of one port.
 GatewayConfig ConfigFromSearch(const SearchedPort& searched, const std::vector<FoundNode>& found,
                                std::vector<std::string>& notes);
 

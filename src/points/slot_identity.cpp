@@ -86,40 +86,47 @@ std::optional<SlotIdentity> AsciiSlot(TavoComPort& port, const ModuleLocation& w
     return id;
 }
 
-std::optional<SlotIdentity> ModbusSlot(TavoComPort& port, const ModuleLocation& where,
-                                       SlotLookup& why, std::string& error) {
+// Reads the identification block of the rack speaking Modbus at `where.address`.
+bool ReadModbusRack(TavoModbusCOM& modbus, const ModuleLocation& where, K100ModbusRack& rack,
+                    SlotLookup& why, std::string& error) {
     const std::string address = LocationText({where.address, -1, where.protocol});
-    TavoModbusCOM modbus(&port);
     std::vector<std::uint8_t> block;
     if (!modbus.ReadHoldingRegisters(where.address, kK100IdentFirst, kK100IdentRegisters) ||
         !modbus.ReadResponse(block)) {
-        if (modbus.LastException())
-            return Fail(SlotLookup::NotARack,
-                        "the module at " + address + " has no rack identification block (Modbus exception " +
-                            std::to_string(modbus.LastException()) + ")",
-                        why, error);
-        return Fail(SlotLookup::NoAnswer, "the module at " + address + " did not answer", why, error);
+        if (modbus.LastException()) {
+            Fail(SlotLookup::NotARack,
+                 "the module at " + address + " has no rack identification block (Modbus exception " +
+                     std::to_string(modbus.LastException()) + ")",
+                 why, error);
+            return false;
+        }
+        Fail(SlotLookup::NoAnswer, "the module at " + address + " did not answer", why, error);
+        return false;
     }
-    K100ModbusRack rack;
-    if (!DecodeK100Identification(block, rack))
-        return Fail(SlotLookup::NotARack,
-                    "the module at " + address + " is no K100M or K100EM rack", why, error);
-    SlotIdentity id;
-    id.rack = rack.slotCount == 8 ? "K100EM" : "K100M";
-    id.slots = rack.slotCount;
-    if (where.slot < 0 || where.slot >= rack.slotCount)
-        return Fail(SlotLookup::OutsideRack, OutsideText(where, id.rack, id.slots), why, error);
-    const K100ModbusSlot& slot = rack.modules[static_cast<std::size_t>(where.slot)];
-    if (slot.type == 0xFF)
-        return Fail(SlotLookup::Empty,
-                    "slot " + std::to_string(where.slot) + " of the " + id.rack + " at " + address +
-                        " is empty",
-                    why, error);
-    // The name block names the modules as the panel lists them; the type table
-    // stands in for a name the rack leaves empty.
-    if (modbus.ReadHoldingRegisters(where.address, kK100NamesFirst, kK100NamesRegisters) &&
+    if (!DecodeK100Identification(block, rack)) {
+        Fail(SlotLookup::NotARack, "the module at " + address + " is no K100M or K100EM rack", why, error);
+        return false;
+    }
+    return true;
+}
+
+// The name block names the modules as the panel lists them; the type table stands in
+// for a name the rack leaves empty.
+void ReadModbusNames(TavoModbusCOM& modbus, int address, K100ModbusRack& rack) {
+    std::vector<std::uint8_t> block;
+    if (modbus.ReadHoldingRegisters(address, kK100NamesFirst, kK100NamesRegisters) &&
         modbus.ReadResponse(block))
         DecodeK100Names(block, rack);
+}
+
+std::string ModbusRackName(const K100ModbusRack& rack) { return rack.slotCount == 8 ? "K100EM" : "K100M"; }
+
+// The module of a slot that is not empty, once the name block has been read.
+SlotIdentity ModbusSlotIdentity(const K100ModbusRack& rack, const ModuleLocation& where) {
+    const K100ModbusSlot& slot = rack.modules[static_cast<std::size_t>(where.slot)];
+    SlotIdentity id;
+    id.rack = ModbusRackName(rack);
+    id.slots = rack.slotCount;
     const K100ModuleType type = K100ModuleTypeFor(slot.type);
     id.designation = !slot.name.empty() ? slot.name : type.name;
     if (id.designation.empty()) {
@@ -136,6 +143,24 @@ std::optional<SlotIdentity> ModbusSlot(TavoComPort& port, const ModuleLocation& 
     return id;
 }
 
+std::optional<SlotIdentity> ModbusSlot(TavoComPort& port, const ModuleLocation& where,
+                                       SlotLookup& why, std::string& error) {
+    const std::string address = LocationText({where.address, -1, where.protocol});
+    TavoModbusCOM modbus(&port);
+    K100ModbusRack rack;
+    if (!ReadModbusRack(modbus, where, rack, why, error)) return std::nullopt;
+    const std::string name = ModbusRackName(rack);
+    if (where.slot < 0 || where.slot >= rack.slotCount)
+        return Fail(SlotLookup::OutsideRack, OutsideText(where, name, rack.slotCount), why, error);
+    if (rack.modules[static_cast<std::size_t>(where.slot)].type == 0xFF)
+        return Fail(SlotLookup::Empty,
+                    "slot " + std::to_string(where.slot) + " of the " + name + " at " + address +
+                        " is empty",
+                    why, error);
+    ReadModbusNames(modbus, where.address, rack);
+    return ModbusSlotIdentity(rack, where);
+}
+
 } // namespace
 
 std::optional<SlotIdentity> IdentifySlot(TavoComPort& port, const ModuleLocation& where,
@@ -143,6 +168,22 @@ std::optional<SlotIdentity> IdentifySlot(TavoComPort& port, const ModuleLocation
     why = SlotLookup::Found;
     if (where.protocol == PointProtocol::Modbus) return ModbusSlot(port, where, why, error);
     return AsciiSlot(port, where, why, error);
+}
+
+std::optional<std::vector<RackSlot>> IdentifyModbusRackSlots(TavoComPort& port, int address,
+                                                             std::string& error) {
+    const ModuleLocation rackAt{address, -1, PointProtocol::Modbus};
+    TavoModbusCOM modbus(&port);
+    K100ModbusRack rack;
+    SlotLookup why = SlotLookup::Found;
+    if (!ReadModbusRack(modbus, rackAt, rack, why, error)) return std::nullopt;
+    ReadModbusNames(modbus, address, rack);
+    std::vector<RackSlot> slots;
+    for (int i = 0; i < rack.slotCount; ++i) {
+        if (rack.modules[static_cast<std::size_t>(i)].type == 0xFF) continue;
+        slots.push_back({i, ModbusSlotIdentity(rack, {address, i, PointProtocol::Modbus})});
+    }
+    return slots;
 }
 
 } // namespace tavo

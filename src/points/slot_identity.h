@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tavo {
 
@@ -38,5 +39,16 @@ enum class SlotLookup {
 // `where.protocol`. nullopt with the reason in `why` and one line in `error`.
 std::optional<SlotIdentity> IdentifySlot(TavoComPort& port, const ModuleLocation& where,
                                          SlotLookup& why, std::string& error);
+
+struct RackSlot {
+    int slot = 0;
+    SlotIdentity module;
+};
+// Every module in the slots of the rack speaking Modbus (K100M, K100EM) at `address`,
+// read as IdentifySlot reads one, in two requests (identification and name block):
+// the slots in order, empty ones left out. nullopt with one line in `error` when the
+// rack did not answer or is none.
+std::optional<std::vector<RackSlot>> IdentifyModbusRackSlots(TavoComPort& port, int address,
+                                                             std::string& error);
 
 } // namespace tavo

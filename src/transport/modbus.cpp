@@ -97,16 +97,6 @@ void TavoModbusCOM::Turnaround() const {
     LineWait(turnaroundMs_);
 }
 
-void TavoModbusCOM::DrainInput() {
-    if (!port_) return;
-    const int saved = port_->GetTimeOut();
-    port_->SetTimeOut(1);
-    std::uint8_t byte = 0;
-    for (int i = 0; i < 4096 && port_->ReadBytes(1, &byte); ++i) {
-    }
-    port_->SetTimeOut(saved);
-}
-
 bool TavoModbusCOM::Request(std::string text) {
     if (!port_ || text.size() / 2 + 2 > kFrameLimit) return false;
     requestText_ = std::move(text);
@@ -115,7 +105,11 @@ bool TavoModbusCOM::Request(std::string text) {
     const auto crc = CalcCRC(frame, n);
     frame[n] = crc[0];
     frame[n + 1] = crc[1];
-    DrainInput();
+    // The port drops what is pending before it writes, and a failed answer armed its
+    // quiet wait; a request whose answer was never collected arms it here, so its
+    // answer, still on its way, is not read as this one's. Broadcasts get none.
+    if (awaitingAnswer_) port_->ArmQuietWait();
+    awaitingAnswer_ = frame[0] != 0;
     Turnaround();
     return port_->WriteBytes(n + 2, frame);
 }
@@ -159,6 +153,7 @@ bool TavoModbusCOM::WriteMultipleRegisters(int slave, int first, int count, int 
 bool TavoModbusCOM::Collect(std::size_t fixedLength, std::vector<std::uint8_t>& frame) {
     frame.clear();
     lastException_ = 0;
+    awaitingAnswer_ = false;
     if (!port_) return false;
     Turnaround();
     std::uint8_t byte = 0;

@@ -58,10 +58,6 @@ public:
     // Response of functions 5, 6, 15 and 16: the 8-byte echo.
     bool WriteResponse();
 
-    // Reads and drops pending input with a 1 ms time-out (at most 4096 bytes, so a
-    // babbling device cannot hold us here).
-    void DrainInput();
-
     // Last request / response frame without CRC, upper-case hexadecimal.
     const std::string& RequestText() const { return requestText_; }
     const std::string& ResponseText() const { return responseText_; }
@@ -106,6 +102,7 @@ private:
     std::string requestText_;
     std::string responseText_;
     int lastException_ = 0;
+    bool awaitingAnswer_ = false;
 };
 
 } // namespace tavo

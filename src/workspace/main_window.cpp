@@ -14,6 +14,8 @@
 #include "core/network_address.h"
 #include "core/search_engine.h"
 
+#include "gateway/search_config.h"
+
 #include "transport/com_port.h"
 #include "transport/modbus.h"
 #include "transport/port_list.h"
@@ -123,6 +125,11 @@ void TfrmMain::BuildActions() {
     menuAddNetworkPort = make("menuAddNetworkPort", "Add &Network Port...",
                               "List a device server's port (tcp:// or rfc2217://) for this run",
                               &TfrmMain::menuAddNetworkPortClick);
+    menuExportGatewayConfig =
+        make("menuExportGatewayConfig", "Export &Gateway Configuration...",
+             "Write the configuration of tavo gateway for the modules the searches found",
+             &TfrmMain::menuExportGatewayConfigClick);
+    RefreshExportAction();
     tlbtnSave->setIcon(ToolbarIcon(ToolIcon::Save));
     tlbtnSearch->setIcon(ToolbarIcon(ToolIcon::Search));
     tlbtnTerminal->setIcon(ToolbarIcon(ToolIcon::Terminal));
@@ -136,6 +143,8 @@ void TfrmMain::BuildActions() {
     auto* file = menuBar()->addMenu("&File");
     file->setObjectName("menuFile");
     file->addAction(tlbtnSave);
+    file->addAction(menuExportGatewayConfig);
+    file->addSeparator();
     file->addAction(menuExit);
     auto* tools = menuBar()->addMenu("&Tools");
     tools->setObjectName("menuTools");
@@ -512,6 +521,8 @@ void TfrmMain::tlbtnSearchClick() {
         }
         options = *chosen;
     }
+    // Not shown in the tree, but listed in an exported gateway configuration.
+    options.modbusRackSlots = true;
     TfrmDlgAskAddr ask(this);
     if (Ui().Exec(ask) != QDialog::Accepted) return;
     ClearLineBeforeSearch(*port_);
@@ -524,9 +535,61 @@ void TfrmMain::tlbtnSearchClick() {
         notices = search.Notices();
     }
     ShowStatusMessage({});
+    RefreshExportAction();
     if (!notices.isEmpty())
         Ui().Message(this, UiServices::Icon::Warning, AppTitle(),
                      "The search went on without these line settings:\n" + notices.join('\n'));
+}
+
+void TfrmMain::RefreshExportAction() {
+    bool searched = false;
+    for (int i = 0; i < treeviewModule->Root()->childCount(); ++i)
+        searched = searched || ModuleTree::PortSearchedWith(treeviewModule->Root()->child(i));
+    menuExportGatewayConfig->setEnabled(searched);
+    const QString hint = searched ? "Write the configuration of tavo gateway for the modules the searches found"
+                                  : "Search a port first: the configuration lists what the search found";
+    menuExportGatewayConfig->setToolTip(hint);
+    menuExportGatewayConfig->setStatusTip(hint);
+}
+
+void TfrmMain::menuExportGatewayConfigClick() {
+    std::vector<gateway::PortSearch> ports;
+    for (int i = 0; i < treeviewModule->Root()->childCount(); ++i) {
+        const QTreeWidgetItem* port = treeviewModule->Root()->child(i);
+        const auto with = ModuleTree::PortSearchedWith(port);
+        if (!with) continue;
+        gateway::PortSearch search;
+        search.searched = {port->text(0).toStdString(), with->line, with->timeoutMs, with->turnaroundMs};
+        search.found = ModuleTree::FoundUnder(port);
+        ports.push_back(std::move(search));
+    }
+    if (ports.empty()) {
+        ShowWarning(this, "No port has been searched yet.\nSearch a port first: the gateway "
+                          "configuration lists the modules the search found.");
+        return;
+    }
+    std::vector<std::string> notes;
+    const gateway::GatewayConfig config = gateway::ConfigFromSearch(ports, notes);
+    // The service of a configuration /etc/tavo/NAME.yaml is tavo-gateway@NAME.
+    const QString file =
+        Ui().SaveFileName(this, "Export Gateway Configuration",
+                          QString::fromStdString(config.buses.front().name) + ".yaml",
+                          "Gateway configuration (*.yaml *.yml)", "yaml");
+    if (file.isEmpty()) return;
+    std::string error;
+    if (!gateway::WriteConfigFile(QFile::encodeName(file).toStdString(), config, notes, error)) {
+        ShowError(this, "The gateway configuration was not written.\n" + QString::fromStdString(error));
+        return;
+    }
+    std::size_t modules = 0;
+    for (const gateway::BusConfig& bus : config.buses) modules += bus.modules.size();
+    QString text = QString("The gateway configuration of %1 modules on %2 buses is in %3")
+                       .arg(modules)
+                       .arg(config.buses.size())
+                       .arg(QDir::toNativeSeparators(file));
+    if (!notes.empty())
+        text += QString(" (%1 left out or asked at start: see the comments in the file)").arg(notes.size());
+    ShowStatusMessage(text);
 }
 
 void TfrmMain::tlbtnTerminalClick() {

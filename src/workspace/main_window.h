@@ -67,6 +67,10 @@ public:
     // Asks for a network port address (tcp:// or rfc2217://), checks its form, lists
     // the port for this run and opens it as a click on its node does.
     void menuAddNetworkPortClick();
+    // Writes the gateway configuration of every port searched in this run (one bus
+    // each, at the settings it was searched at), as `tavo search --gateway-config`
+    // writes one port's; disabled until a search has run.
+    void menuExportGatewayConfigClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -86,6 +90,7 @@ private:
     // The status bar says once that the port was lost and once that it is back.
     void PortLinkChanged(const QString& name, bool lost, const QString& why);
     bool ConfirmExit();
+    void RefreshExportAction();
     QString HelpPagePath() const;
 
     QSplitter* Splitter1;
@@ -102,6 +107,7 @@ private:
     QAction* menuExit;
     QAction* menuAboutTavo;
     QAction* menuAddNetworkPort;
+    QAction* menuExportGatewayConfig;
     ValueCommands* values_;
 
     std::unique_ptr<TavoComPort> port_;

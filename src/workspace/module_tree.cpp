@@ -9,12 +9,21 @@
 
 #include <algorithm>
 #include <functional>
+#include <tuple>
 
 namespace tavo {
 namespace {
 constexpr int kLinkRole = Qt::UserRole + 1;
 constexpr int kImageRole = Qt::UserRole + 2;
 constexpr int kLineRole = Qt::UserRole + 3;
+constexpr int kModbusSlotsRole = Qt::UserRole + 4;
+constexpr int kSearchedRole = Qt::UserRole + 5;
+
+QList<QVariant> LineList(const LineSettings& l) { return {l.baud, l.dataBits, l.parity, l.stopBits}; }
+std::optional<LineSettings> LineFromList(const QList<QVariant>& v) {
+    if (v.size() < 4) return std::nullopt;
+    return LineSettings{v[0].toUInt(), v[1].toInt(), v[2].toInt(), v[3].toInt()};
+}
 
 // One icon with the node's image and, for the selected state, its selected image.
 QIcon NodeIcon(int image, int selected) {
@@ -77,12 +86,50 @@ QTreeWidgetItem* ModuleTree::AddFound(QTreeWidgetItem* parent, const FoundNode& 
     SetImages(item, node.image, node.selectedImage);
     if (node.link) item->setData(0, kLinkRole, static_cast<int>(*node.link));
     if (node.line) {
-        const LineSettings& l = *node.line;
-        item->setData(0, kLineRole, QList<QVariant>{l.baud, l.dataBits, l.parity, l.stopBits});
-        item->setText(1, QString::fromStdString(LineSettingsText(l)));
+        item->setData(0, kLineRole, LineList(*node.line));
+        item->setText(1, QString::fromStdString(LineSettingsText(*node.line)));
+    }
+    if (node.modbusSlots) {
+        QStringList slotTexts;
+        for (const FoundNode& slot : *node.modbusSlots) slotTexts.push_back(QString::fromStdString(slot.text));
+        item->setData(0, kModbusSlotsRole, slotTexts);
     }
     for (const auto& child : node.children) AddFound(item, child);
     return item;
+}
+
+FoundNode ModuleTree::NodeFound(const QTreeWidgetItem* item) {
+    FoundNode node;
+    node.text = item->text(0).toStdString();
+    std::tie(node.image, node.selectedImage) = Images(item);
+    node.link = NodeLinkKind(item);
+    node.line = NodeLineSettings(item);
+    if (const QVariant slotTexts = item->data(0, kModbusSlotsRole); slotTexts.isValid()) {
+        node.modbusSlots.emplace();
+        for (const QString& text : slotTexts.toStringList())
+            node.modbusSlots->push_back(FoundNode{text.toStdString(), kImageSlot, kImageSlotSelected});
+    }
+    for (int i = 0; i < item->childCount(); ++i) node.children.push_back(NodeFound(item->child(i)));
+    return node;
+}
+
+std::vector<FoundNode> ModuleTree::FoundUnder(const QTreeWidgetItem* port) {
+    std::vector<FoundNode> found;
+    for (int i = 0; port && i < port->childCount(); ++i) found.push_back(NodeFound(port->child(i)));
+    return found;
+}
+
+void ModuleTree::SetSearchedWith(QTreeWidgetItem* port, const SearchedWith& with) {
+    QList<QVariant> v = LineList(with.line);
+    v << with.timeoutMs << with.turnaroundMs;
+    port->setData(0, kSearchedRole, v);
+}
+
+std::optional<ModuleTree::SearchedWith> ModuleTree::PortSearchedWith(const QTreeWidgetItem* port) {
+    const auto v = port ? port->data(0, kSearchedRole).toList() : QList<QVariant>();
+    const auto line = LineFromList(v);
+    if (!line || v.size() != 6) return std::nullopt;
+    return SearchedWith{*line, v[4].toInt(), v[5].toInt()};
 }
 
 int ModuleTree::Level(const QTreeWidgetItem* item) {
@@ -100,7 +147,7 @@ std::optional<LinkKind> ModuleTree::NodeLinkKind(const QTreeWidgetItem* item) {
 std::optional<LineSettings> ModuleTree::NodeLineSettings(const QTreeWidgetItem* item) {
     const auto v = item ? item->data(0, kLineRole).toList() : QList<QVariant>();
     if (v.size() != 4) return std::nullopt;
-    return LineSettings{v[0].toUInt(), v[1].toInt(), v[2].toInt(), v[3].toInt()};
+    return LineFromList(v);
 }
 
 QTreeWidgetItem* ModuleTree::PortOf(QTreeWidgetItem* item) {

@@ -34,6 +34,19 @@ public:
     // The line settings a module node of a sweep was found at (shown in the second
     // column); none for the nodes of a search at the port's own settings.
     static std::optional<LineSettings> NodeLineSettings(const QTreeWidgetItem* item);
+    // A node and its children as the search found them (a rack speaking Modbus with
+    // the slots it read but the tree does not show), and the module nodes under a port.
+    static FoundNode NodeFound(const QTreeWidgetItem* item);
+    static std::vector<FoundNode> FoundUnder(const QTreeWidgetItem* port);
+    // What a port's last search ran at: the port's line settings, its time-out and
+    // the Modbus turnaround (ms). None for a port not searched in this run.
+    struct SearchedWith {
+        LineSettings line;
+        int timeoutMs = 80;
+        int turnaroundMs = 20;
+    };
+    static void SetSearchedWith(QTreeWidgetItem* port, const SearchedWith& with);
+    static std::optional<SearchedWith> PortSearchedWith(const QTreeWidgetItem* port);
     // The level-1 ancestor of a node (the node itself at level 1).
     static QTreeWidgetItem* PortOf(QTreeWidgetItem* item);
 

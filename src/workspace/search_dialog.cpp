@@ -3,6 +3,7 @@
 #include "frame_animation.h"
 #include "module_tree.h"
 #include "transport/com_port.h"
+#include "transport/modbus.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -85,8 +86,12 @@ void TfrmDlgSearch::SetStartAddr(TavoComPort* port, int startAddress, ModuleTree
     elapsed_.start();
     tree_ = tree;
     parentNode_ = tree->currentItem();
-    if (parentNode_)
+    if (parentNode_) {
         qDeleteAll(parentNode_->takeChildren()); // the previous result of this port goes
+        // What the search runs at is what a gateway configuration of it runs at.
+        ModuleTree::SetSearchedWith(parentNode_, {port->GetLineSettings(), port->GetTimeOut(),
+                                                  TavoModbusCOM(port).GetTurnaroundDelay()});
+    }
     ProgressBar1->setRange(0, engine_->ProgressMax());
     ProgressBar1->setValue(0);
     Animate1->Play();

@@ -29,7 +29,8 @@ public:
     ~TfrmDlgSearch() override;
 
     // Binds the dialog to the port and the tree's selected (port) node, discards
-    // what that node listed before, and starts the timer at time-out + 30 ms.
+    // what that node listed before, keeps on it the settings the search runs at, and
+    // starts the timer at time-out + 30 ms.
     void SetStartAddr(TavoComPort* port, int startAddress, ModuleTree* tree,
                       SearchOptions options = {});
     // The sweep settings that were skipped, one line each (kept after the end).

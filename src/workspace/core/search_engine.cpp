@@ -1,5 +1,6 @@
 #include "search_engine.h"
 
+#include "points/slot_identity.h"
 #include "transport/com_port.h"
 
 #include <algorithm>
@@ -56,7 +57,8 @@ std::string DurationText(long long ms) {
 
 SearchEngine::SearchEngine(TavoComPort& port, int first, int last, SearchOptions options)
     : port_(port), probe_(&port), first_(std::clamp(first, 0, 255)),
-      last_(std::max(first_, std::clamp(last, 0, 255))), address_(first_) {
+      last_(std::max(first_, std::clamp(last, 0, 255))), address_(first_),
+      modbusRackSlots_(options.modbusRackSlots) {
     std::vector<int> probes;
     for (int p = 0; p < kProbesPerAddress; ++p)
         if (options.probes & (1u << p)) probes.push_back(p);
@@ -151,7 +153,7 @@ std::optional<FoundNode> SearchEngine::Step() {
 
 int SearchEngine::SilentProbeMs(int probe, int timeoutMs, int turnaroundMs) {
     if (probe < 2) return 2 * timeoutMs;
-    return 2 * (2 + 2 * turnaroundMs + 2 * timeoutMs);
+    return 2 * (2 * turnaroundMs + 2 * timeoutMs);
 }
 
 int SearchEngine::ProbeEstimateMs(int probe) const {
@@ -223,7 +225,17 @@ std::optional<FoundNode> SearchEngine::AsciiProbe(int address, int probe) {
 std::optional<FoundNode> SearchEngine::ModbusProbe(int address) {
     const auto d = IdentifyModule(probe_, address, 2);
     if (!d) return std::nullopt;
-    return ModuleNode(ModuleNodeText(address, *d), *d, LinkKind::ModbusRtu);
+    FoundNode node = ModuleNode(ModuleNodeText(address, *d), *d, LinkKind::ModbusRtu);
+    if (modbusRackSlots_ && (*d == "K100M" || *d == "K100EM")) {
+        std::string error;
+        if (const auto slots = IdentifyModbusRackSlots(port_, address, error)) {
+            node.modbusSlots.emplace();
+            for (const RackSlot& s : *slots)
+                node.modbusSlots->push_back(
+                    Leaf("(S" + std::to_string(s.slot) + ")" + s.module.model, kImageSlot, kImageSlotSelected));
+        }
+    }
+    return node;
 }
 
 namespace {

@@ -52,6 +52,12 @@ struct FoundNode {
     // (a plain search finds every module at the port's own settings).
     std::optional<LineSettings> line;
     std::vector<FoundNode> children;
+    // The modules in the slots of a rack speaking Modbus (K100M, K100EM), as
+    // "(S0)K220" nodes named by the model their points take; read only when the search
+    // is asked to (SearchOptions::modbusRackSlots), and never shown in the tree, which
+    // lists no slots for such a rack. nullopt when they were not read or the rack did
+    // not tell them.
+    std::optional<std::vector<FoundNode>> modbusSlots;
 };
 
 // The probes, numbered as the link kinds they find (0 ASCII, 1 with checksum, 2 Modbus).
@@ -68,6 +74,10 @@ struct SearchOptions {
     // left untouched. ASCII modules talk without parity, so a setting with parity
     // gets only the Modbus probe.
     std::vector<LineSettings> sweep;
+    // Reads the slots of each rack speaking Modbus that answers, in two more requests
+    // (identification and name block), into the node's modbusSlots: what a gateway
+    // configuration of the search lists.
+    bool modbusRackSlots = false;
 };
 
 // "9600, N, 8, 1", as the status bar shows line settings.
@@ -113,7 +123,7 @@ public:
 
     // Time one probe takes on a silent bus at time-out T and Modbus turnaround t:
     // an ASCII probe waits 2T for the first reply byte; the Modbus probe makes two
-    // reads, each a 2 ms drain, t before the request, t before the reply, then 2T.
+    // reads, each t before the request, t before the reply, then 2T.
     static int SilentProbeMs(int probe, int timeoutMs, int turnaroundMs);
     // What the rest of the search should take when paced at TimerIntervalMs(): each
     // remaining probe costs max(interval, its time), taken from the probes of its
@@ -151,6 +161,7 @@ private:
     std::size_t entry_ = 0;
     bool entered_ = false;
     int address_;
+    bool modbusRackSlots_;
     std::size_t probeIndex_ = 0;
     int progress_ = 0;
     int progressMax_;
