@@ -446,6 +446,35 @@ TEST_F(GatewayModbusTcp, BadFramesAreClosedOrRefusedAndAStalledClientHoldsUpNobo
     EXPECT_EQ(gateway.Stop(), 0);
 }
 
+TEST_F(GatewayModbusTcp, PrintMapListsEveryNumberOfTheConfiguredModelsAndNamesThoseWithout) {
+    const std::string path = Config("/dev/null", "      - {address: \"52\", protocol: ascii, model: R250, writable: [ao0]}\n"
+                                                 "      - {address: \"40\", slot: 1, protocol: ascii, model: K620, writable: [do7]}\n"
+                                                 "      - {address: \"0C\", protocol: modbus}\n");
+    const test::Run table = RunProgram({TAVO_CLI, "gateway", "--print-map", path}, {}, Streams::Both);
+    EXPECT_EQ(table.status, 1) << table.out;
+    const test::Run csv = RunProgram({TAVO_CLI, "gateway", "--print-map", "--csv", path}, {}, Streams::Both);
+    EXPECT_EQ(csv.status, 1) << csv.out;
+    struct Row {
+        const std::string& out;
+        std::string line;
+    };
+    const std::vector<Row> rows = {
+        {table.out, "module        unit id table                     number     point  kind            unit  writable\n"},
+        {table.out, "line1/52      82      input register            1-2        ai0    analog-input    -     no\n"},
+        {table.out, "line1/52      82      input register            3-4        ao0    analog-output   V     no\n"},
+        {table.out, "line1/52      82      holding register          1-2        ao0    analog-output   V     yes\n"},
+        {table.out, "line1/52      82      coil                      4          do3    digital-output  -     no\n"},
+        {table.out, "line1/52      82      input register (quality)  1006       do3    digital-output  -     no\n"},
+        {table.out, "line1/40S1    64      coil                      208        do7    digital-output  -     yes\n"},
+        {table.out, "tavo: line1/0C has no model in " + path + ": its map is its model's; add 'model:' to it"},
+        {csv.out, "module,unit_id,table,first,last,point,kind,unit,writable\n"},
+        {csv.out, "\nline1/52,82,holding register,1,2,ao0,analog-output,V,yes\n"},
+        {csv.out, "\nline1/40S1,64,input register (quality),1208,1208,do7,digital-output,,no\n"},
+    };
+    for (const Row& row : rows) EXPECT_NE(row.out.find(row.line), std::string::npos) << row.line << "\n" << row.out;
+    EXPECT_EQ(RunProgram({TAVO_CLI, "gateway", "--csv", path}).status, 2);
+}
+
 TEST_F(GatewayModbusTcp, ASearchOfTheDemoBusConfiguresAGatewayThatServesEveryModule) {
     std::ifstream in(TAVO_DEMO_BUS);
     const std::string demo((std::istreambuf_iterator<char>(in)), {});
