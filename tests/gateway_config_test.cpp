@@ -326,7 +326,8 @@ TEST(GatewayConfig, AModbusRackListsTheSlotsTheSearchRead) {
     EXPECT_EQ(Listed(c.buses[0]), (std::vector<std::string>{"53S0 K220 modbus", "53S2 K520 modbus", "53S3 K710 modbus",
                                                 "53S5 K0AI modbus", "40S1 K310 ascii"}));
     EXPECT_EQ(notes, (std::vector<std::string>{
-                         "(54)K100M is left out: the search did not read which modules its slots hold",
+                         "(54)K100M is left out: which modules its slots hold was not read (the rack did not tell, or its "
+        "port was not the open one at the line settings it answered at: select the port and export again)",
                          "(55)K100M is left out: its slots are empty",
                          "(FB)K100M (S1)K520 is left out: a Modbus rack answers at addresses 1 to 247, not 251"}));
     ExpectReadsBack(c, notes);

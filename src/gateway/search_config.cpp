@@ -60,7 +60,9 @@ BusConfig BusFromSearch(const PortSearch& search, const std::string& name, const
         const bool modbusRack =
             where.protocol == PointProtocol::Modbus && (designation == "K100M" || designation == "K100EM");
         if (modbusRack && !node.modbusSlots) {
-            notes.push_back(label + " is left out: the search did not read which modules its slots hold");
+            notes.push_back(label + " is left out: which modules its slots hold was not read (the rack did "
+                                    "not tell, or its port was not the open one at the line settings it "
+                                    "answered at: select the port and export again)");
             continue;
         }
         if (modbusRack && node.modbusSlots->empty()) {

@@ -35,6 +35,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace tavo {
 namespace {
@@ -521,8 +522,6 @@ void TfrmMain::tlbtnSearchClick() {
         }
         options = *chosen;
     }
-    // Not shown in the tree, but listed in an exported gateway configuration.
-    options.modbusRackSlots = true;
     TfrmDlgAskAddr ask(this);
     if (Ui().Exec(ask) != QDialog::Accepted) return;
     ClearLineBeforeSearch(*port_);
@@ -552,6 +551,23 @@ void TfrmMain::RefreshExportAction() {
     menuExportGatewayConfig->setStatusTip(hint);
 }
 
+// The window's search asks a module no more than the search does, so what the slots
+// of a rack speaking Modbus hold is read here, where the configuration needs it:
+// through the open port, when it is the searched one and still at the line settings
+// the rack answered at. A rack left unread is named in the file's notes.
+void TfrmMain::ReadModbusRackSlots(gateway::PortSearch& search) {
+    if (!port_ || !port_->IsOpen() || port_->GetPortName() != search.searched.port) return;
+    for (FoundNode& node : search.found) {
+        std::string inner, designation;
+        if (node.modbusSlots || node.link != LinkKind::ModbusRtu ||
+            !ParseItemText(node.text, inner, designation) || !SearchEngine::IsModbusRack(designation))
+            continue;
+        if (!(node.line.value_or(search.searched.line) == port_->GetLineSettings())) continue;
+        node.modbusSlots =
+            SearchEngine::ModbusRackSlotNodes(*port_, static_cast<int>(std::strtol(inner.c_str(), nullptr, 16)));
+    }
+}
+
 void TfrmMain::menuExportGatewayConfigClick() {
     std::vector<gateway::PortSearch> ports;
     for (int i = 0; i < treeviewModule->Root()->childCount(); ++i) {
@@ -561,6 +577,7 @@ void TfrmMain::menuExportGatewayConfigClick() {
         gateway::PortSearch search;
         search.searched = {port->text(0).toStdString(), with->line, with->timeoutMs, with->turnaroundMs};
         search.found = ModuleTree::FoundUnder(port);
+        ReadModbusRackSlots(search);
         ports.push_back(std::move(search));
     }
     if (ports.empty()) {

@@ -17,6 +17,9 @@ class QTreeWidgetItem;
 
 namespace tavo {
 
+namespace gateway {
+struct PortSearch;
+}
 class MainStatusBar;
 class ModuleTree;
 class TavoComPort;
@@ -70,6 +73,7 @@ public:
     // Writes the gateway configuration of every port searched in this run (one bus
     // each, at the settings it was searched at), as `tavo search --gateway-config`
     // writes one port's; disabled until a search has run.
+    void ReadModbusRackSlots(gateway::PortSearch& search);
     void menuExportGatewayConfigClick();
 
 protected:

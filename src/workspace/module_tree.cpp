@@ -16,7 +16,6 @@ namespace {
 constexpr int kLinkRole = Qt::UserRole + 1;
 constexpr int kImageRole = Qt::UserRole + 2;
 constexpr int kLineRole = Qt::UserRole + 3;
-constexpr int kModbusSlotsRole = Qt::UserRole + 4;
 constexpr int kSearchedRole = Qt::UserRole + 5;
 
 QList<QVariant> LineList(const LineSettings& l) { return {l.baud, l.dataBits, l.parity, l.stopBits}; }
@@ -89,11 +88,6 @@ QTreeWidgetItem* ModuleTree::AddFound(QTreeWidgetItem* parent, const FoundNode& 
         item->setData(0, kLineRole, LineList(*node.line));
         item->setText(1, QString::fromStdString(LineSettingsText(*node.line)));
     }
-    if (node.modbusSlots) {
-        QStringList slotTexts;
-        for (const FoundNode& slot : *node.modbusSlots) slotTexts.push_back(QString::fromStdString(slot.text));
-        item->setData(0, kModbusSlotsRole, slotTexts);
-    }
     for (const auto& child : node.children) AddFound(item, child);
     return item;
 }
@@ -104,11 +98,6 @@ FoundNode ModuleTree::NodeFound(const QTreeWidgetItem* item) {
     std::tie(node.image, node.selectedImage) = Images(item);
     node.link = NodeLinkKind(item);
     node.line = NodeLineSettings(item);
-    if (const QVariant slotTexts = item->data(0, kModbusSlotsRole); slotTexts.isValid()) {
-        node.modbusSlots.emplace();
-        for (const QString& text : slotTexts.toStringList())
-            node.modbusSlots->push_back(FoundNode{text.toStdString(), kImageSlot, kImageSlotSelected});
-    }
     for (int i = 0; i < item->childCount(); ++i) node.children.push_back(NodeFound(item->child(i)));
     return node;
 }

@@ -7,6 +7,7 @@
 
 #include "gateway/gateway_config.h"
 #include "workspace/com_set.h"
+#include "workspace/core/search_engine.h"
 #include "workspace/main_window.h"
 #include "workspace/module_tree.h"
 #include "workspace/status_bar.h"
@@ -136,9 +137,9 @@ TEST_F(DemoBusExport, WritesWhatTavoSearchWritesWithEveryModuleAndSlot) {
         ASSERT_TRUE(ParseItemText(node.text, inner, designation)) << node.text;
         const int address = inner == "*" ? 0 : std::stoi(inner, nullptr, 16);
         std::vector<int> slotNumbers;
-        for (const auto* list : {&node.children, node.modbusSlots ? &*node.modbusSlots : nullptr})
-            for (std::size_t i = 0; list && i < list->size(); ++i)
-                if ((*list)[i].text.rfind("(S", 0) == 0) slotNumbers.push_back((*list)[i].text[2] - '0');
+        for (const FoundNode& child : node.children)
+            if (child.text.rfind("(S", 0) == 0) slotNumbers.push_back(child.text[2] - '0');
+        if (SearchEngine::IsModbusRack(designation)) continue; // its slots are not nodes: below
         if (slotNumbers.empty()) {
             const bool there = places.count(LocationText({address, -1, PointProtocol::Ascii})) > 0;
             EXPECT_TRUE(there || text.find("# " + node.text + " is left out") != std::string::npos)
@@ -175,17 +176,27 @@ struct TwoPortExport : GatewayExportTest {
 TEST_F(TwoPortExport, EverySearchedPortIsABusOfItsOwn) {
     Search(one, "247");
     Search(two, "250");
-    const std::string file = dir.File("two.yaml");
-    EXPECT_TRUE(ExportTo(file).isEmpty());
-    gateway::GatewayConfig config;
-    std::string error;
-    ASSERT_TRUE(gateway::ReadGatewayConfig(file, config, error)) << error;
-    ASSERT_EQ(config.buses.size(), 2u);
-    std::map<std::string, std::set<std::string>> buses;
-    for (const auto& bus : config.buses) buses[bus.port] = Listed(bus);
-    EXPECT_EQ(buses[one.path()], (std::set<std::string>{"F7S0 K520", "F7S2 K710", "F9 R210D"}));
-    EXPECT_EQ(buses[two.path()], (std::set<std::string>{"FA R550"}));
-    EXPECT_NE(config.buses[0].name, config.buses[1].name);
+    // The rack's slots are read through the open port, which is now the second one:
+    // the rack is left out with a note, until its port is the open one again.
+    for (const bool rackPortOpen : {false, true}) {
+        SCOPED_TRACE(rackPortOpen);
+        if (rackPortOpen) window.ClickNode(PortNode(one));
+        const std::string file = dir.File(rackPortOpen ? "two-again.yaml" : "two.yaml");
+        EXPECT_TRUE(ExportTo(file).isEmpty());
+        gateway::GatewayConfig config;
+        std::string error;
+        ASSERT_TRUE(gateway::ReadGatewayConfig(file, config, error)) << error;
+        ASSERT_EQ(config.buses.size(), 2u);
+        std::map<std::string, std::set<std::string>> buses;
+        for (const auto& bus : config.buses) buses[bus.port] = Listed(bus);
+        const std::set<std::string> rackPort = rackPortOpen
+                                                   ? std::set<std::string>{"F7S0 K520", "F7S2 K710", "F9 R210D"}
+                                                   : std::set<std::string>{"F9 R210D"};
+        EXPECT_EQ(buses[one.path()], rackPort);
+        EXPECT_EQ(ReadText(file).find("(F7)K100EM is left out") != std::string::npos, !rackPortOpen);
+        EXPECT_EQ(buses[two.path()], (std::set<std::string>{"FA R550"}));
+        EXPECT_NE(config.buses[0].name, config.buses[1].name);
+    }
 }
 
 TEST_F(TwoPortExport, AFileThatCannotBeWrittenIsSaidAndLeavesNothing) {

@@ -226,16 +226,22 @@ std::optional<FoundNode> SearchEngine::ModbusProbe(int address) {
     const auto d = IdentifyModule(probe_, address, 2);
     if (!d) return std::nullopt;
     FoundNode node = ModuleNode(ModuleNodeText(address, *d), *d, LinkKind::ModbusRtu);
-    if (modbusRackSlots_ && (*d == "K100M" || *d == "K100EM")) {
-        std::string error;
-        if (const auto slots = IdentifyModbusRackSlots(port_, address, error)) {
-            node.modbusSlots.emplace();
-            for (const RackSlot& s : *slots)
-                node.modbusSlots->push_back(
-                    Leaf("(S" + std::to_string(s.slot) + ")" + s.module.model, kImageSlot, kImageSlotSelected));
-        }
-    }
+    if (modbusRackSlots_ && IsModbusRack(*d)) node.modbusSlots = ModbusRackSlotNodes(port_, address);
     return node;
+}
+
+bool SearchEngine::IsModbusRack(const std::string& designation) {
+    return designation == "K100M" || designation == "K100EM";
+}
+
+std::optional<std::vector<FoundNode>> SearchEngine::ModbusRackSlotNodes(TavoComPort& port, int address) {
+    std::string error;
+    const auto slots = IdentifyModbusRackSlots(port, address, error);
+    if (!slots) return std::nullopt;
+    std::vector<FoundNode> nodes;
+    for (const RackSlot& s : *slots)
+        nodes.push_back(Leaf("(S" + std::to_string(s.slot) + ")" + s.module.model, kImageSlot, kImageSlotSelected));
+    return nodes;
 }
 
 namespace {

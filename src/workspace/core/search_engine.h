@@ -53,10 +53,10 @@ struct FoundNode {
     std::optional<LineSettings> line;
     std::vector<FoundNode> children;
     // The modules in the slots of a rack speaking Modbus (K100M, K100EM), as
-    // "(S0)K220" nodes named by the model their points take; read only when the search
-    // is asked to (SearchOptions::modbusRackSlots), and never shown in the tree, which
-    // lists no slots for such a rack. nullopt when they were not read or the rack did
-    // not tell them.
+    // "(S0)K220" nodes named by the model their points take; read by the search only
+    // when asked to (SearchOptions::modbusRackSlots), by the window when it exports the
+    // gateway configuration, and never shown in the tree, which lists no slots for
+    // such a rack. nullopt when they were not read or the rack did not tell them.
     std::optional<std::vector<FoundNode>> modbusSlots;
 };
 
@@ -138,6 +138,12 @@ public:
     // reads them.
     static std::vector<FoundNode> RackSlotNodes(TavoComPort& port, const std::string& designation,
                                                 const std::string& address);
+    // Whether a module of this designation is a rack speaking Modbus (its slots are
+    // not tree nodes), and the "(S0)K220" nodes of what its slots hold, read from the
+    // rack at `address` through `port` at the port's line settings; nullopt when the
+    // rack did not tell.
+    static bool IsModbusRack(const std::string& designation);
+    static std::optional<std::vector<FoundNode>> ModbusRackSlotNodes(TavoComPort& port, int address);
 
 private:
     struct PlanEntry {
