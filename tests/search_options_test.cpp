@@ -181,11 +181,11 @@ TEST(SearchOptions, EstimateAtTheStartIsTheSumOfThePacedProbeTimes) {
         long long ms;
     };
     const Row rows[] = {
-        {kAllProbes, 80, 20, 0, 256LL * (160 + 160 + 404)}, // about 3 minutes
+        {kAllProbes, 80, 20, 0, 256LL * (160 + 160 + 400)}, // about 3 minutes
         {kProbeAscii, 80, 20, 0, 256LL * 160},              // about 41 s
-        {kProbeModbus, 10, 0, 0, 256LL * 44},               // 2 x (2 + 2 x 10)
+        {kProbeModbus, 10, 0, 0, 256LL * 40},               // 2 x 2 x 10
         {kProbeAscii, 10, 20, 0, 256LL * 40},               // the interval is longer than 2T
-        {kProbeAscii | kProbeModbus, 80, 4, 3, 3 * 256LL * (160 + 340)},
+        {kProbeAscii | kProbeModbus, 80, 4, 3, 3 * 256LL * (160 + 336)},
     };
     for (const Row& r : rows) {
         TavoModbusCOM::SetDefaultTurnaroundDelay(r.turnaround);
