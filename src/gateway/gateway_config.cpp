@@ -145,13 +145,12 @@ public:
         if (mqtt) config.mqtt = Mqtt(*mqtt);
         const auto modbusTcp = top.Get("modbus_tcp");
         if (modbusTcp) config.modbusTcp = ModbusTcp(*modbusTcp);
+        // Without either server the gateway publishes to the broker on this machine,
+        // as configurations written before the Modbus TCP server expect.
         config.useMqtt = mqtt.has_value() || !modbusTcp;
         const YAML::Node buses = top.Need(root, "buses");
         if (!buses.IsSequence()) Fail(buses, "'buses' must be a list of buses");
         for (const YAML::Node& bus : buses) config.buses.push_back(Bus(bus, config.buses));
-        if (!mqtt && !modbusTcp)
-            Fail(root, "the configuration serves nothing: give 'mqtt' (a broker to publish on), "
-                       "'modbus_tcp' (a Modbus TCP server), or both");
         if (modbusTcp) CheckUnitIds(buses, config.buses);
         return config;
     }
