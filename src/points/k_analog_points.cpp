@@ -1,6 +1,7 @@
 // The rack's analog slots over ASCII: the input slots (K210, K220, K220H, K220UH,
 // K230, K230P and the generic analog input) and the output slot K310.
 #include "slot_points.h"
+#include "exchange_parts.h"
 
 #include "k_analog_ranges.h"
 #include "point_text.h"
@@ -108,21 +109,21 @@ private:
             if (enabled_ && !Enabled(c)) SetBad(c, PointQuality::Disabled);
     }
 
-    void TakeSlot(char lead, std::string_view rest, std::string_view reply, bool ok) override {
+    void TakeSlot(char lead, std::string_view rest, const PortExchange& exchange) override {
         if (lead == '#') {
             const int c = ChannelCommand(rest, "", channels_);
-            if (c >= 0) TakeReading(c, ok ? ValueData(reply) : std::nullopt);
+            if (c >= 0) TakeReading(c, decode::ValueData(exchange));
             return;
         }
-        if (lead != '$' || !ok) return; // a failed configuration read leaves what was known
+        if (lead != '$' || !exchange.ok) return; // a failed configuration read leaves what was known
         if (rest == "N1") {
             // "!{count}": the generic slot's channel count, right after the '!'.
-            if (Generic() && reply.size() >= 3 && reply[0] == '!')
-                if (const auto n = TwoHex(reply.substr(1))) count_ = static_cast<int>(*n);
+            if (const auto data = decode::ReplyDataAfter(exchange, '!', 1); data && Generic())
+                if (const auto n = TwoHex(*data)) count_ = static_cast<int>(*n);
             MarkDisabled();
             return;
         }
-        const auto data = AddressedData(reply);
+        const auto data = decode::AddressedData(exchange);
         if (!data) return;
         if (rest == "B") {
             const auto tt = TwoHex(*data), ff = data->size() == 4 ? TwoHex(data->substr(2)) : std::nullopt;
@@ -231,9 +232,9 @@ public:
 private:
     static constexpr int kChannels = 4;
 
-    void TakeSlot(char lead, std::string_view rest, std::string_view reply, bool ok) override {
+    void TakeSlot(char lead, std::string_view rest, const PortExchange& exchange) override {
         if (lead != '$') return; // output writes: the next read shows them
-        const auto data = ok ? AddressedData(reply) : std::nullopt;
+        const auto data = decode::AddressedData(exchange);
         if (const int c = ChannelCommand(rest, "6", kChannels); c >= 0) {
             const auto value = data && data->size() == kOutputField ? KPlainNumber(*data) : std::nullopt;
             if (value)

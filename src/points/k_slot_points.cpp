@@ -1,6 +1,7 @@
 // The rack's digital slots (K510 to K630) and its counter/frequency slot (K710) over
 // ASCII: the commands their panels poll with, and what the replies mean.
 #include "slot_points.h"
+#include "exchange_parts.h"
 
 #include "k_slot_data.h"
 
@@ -22,9 +23,9 @@ public:
         : AsciiSlotPoints(member.model, where, false), member_(member) {}
 
 private:
-    void TakeSlot(char lead, std::string_view rest, std::string_view reply, bool ok) override {
+    void TakeSlot(char lead, std::string_view rest, const PortExchange& exchange) override {
         if (lead != '$') return; // output writes: the next state read shows them
-        const auto data = ok ? AddressedData(reply) : std::nullopt;
+        const auto data = decode::AddressedData(exchange);
         const auto word = data ? SlotWord(*data) : std::nullopt;
         if (rest == "6") {
             TakeState(word);
@@ -111,9 +112,9 @@ public:
 private:
     static constexpr int kChannels = 4;
 
-    void TakeSlot(char lead, std::string_view rest, std::string_view reply, bool ok) override {
+    void TakeSlot(char lead, std::string_view rest, const PortExchange& exchange) override {
         if (lead == '$' && rest == "B") {
-            TakeSetup(ok ? AddressedData(reply) : std::nullopt);
+            TakeSetup(decode::AddressedData(exchange));
             return;
         }
         if (lead != '#' || rest.size() != 2 || rest[0] != 'C' || rest[1] < '0' ||
@@ -129,7 +130,7 @@ private:
         const int index = frequency ? kChannels + channel : channel;
         // The slot writes ten decimal or eight hexadecimal digits: fewer were cut.
         const std::size_t width = setup_->format == 2 ? 8 : 10;
-        const auto data = ok ? ValueData(reply) : std::nullopt;
+        const auto data = decode::ValueData(exchange);
         const auto value = data && data->size() == width
                                ? CounterValue(*data, setup_->type, setup_->format)
                                : std::nullopt;

@@ -2,6 +2,8 @@
 // and what its ASCII classes share.
 #include "slot_points.h"
 
+#include "exchange_parts.h"
+
 #include "families.h"
 #include "k_analog_ranges.h"
 #include "k_slot_data.h"
@@ -9,7 +11,6 @@
 #include "devices/k_series.h"
 
 #include <array>
-#include <cctype>
 
 namespace tavo {
 namespace {
@@ -28,15 +29,6 @@ bool LooksLikeSlotModel(std::string_view model) {
     const auto code = [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'); };
     return model.size() == 4 && (model[0] == 'K' || model[0] == 'Z') && code(model[1]) &&
            code(model[2]) && model[3] == '0';
-}
-
-char Lower(char c) {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
-std::string_view WithoutCr(std::string_view text) {
-    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-    return text;
 }
 
 // The slot table's code of a model of this family.
@@ -60,30 +52,6 @@ void Append(std::vector<PointInfo>& points, PointKind kind, int from, int to) {
 }
 
 } // namespace
-
-std::optional<RackLine> CutRackLine(const PortExchange& exchange, std::string_view address) {
-    if (exchange.modbus || address.size() != 2) return std::nullopt;
-    const std::string_view request = WithoutCr(exchange.request);
-    if (request.size() < 4 || Lower(request[1]) != Lower(address[0]) ||
-        Lower(request[2]) != Lower(address[1]))
-        return std::nullopt;
-    RackLine line;
-    line.lead = request[0];
-    line.body = request.substr(3);
-    line.reply = WithoutCr(exchange.reply);
-    line.ok = exchange.ok;
-    return line;
-}
-
-std::optional<std::string_view> AddressedData(std::string_view reply) {
-    if (reply.size() < 3 || reply[0] != '!') return std::nullopt;
-    return reply.substr(3);
-}
-
-std::optional<std::string_view> ValueData(std::string_view reply) {
-    if (reply.empty() || reply[0] != '>') return std::nullopt;
-    return reply.substr(1);
-}
 
 PointInfo SlotPoint(PointKind kind, int channel) {
     PointInfo info;
@@ -182,10 +150,10 @@ void AsciiSlotPoints::FailAll() {
 }
 
 bool AsciiSlotPoints::Take(const PortExchange& exchange) {
-    const auto line = CutRackLine(exchange, AddressText());
+    const auto line = decode::AsciiCommandTo(exchange, Location().address);
     if (!line) return false;
     if (line->lead == '$' && line->body == "T") {
-        TakeSlotTable(line->reply, line->ok);
+        TakeSlotTable(exchange);
         return true;
     }
     const std::string selector = Selector();
@@ -195,12 +163,12 @@ bool AsciiSlotPoints::Take(const PortExchange& exchange) {
     if (table_ == Table::Other)
         FailAll();
     else
-        TakeSlot(line->lead, line->body.substr(selector.size()), line->reply, line->ok);
+        TakeSlot(line->lead, line->body.substr(selector.size()), exchange);
     return true;
 }
 
-void AsciiSlotPoints::TakeSlotTable(std::string_view reply, bool ok) {
-    const auto data = ok ? AddressedData(reply) : std::nullopt;
+void AsciiSlotPoints::TakeSlotTable(const PortExchange& exchange) {
+    const auto data = decode::AddressedData(exchange);
     if (!data) return; // the table stays as it was known
     const std::string rack = "the rack at " + AddressText();
     const auto at = static_cast<std::size_t>(2 * Slot());

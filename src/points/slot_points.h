@@ -17,23 +17,6 @@ namespace tavo {
 struct KAnalogSlotMember;
 struct KDigitalMember;
 
-// One ASCII exchange with a rack controller, cut: the command after the address
-// (without the CR) and the reply (without the CR).
-struct RackLine {
-    char lead = 0;
-    std::string_view body;
-    std::string_view reply;
-    bool ok = false;
-};
-// The exchange as a command to the controller at `address` ("0A", either case on
-// the wire); nullopt for a Modbus exchange, another address or a line too short to
-// be a command.
-std::optional<RackLine> CutRackLine(const PortExchange& exchange, std::string_view address);
-// The data of a '!' reply after "!AA", of a '>' reply after '>'; nullopt for a reply
-// of the other kind (or a refusal).
-std::optional<std::string_view> AddressedData(std::string_view reply);
-std::optional<std::string_view> ValueData(std::string_view reply);
-
 // A point of a slot: `kind` with the channel number in its name ("ai3", "do12"),
 // and the channel number back from a point's name.
 PointInfo SlotPoint(PointKind kind, int channel);
@@ -59,7 +42,7 @@ protected:
     AsciiSlotPoints(std::string model, ModuleLocation where, bool zseries);
 
     // A command to this slot: `rest` follows the selector ("6", "C3B", "").
-    virtual void TakeSlot(char lead, std::string_view rest, std::string_view reply, bool ok) = 0;
+    virtual void TakeSlot(char lead, std::string_view rest, const PortExchange& exchange) = 0;
     virtual bool FamilyConfigurationKnown() const = 0;
     virtual void ReadFamilyConfiguration(TavoComPort& port) = 0;
     virtual void ReadSlotValues(TavoComPort& port) = 0;
@@ -99,7 +82,7 @@ private:
     bool ConfigurationKnown() const final;
     void ReadConfiguration(TavoComPort& port) final;
     void ReadValues(TavoComPort& port) final;
-    void TakeSlotTable(std::string_view reply, bool ok);
+    void TakeSlotTable(const PortExchange& exchange);
 
     enum class Table { Unknown, Holds, Other };
     std::string code_;

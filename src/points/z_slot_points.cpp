@@ -1,5 +1,6 @@
 // The Z-series I/O slot modules (Z320, Z310) of the Z351/Z352 controllers.
 #include "slot_points.h"
+#include "exchange_parts.h"
 
 #include "k_analog_ranges.h"
 #include "point_text.h"
@@ -45,9 +46,9 @@ private:
     int DigitalOutput(int n) const { return shape_.ai + shape_.ao + shape_.di + n; }
     int SlotTimeOutMs() const override { return ZelMZ320::kTimeOutMs; }
 
-    void TakeSlot(char lead, std::string_view rest, std::string_view reply, bool ok) override {
+    void TakeSlot(char lead, std::string_view rest, const PortExchange& exchange) override {
         if (lead == '#') {
-            const auto data = ok ? ValueData(reply) : std::nullopt;
+            const auto data = decode::ValueData(exchange);
             if (rest.empty()) {
                 // One field per channel and nothing else: a shorter or longer reply
                 // is no reading of these channels.
@@ -64,7 +65,7 @@ private:
             return; // output writes: the next read shows them
         }
         if (lead != '$') return;
-        const auto data = ok ? AddressedData(reply) : std::nullopt;
+        const auto data = decode::AddressedData(exchange);
         if (rest == "6") {
             TakeDigital(data);
         } else if (const int c = ChannelCommand(rest, "AI", shape_.ai); c >= 0) {
