@@ -4,7 +4,8 @@
 #   2. one clang build with AddressSanitizer and UndefinedBehaviorSanitizer
 #      (build-sanitize/): all tests, and the libFuzzer harnesses of fuzz/, each
 #      run for a short fixed time after its seed corpus;
-#   3. a ThreadSanitizer build (build-tsan/) of the download workers' tests.
+#   3. a ThreadSanitizer build (build-tsan/) of the tests of the threads (the
+#      download workers, a gateway bus worker).
 # A developer can pick one:
 #   --quick           the normal build and its tests only
 #   --sanitize        the ASan/UBSan build and its tests only
