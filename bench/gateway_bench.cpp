@@ -17,6 +17,7 @@
 #include "sim/bus_file.h"
 #include "sim/pty_server.h"
 #include "sim/tcp_server.h"
+#include "support/gateway_program.h"
 #include "support/mqtt_broker.h"
 #include "support/reserved_port.h"
 #include "support/temp_dir.h"
@@ -181,29 +182,19 @@ BENCHMARK(BM_GatewayCycle)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRea
 
 // ---- the gateway program ---------------------------------------------------------
 
-// `tavo gateway` with its configuration in `dir`; ended with SIGTERM.
+// `tavo gateway` with its configuration in `dir`.
 class GatewayProgram {
 public:
-    GatewayProgram(const test::TempDir& dir, const std::string& yaml) {
-        const std::string path = dir.File("gateway.yaml");
-        WriteFile(path, yaml);
-        child_ = std::make_unique<test::Child>(std::vector<std::string>{TAVO_CLI, "gateway", path},
-                                               test::EnvChanges{}, test::Streams::ErrorOnly);
-        reader_ = std::thread([this] {
-            std::string line;
-            while (child_->ReadLine(line)) {
-            }
-        });
-    }
-    ~GatewayProgram() {
-        child_->Stop(SIGTERM);
-        reader_.join();
-    }
-    pid_t pid() const { return child_->pid(); }
+    GatewayProgram(const test::TempDir& dir, const std::string& yaml) : gateway_(Configured(dir, yaml)) {}
+    pid_t pid() const { return gateway_.pid(); }
 
 private:
-    std::unique_ptr<test::Child> child_;
-    std::thread reader_;
+    static std::string Configured(const test::TempDir& dir, const std::string& yaml) {
+        const std::string path = dir.File("gateway.yaml");
+        WriteFile(path, yaml);
+        return path;
+    }
+    test::Gateway gateway_;
 };
 
 std::string Yaml(std::uint16_t broker, const std::string& buses) {

@@ -13,6 +13,7 @@
 #include "sim/bus.h"
 #include "sim/bus_file.h"
 #include "sim/pty_server.h"
+#include "support/gateway_program.h"
 #include "support/process.h"
 #include "support/reserved_port.h"
 #include "support/temp_dir.h"
@@ -61,31 +62,21 @@ struct Served {
 // log says the server listens.
 class GatewayProgram {
 public:
-    GatewayProgram(const test::TempDir& dir, const std::string& port, std::uint16_t server) {
+    GatewayProgram(const test::TempDir& dir, const std::string& port, std::uint16_t server)
+        : gateway_(Configured(dir, port, server)) {
+        if (!gateway_.WaitForLine("Modbus TCP on")) throw std::runtime_error("the gateway did not start");
+    }
+
+private:
+    static std::string Configured(const test::TempDir& dir, const std::string& port, std::uint16_t server) {
         const std::string path = dir.File("gateway.yaml");
         std::ofstream(path) << "modbus_tcp: {port: " << server << "}\nbuses:\n  - name: bench\n    port: \"" << port
                             << "\"\n    timeout_ms: 50\n    turnaround_ms: 0\n    poll_ms: 1000\n    modules:\n"
                                "      - {address: \"09\", protocol: ascii, model: R270P}\n"
                                "      - {address: \"0A\", protocol: ascii, model: R550, writable: [do3]}\n";
-        child_ = std::make_unique<test::Child>(std::vector<std::string>{TAVO_CLI, "gateway", path},
-                                               test::EnvChanges{}, test::Streams::ErrorOnly);
-        std::string line;
-        while (child_->ReadLine(line) && line.find("Modbus TCP on") == std::string::npos) {
-        }
-        reader_ = std::thread([this] {
-            std::string rest;
-            while (child_->ReadLine(rest)) {
-            }
-        });
+        return path;
     }
-    ~GatewayProgram() {
-        child_->Stop(SIGTERM);
-        reader_.join();
-    }
-
-private:
-    std::unique_ptr<test::Child> child_;
-    std::thread reader_;
+    test::Gateway gateway_;
 };
 
 // A bare libmodbus TCP server of 16 input registers, one client at a time, in a

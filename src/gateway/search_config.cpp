@@ -58,7 +58,7 @@ BusConfig BusFromSearch(const PortSearch& search, const std::string& name, const
             continue;
         }
         const bool modbusRack =
-            where.protocol == PointProtocol::Modbus && (designation == "K100M" || designation == "K100EM");
+            where.protocol == PointProtocol::Modbus && SearchEngine::IsModbusRack(designation);
         if (modbusRack && !node.modbusSlots) {
             notes.push_back(label + " is left out: which modules its slots hold was not read (the rack did "
                                     "not tell, or its port was not the open one at the line settings it "

@@ -156,6 +156,7 @@ TfrmChart::TfrmChart(const ModulePoints& points, const QString& moduleText, Wall
     setAttribute(Qt::WA_DeleteOnClose);
     for (const PointInfo& info : points.Points()) traces_.push_back(Trace{info, {}, {}, true, -1});
     BuildForm(moduleText);
+    Relayout();
     Refresh();
 }
 
@@ -242,7 +243,6 @@ void TfrmChart::PollEnded() {
         if (trace.samples.size() > kMaxSamples) trace.samples.pop_front();
     }
     lastSerial_ = serial;
-    ++polls_;
     if (!paused_) Refresh();
 }
 
@@ -282,18 +282,35 @@ void TfrmChart::PointTicked(QListWidgetItem* item) {
     const bool shown = item->checkState() == Qt::Checked;
     if (traces_[index].shown == shown) return;
     traces_[index].shown = shown;
+    Relayout();
     Refresh();
+}
+
+// What depends on the ticked points only, not on the samples: which carriers show and
+// the digital points' lanes.
+void TfrmChart::Relayout() {
+    lanes_ = 0;
+    for (std::size_t i = 0; i < traces_.size(); ++i) {
+        Trace& trace = traces_[i];
+        chartView->ShowCarrier(i, trace.shown);
+        trace.lane = trace.shown && IsDigital(trace.info.kind) ? lanes_++ : -1;
+    }
+    QCategoryAxis* lanes = chartView->lanes;
+    for (const QString& label : lanes->categoriesLabels()) lanes->remove(label);
+    lanes->setStartValue(-kLaneMargin);
+    for (const Trace& trace : traces_)
+        if (trace.lane >= 0)
+            lanes->append(QString::fromStdString(trace.info.name),
+                          trace.lane * kLaneStep + 1 + kLaneMargin);
+    lanes->setRange(-kLaneMargin, std::max(lanes_, 1) * kLaneStep - kLaneMargin);
+    lanes->setVisible(lanes_ > 0);
 }
 
 void TfrmChart::Refresh() {
     double first = 0, last = 0, low = 0, high = 0;
     bool anySample = false, anyValue = false;
-    lanes_ = 0;
-    for (std::size_t i = 0; i < traces_.size(); ++i) {
-        Trace& trace = traces_[i];
-        chartView->ShowCarrier(i, trace.shown);
+    for (Trace& trace : traces_) {
         const bool digital = IsDigital(trace.info.kind);
-        trace.lane = trace.shown && digital ? lanes_++ : -1;
         if (!trace.shown) continue;
         const auto& samples = ShownSamples(trace);
         if (!samples.empty()) {
@@ -316,15 +333,6 @@ void TfrmChart::Refresh() {
 
     chartView->time->setRange(timeRange_.x(), timeRange_.y());
     chartView->values->setRange(valueRange_.x(), valueRange_.y());
-    QCategoryAxis* lanes = chartView->lanes;
-    for (const QString& label : lanes->categoriesLabels()) lanes->remove(label);
-    lanes->setStartValue(-kLaneMargin);
-    for (const Trace& trace : traces_)
-        if (trace.lane >= 0)
-            lanes->append(QString::fromStdString(trace.info.name),
-                          trace.lane * kLaneStep + 1 + kLaneMargin);
-    lanes->setRange(-kLaneMargin, std::max(lanes_, 1) * kLaneStep - kLaneMargin);
-    lanes->setVisible(lanes_ > 0);
     chartView->viewport()->update();
 }
 

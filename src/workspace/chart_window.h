@@ -90,6 +90,7 @@ private:
 
     void BuildForm(const QString& moduleText);
     void PointTicked(QListWidgetItem* item);
+    void Relayout();
     void Refresh();
     void ShowState();
     const std::deque<Sample>& ShownSamples(const Trace& trace) const {
@@ -103,7 +104,6 @@ private:
     SteadyClock steady_;
     std::chrono::steady_clock::time_point started_;
     unsigned long lastSerial_ = 0;
-    long long polls_ = 0;
     bool paused_ = false;
     std::vector<Trace> traces_;
     QPointF timeRange_{0, 10};

@@ -90,7 +90,7 @@ void TfrmDlgSearch::SetStartAddr(TavoComPort* port, int startAddress, ModuleTree
         qDeleteAll(parentNode_->takeChildren()); // the previous result of this port goes
         // What the search runs at is what a gateway configuration of it runs at.
         ModuleTree::SetSearchedWith(parentNode_, {port->GetLineSettings(), port->GetTimeOut(),
-                                                  TavoModbusCOM(port).GetTurnaroundDelay()});
+                                                  TavoModbusCOM::GetDefaultTurnaroundDelay()});
     }
     ProgressBar1->setRange(0, engine_->ProgressMax());
     ProgressBar1->setValue(0);

@@ -60,7 +60,6 @@ bool ValueRecorder::Start(const QString& path, QString& error) {
     path_ = path;
     started_ = steady_();
     lastSerial_ = points_.Serial();
-    rows_ = 0;
     return true;
 }
 
@@ -87,10 +86,7 @@ void ValueRecorder::PollEnded() {
     lastSerial_ = serial;
     if (rows.empty()) return;
     QString why;
-    if (Append(QByteArray::fromStdString(rows), why)) {
-        rows_ += std::count(rows.begin(), rows.end(), '\n');
-        return;
-    }
+    if (Append(QByteArray::fromStdString(rows), why)) return;
     const QString message =
         QString("Recording stopped: %1 cannot be written (%2).\nThe values recorded before are "
                 "kept in it.")

@@ -40,8 +40,6 @@ public:
     long long ElapsedSeconds() const;
     // "Recording 01:02:03 to values.csv"; empty when not recording.
     QString StatusText() const;
-    // Rows written since Start.
-    long long Rows() const { return rows_; }
 
     // The end of a poll: the rows of every point the poll renewed. A write that
     // fails stops the recording (the rows before it stay whole in the file) and
@@ -63,7 +61,6 @@ private:
     QString path_;
     std::chrono::steady_clock::time_point started_{};
     unsigned long lastSerial_ = 0;
-    long long rows_ = 0;
 };
 
 } // namespace tavo
