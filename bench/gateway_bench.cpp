@@ -59,11 +59,6 @@ double Percentile(std::vector<double> v, double p) {
     return v[std::min(i, v.size() - 1)];
 }
 
-void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path);
-    out << text;
-}
-
 // 32 modules of two families, as a plant's bus might hold them: multi-channel analog
 // inputs (one data read of eight values a poll) and digital I/O (one state read).
 std::string ThirtyTwoModules(std::uint32_t baud, int first = 1) {
@@ -191,7 +186,7 @@ public:
 private:
     static std::string Configured(const test::TempDir& dir, const std::string& yaml) {
         const std::string path = dir.File("gateway.yaml");
-        WriteFile(path, yaml);
+        test::WriteFile(path, yaml);
         return path;
     }
     test::Gateway gateway_;

@@ -3,9 +3,11 @@
 // out again; and a search writes a configuration that reads back as it was found.
 #include "gateway/gateway_config.h"
 #include "gateway/search_config.h"
+#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
 
 namespace tavo::gateway {
@@ -192,6 +194,22 @@ buses:
                                           {"/etc/tavo/gw.key", "KEY"}})))
         << error << "\n" << yaml;
     EXPECT_EQ(again, c) << yaml;
+}
+
+// A file past the limit is refused whole: cut at the limit it could read as a
+// configuration with fewer modules.
+TEST(GatewayConfig, AFileLargerThanTheLimitIsRefusedNotCut) {
+    test::TempDir dir;
+    const std::string path = dir.File("big.yaml");
+    {
+        std::ofstream out(path);
+        out << "mqtt: {}\nbuses: []\n";
+        for (int i = 0; i < (1 << 20) / 64 + 1; ++i) out << "# " << std::string(61, 'x') << "\n";
+    }
+    GatewayConfig config;
+    std::string error;
+    EXPECT_FALSE(ReadGatewayConfig(path, config, error));
+    EXPECT_NE(error.find("larger than 1 MiB"), std::string::npos) << error;
 }
 
 TEST(GatewayConfig, AConfigurationWithoutBusesIsWrittenSoThatItReadsBack) {

@@ -28,21 +28,6 @@ using Json = nlohmann::json;
 using Strings = std::vector<std::string>;
 using namespace std::chrono_literals;
 
-// The requests of the gateway's poll of `address`: what it hears over a few cycles
-// while nobody writes.
-std::set<std::string> Polls(LinkedBus& sim, unsigned address) {
-    sim.Received(address);
-    const Strings heard = Heard(sim, address, 6);
-    return {heard.begin(), heard.end()};
-}
-
-// The lines of `heard` that are not polls.
-Strings Besides(const Strings& heard, const std::set<std::string>& polls) {
-    Strings other;
-    for (const auto& line : heard)
-        if (!polls.count(line)) other.push_back(line);
-    return other;
-}
 
 struct GatewayService : ::testing::Test {
     void SetUp() override {
@@ -58,10 +43,10 @@ struct GatewayService : ::testing::Test {
     std::string Config(std::uint16_t broker, const std::string& port, const std::string& modules,
                        const std::string& mqttExtra = "", const std::string& name = "gw1") {
         const std::string path = dir.File(name + ".yaml");
-        WriteFile(path, "mqtt: {host: 127.0.0.1, port: " + std::to_string(broker) + ", client_id: " + name +
+        EXPECT_TRUE(WriteFile(path, "mqtt: {host: 127.0.0.1, port: " + std::to_string(broker) + ", client_id: " + name +
                             ", refresh_s: 60" + mqttExtra + "}\nbuses:\n  - name: line1\n    port: \"" + port +
                             "\"\n    timeout_ms: 250\n    turnaround_ms: 0\n    poll_ms: 100\n    modules:\n" +
-                            modules);
+                            modules));
         return path;
     }
     static Json Parsed(const std::optional<std::string>& payload) {
@@ -199,7 +184,7 @@ TEST_F(GatewayService, ARacksSlotsAreAskedOfTheRackAndAnEmptySlotIsSaidOnce) {
     ASSERT_TRUE(gateway.WaitForLine("line1/40S1: "));
     // Several cycles later the empty slot has still been said only once.
     sim.Received(0x40);
-    Heard(sim, 0x40, 12);
+    EXPECT_GE(Heard(sim, 0x40, 12).size(), 12u);
     EXPECT_EQ(gateway.Lines("line1/40S1: "), 1u) << gateway.Log();
     EXPECT_TRUE(probe.On("tavo/line1/40S1/state").empty());
     EXPECT_EQ(gateway.Stop(), 0);
@@ -223,11 +208,9 @@ TEST_F(GatewayService, ALostPortTakesItsModulesOfflineOnceAndBackOnce) {
     EXPECT_EQ(probe.Next("tavo/line1/0B/availability", 2), "online");
     ASSERT_TRUE(gateway.WaitForLine("adapter is back"));
     // Values again, and no more changes of availability once the polls are good.
-    const std::size_t states = probe.On("tavo/line1/0A/state").size();
     sim.Received(0x0A);
-    Heard(sim, 0x0A, 4);
+    EXPECT_GE(Heard(sim, 0x0A, 4).size(), 4u);
     probe.Settle();
-    EXPECT_GE(probe.On("tavo/line1/0A/state").size(), states);
     for (const char* topic : {"tavo/line1/0A/availability", "tavo/line1/0B/availability"}) {
         Strings seen;
         for (const auto& m : probe.On(topic)) seen.push_back(m.payload);
@@ -273,7 +256,7 @@ TEST_F(GatewayService, ABrokerDownAtStartIsWaitedForWhileTheBusIsPolled) {
     LinkedBus sim("0A R550 inputs=A5\n", dir.File("bus"));
     Gateway gateway(Config(broker->port(), sim.link(), "      - {address: \"0A\", protocol: ascii}\n"));
     ASSERT_TRUE(gateway.WaitForLine("cannot connect to the broker"));
-    Heard(sim, 0x0A, 3); // polled meanwhile
+    EXPECT_GE(Heard(sim, 0x0A, 3).size(), 3u); // polled meanwhile
     std::string error;
     ASSERT_TRUE(broker->Start(error)) << error;
     MqttProbe probe(broker->port());
@@ -365,9 +348,8 @@ TEST_F(GatewayService, ReloadTakesAGoodConfigurationRefusesABadOneAndTermPublish
     WriteFile(path, "buses: [\n");
     gateway.Signal(SIGHUP);
     ASSERT_TRUE(gateway.WaitForLine("reload refused: " + path + ":2:1:")) << gateway.Log();
-    const std::size_t states = probe.On("tavo/line1/0A/state").size();
     sim.Received(0x0A);
-    Heard(sim, 0x0A, 3);
+    EXPECT_GE(Heard(sim, 0x0A, 3).size(), 3u);
 
     // 0B is taken out: its entities, state and availability go from the broker.
     Config(broker->port(), sim.link(), one);
@@ -380,7 +362,6 @@ TEST_F(GatewayService, ReloadTakesAGoodConfigurationRefusesABadOneAndTermPublish
             const auto seen = MqttProbe::On(all, topic);
             return !seen.empty() && seen.back().payload.empty();
         })) << topic;
-    EXPECT_GE(probe.On("tavo/line1/0A/state").size(), states);
 
     // SIGTERM: every module and the gateway offline, retained, then a clean end.
     probe.Clear();

@@ -426,22 +426,29 @@ std::string Quoted(const std::string& text) {
 
 } // namespace
 
+namespace {
+
+// At most `limit` bytes of the file at `path`.
+std::optional<std::string> ReadUpTo(const std::string& path, std::size_t limit, std::string& why) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        why = std::strerror(errno);
+        return std::nullopt;
+    }
+    std::string text(limit, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (in.bad()) {
+        why = "it cannot be read (a folder?)";
+        return std::nullopt;
+    }
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    return text;
+}
+
+} // namespace
+
 FileReader SystemFileReader() {
-    return [](const std::string& path, std::string& why) -> std::optional<std::string> {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
-            why = std::strerror(errno);
-            return std::nullopt;
-        }
-        std::string text(kMaxSideFileBytes, '\0');
-        in.read(text.data(), static_cast<std::streamsize>(text.size()));
-        if (in.bad()) {
-            why = "it cannot be read (a folder?)";
-            return std::nullopt;
-        }
-        text.resize(static_cast<std::size_t>(in.gcount()));
-        return text;
-    };
+    return [](const std::string& path, std::string& why) { return ReadUpTo(path, kMaxSideFileBytes, why); };
 }
 
 bool ParseGatewayConfig(std::string_view text, const std::string& path, GatewayConfig& config,
@@ -477,7 +484,8 @@ bool ParseGatewayConfig(std::string_view text, const std::string& path, GatewayC
 
 bool ReadGatewayConfig(const std::string& path, GatewayConfig& config, std::string& error) {
     std::string why;
-    const auto text = SystemFileReader()(path, why);
+    // One byte past the limit, so that a larger file is refused, never cut and read.
+    const auto text = ReadUpTo(path, kMaxConfigBytes + 1, why);
     if (!text) {
         error = path + ": cannot read the configuration: " + why;
         return false;

@@ -17,6 +17,8 @@
 #include <QMenu>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <set>
@@ -205,7 +207,7 @@ TEST_F(TwoPortExport, AFileThatCannotBeWrittenIsSaidAndLeavesNothing) {
     const QStringList boxes = ExportTo(file);
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes[0].startsWith("The gateway configuration was not written.")) << boxes[0].toStdString();
-    EXPECT_TRUE(boxes[0].contains("No such file or directory")) << boxes[0].toStdString();
+    EXPECT_TRUE(boxes[0].contains(QString::fromLocal8Bit(std::strerror(ENOENT)))) << boxes[0].toStdString();
     EXPECT_TRUE(QDir(QString::fromStdString(dir.path())).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
     // A cancelled file dialog writes nothing and says nothing.
     ui.ui().Clear();

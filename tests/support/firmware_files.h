@@ -64,13 +64,4 @@ inline std::string R8xxFile(const std::string& model, const std::vector<std::uin
     return file + HexRecord(0, 1, {});
 }
 
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    WriteFile(path, std::string(bytes.begin(), bytes.end()));
-}
-
 } // namespace tavo::test

@@ -5,6 +5,7 @@
 
 #include "support/gateway_program.h"
 #include "support/process.h"
+#include "support/temp_dir.h"
 
 #include "sim/bus.h"
 #include "sim/bus_file.h"
@@ -20,6 +21,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -30,12 +32,6 @@ namespace tavo::test {
 
 using Strings = std::vector<std::string>;
 using namespace std::chrono_literals;
-
-inline void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path);
-    out << text;
-    ASSERT_TRUE(out.good()) << path;
-}
 
 // A simulated bus behind a pseudo-terminal reached through a link of the test's own,
 // so the "adapter" can be pulled out and plugged in again under the same name.
@@ -104,6 +100,22 @@ inline Strings Heard(LinkedBus& sim, unsigned address, std::size_t count) {
         if (all.size() < count) std::this_thread::sleep_for(10ms);
     }
     return all;
+}
+
+// The requests of the gateway's poll of `address`: what it hears in `count` lines
+// while nobody writes.
+inline std::set<std::string> Polls(LinkedBus& sim, unsigned address, std::size_t count = 6) {
+    sim.Received(address);
+    const Strings heard = Heard(sim, address, count);
+    return {heard.begin(), heard.end()};
+}
+
+// The lines of `heard` that are not polls.
+inline Strings Besides(const Strings& heard, const std::set<std::string>& polls) {
+    Strings other;
+    for (const auto& line : heard)
+        if (!polls.count(line)) other.push_back(line);
+    return other;
 }
 
 } // namespace tavo::test

@@ -13,10 +13,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path);
-    out << text;
-    if (!out) throw std::runtime_error("cannot write " + path);
+void WriteOrThrow(const std::string& path, const std::string& text) {
+    if (!WriteFile(path, text)) throw std::runtime_error("cannot write " + path);
 }
 
 std::string Found(const std::string& program) {
@@ -48,7 +46,7 @@ extendedKeyUsage = serverAuth
 
 bool TestCertificates::Make(const std::string& dir, std::string& error) {
     const std::string config = dir + "/openssl.cnf";
-    WriteFile(config, kOpensslConfig);
+    WriteOrThrow(config, kOpensslConfig);
     caFile = dir + "/ca.pem";
     serverCert = dir + "/server.pem";
     serverKey = dir + "/server.key";
@@ -102,8 +100,8 @@ bool MqttBroker::Start(std::string& error) {
         if (certificates_)
             config += "listener " + std::to_string(tlsPort()) + " 127.0.0.1\ncafile " + certificates_->caFile +
                       "\ncertfile " + certificates_->serverCert + "\nkeyfile " + certificates_->serverKey + "\n";
-        WriteFile(dir_.File("mosquitto.conf"), config);
-        WriteFile(dir_.File("broker.log"), "");
+        WriteOrThrow(dir_.File("mosquitto.conf"), config);
+        WriteOrThrow(dir_.File("broker.log"), "");
         child_ = std::make_unique<Child>(std::vector<std::string>{Program(), "-c", dir_.File("mosquitto.conf")});
         const auto deadline = Clock::now() + std::chrono::seconds(10);
         while (Clock::now() < deadline) {

@@ -1,10 +1,13 @@
 // A folder of a test's own below the system's temporary folder (TMPDIR when set).
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace tavo::test {
 
@@ -28,5 +31,16 @@ public:
 private:
     std::string path_;
 };
+
+// Writes `bytes` as the whole file at `path`; false when it could not.
+inline bool WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return out.good();
+}
+
+inline bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    return WriteFile(path, std::string(bytes.begin(), bytes.end()));
+}
 
 } // namespace tavo::test
