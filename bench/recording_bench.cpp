@@ -124,11 +124,12 @@ void BM_RecordAnHour(benchmark::State& state) {
     port.SetExchangeObserver(tap);
     if (poll.empty()) throw std::runtime_error("the panel did not poll");
 
+    int hour = 0;
     for (auto _ : state) {
         std::chrono::system_clock::time_point wall{std::chrono::seconds(1767323045)};
         std::chrono::steady_clock::time_point steady{};
         values->SetClocks([&] { return wall; }, [&] { return steady; });
-        ui->file = dir.filePath(QString("hour%1.csv").arg(state.iterations()));
+        ui->file = dir.filePath(QString("hour%1.csv").arg(++hour)); // a new file each hour
         window.findChild<QAction*>("actRecordValues")->trigger();
         if (!values->Recorder() || !values->Recorder()->Recording())
             state.SkipWithError("the recording did not start");
