@@ -1,5 +1,7 @@
 #include "modbus_tcp_units.h"
 
+#include "points/point_text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -256,7 +258,8 @@ void ModbusTcpUnits::PlanWrite(const Module& m, std::uint8_t function, ModbusTab
         const int point = m.layout.PointAt(table, offset + i);
         const PointInfo& info = d.points[static_cast<std::size_t>(point)];
         const double v = FloatValue(values + 2 * i);
-        if (std::isnan(v) || (!std::isnan(info.min) && v < info.min) || (!std::isnan(info.max) && v > info.max)) {
+        std::string outside;
+        if (std::isnan(v) || !WithinLimits(info, v, outside)) {
             code = ex::kIllegalValue;
             out.writes.clear();
             return;
@@ -288,7 +291,6 @@ ModbusOutcome ModbusTcpUnits::Handle(const std::uint8_t* adu, std::size_t length
     int count = function == 5 || function == 6 ? 1 : Word(pdu + 3);
     const int limit = function <= 2 ? kMaxReadBits : function <= 4 ? kMaxReadRegisters
                       : function == 15 ? kMaxWriteBits : kMaxWriteRegisters;
-    if (function == 6) count = 1;
     if (count < 1 || count > limit) return fail(ex::kIllegalValue);
     if (multiple) {
         const std::size_t bytes = function == 15 ? static_cast<std::size_t>((count + 7) / 8)

@@ -70,7 +70,6 @@ public:
     // The modules that exist from now on. What is known of a module that stays
     // configured as it was stays known.
     void Configure(const GatewayConfig& config);
-    int StaleAfter() const { return staleAfter_; }
 
     // Descriptions and poll results; other events are not the units' business.
     void Take(const BusEvent& event);

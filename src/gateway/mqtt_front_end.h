@@ -41,7 +41,6 @@ public:
     MqttFrontEnd(GatewayConfig config, MqttClient& client, Targets targets,
                  std::shared_ptr<EventQueue> replies, LogSink log);
 
-    const GatewayConfig& Config() const { return config_; }
 
     // The broker accepted the connection: subscribe, and publish the gateway's status
     // and everything known about every module.
