@@ -71,10 +71,10 @@ void MqttFrontEnd::Connected(Clock::time_point now) {
     }
 }
 
-void MqttFrontEnd::PublishState(Record& r, Clock::time_point now) {
+void MqttFrontEnd::PublishState(Record& r, Clock::time_point now, std::optional<std::string> signature) {
     if (!connected_ || !r.description || !r.state) return;
     Publish(ModuleTopic(config_.mqtt, r.key) + "/state", StateJson(*r.description, *r.state), true);
-    r.signature = StateSignature(*r.description, *r.state);
+    r.signature = signature ? std::move(*signature) : StateSignature(*r.description, *r.state);
     r.publishedAt = now;
     r.statePublished = true;
 }
@@ -123,10 +123,11 @@ void MqttFrontEnd::Take(BusEvent event, Clock::time_point now) {
     auto& s = std::get<ModuleState>(event);
     Record* r = Find(s.key);
     if (!r || !r->description) return;
-    const bool publish = s.afterWrite || !r->statePublished ||
-                         StateSignature(*r->description, s) != r->signature;
+    // Made once a poll: it decides whether to publish and is kept when published.
+    std::string signature = StateSignature(*r->description, s);
+    const bool publish = s.afterWrite || !r->statePublished || signature != r->signature;
     r->state = std::move(s);
-    if (publish) PublishState(*r, now);
+    if (publish) PublishState(*r, now, std::move(signature));
 }
 
 Clock::time_point MqttFrontEnd::Refresh(Clock::time_point now) {

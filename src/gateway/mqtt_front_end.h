@@ -82,7 +82,8 @@ private:
 
     Record* Find(const std::string& bus, const std::string& where);
     Record* Find(const ModuleKey& key);
-    void PublishState(Record& r, Clock::time_point now);
+    // `signature`: the state's, when the caller made it already.
+    void PublishState(Record& r, Clock::time_point now, std::optional<std::string> signature = {});
     void PublishAvailability(const Record& r);
     void PublishDiscovery(Record& r, bool all);
     void Clear(const Record& r);
